@@ -1,0 +1,45 @@
+# Pigeonet: `make run` starts the program under Wine, `make test` runs every suite.
+# Both install what is missing first (Debian 12, as root) and build both trees.
+
+NATIVE := build/native
+WIN := build/win
+JOBS ?= $(shell nproc)
+
+.PHONY: all setup build native win run test test-native test-win format clean
+
+all: build
+
+setup:
+	@tools/setup.sh
+
+build: setup native win
+
+native:
+	@test -f $(NATIVE)/CMakeCache.txt || cmake -S . -B $(NATIVE) -G Ninja
+	cmake --build $(NATIVE) -j $(JOBS)
+
+win:
+	@test -f $(WIN)/CMakeCache.txt || cmake -S . -B $(WIN) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+	cmake --build $(WIN) -j $(JOBS)
+
+run: build
+	tools/run.sh
+
+# Every suite runs even when an earlier one fails; the exit status reports any failure.
+test: build
+	@status=0; \
+	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS) || status=1; \
+	ctest --test-dir $(WIN) --output-on-failure || status=1; \
+	exit $$status
+
+test-native: setup native
+	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
+
+test-win: setup win
+	ctest --test-dir $(WIN) --output-on-failure
+
+format:
+	find src tests tools -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

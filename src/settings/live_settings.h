@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pigeonet {
+
+class SettingsStore;
+
+// One configured mailbox, one row of the account list. All fields are text as the user typed them.
+struct Account {
+    std::string email;     // also the account's display name
+    std::string server;    // POP3 host
+    std::string login;
+    std::string password;  // stored in plain text
+    std::string count = "0";  // last message count seen, decimal
+    std::string port = "110";  // decimal as entered; converted when used
+
+    bool operator==(const Account&) const = default;
+};
+
+// Ranges of the live values; loading brings stored values to the nearest bound.
+inline constexpr int kMaxIntervalPosition = 30;
+inline constexpr int kMaxAnimationSpeed = 10;
+inline constexpr int kMinDisplayTime = 3;
+inline constexpr int kMaxDisplayTime = 60;
+
+// The settings in effect while the program runs. The settings dialog's controls hold them and every other part
+// reads their current values through this interface when it needs them, never a copy.
+class LiveSettings {
+public:
+    virtual ~LiveSettings() = default;
+
+    virtual int AccountCount() const = 0;
+    // Precondition: 0 <= index < AccountCount().
+    virtual Account AccountAt(int index) const = 0;
+    // The last count is the only account field written outside the dialogs (by the check round).
+    virtual void SetAccountCount(int index, const std::string& count) = 0;
+    // Changes whenever rows are added or removed, so a caller that pumps messages between reads can tell that an
+    // index it holds may now name another account.
+    virtual std::uint64_t AccountListRevision() const = 0;
+
+    virtual int IntervalPosition() const = 0;  // 0..30
+    virtual int AnimationSpeed() const = 0;    // 0..10
+    virtual bool FlashIcon() const = 0;
+    virtual int DisplayTime() const = 0;  // seconds, 3..60
+    virtual bool ConnectNotice() const = 0;
+    virtual std::string MailProgram() const = 0;  // a command line or a web address
+    virtual std::string Sound() const = 0;        // a file name from the sound list or the no-sound entry
+};
+
+// Plain values of every live setting, as loaded from the store.
+struct SettingsValues {
+    std::vector<Account> accounts;
+    int intervalPosition = 9;
+    int animationSpeed = 3;
+    bool flashIcon = true;
+    int displayTime = 8;
+    bool connectNotice = false;
+    std::string mailProgram;
+    std::string sound;
+};
+
+// LiveSettings held in memory: for tests, and for tools that run without the dialog.
+class MemoryLiveSettings final : public LiveSettings {
+public:
+    MemoryLiveSettings() = default;
+    explicit MemoryLiveSettings(SettingsValues values) : values_(std::move(values)) {}
+
+    int AccountCount() const override { return static_cast<int>(values_.accounts.size()); }
+    Account AccountAt(int index) const override { return values_.accounts.at(static_cast<std::size_t>(index)); }
+    void SetAccountCount(int index, const std::string& count) override {
+        values_.accounts.at(static_cast<std::size_t>(index)).count = count;
+    }
+    std::uint64_t AccountListRevision() const override { return revision_; }
+    int IntervalPosition() const override { return values_.intervalPosition; }
+    int AnimationSpeed() const override { return values_.animationSpeed; }
+    bool FlashIcon() const override { return values_.flashIcon; }
+    int DisplayTime() const override { return values_.displayTime; }
+    bool ConnectNotice() const override { return values_.connectNotice; }
+    std::string MailProgram() const override { return values_.mailProgram; }
+    std::string Sound() const override { return values_.sound; }
+
+    // Edits, as the dialogs make them.
+    SettingsValues& Values() { return values_; }
+    void AddAccount(Account account) {
+        values_.accounts.push_back(std::move(account));
+        ++revision_;
+    }
+    void RemoveAccount(int index) {
+        values_.accounts.erase(values_.accounts.begin() + index);
+        ++revision_;
+    }
+
+private:
+    SettingsValues values_;
+    std::uint64_t revision_ = 0;
+};
+
+// Reads every setting and the account list from the store in the dialog's loading order, bringing out-of-range
+// values to their bounds. The mail program defaults to `defaultMailCommand`, the sound to `noSoundEntry`.
+SettingsValues LoadSettingsValues(const SettingsStore& store, const std::string& defaultMailCommand,
+                                  const std::string& noSoundEntry);
+
+// Writes every live setting but the language, in the dialog's saving order. A port or count text that is not an
+// integer fails with "'%s' is not a valid integer value"; what was written before the failure stays written.
+void SaveLiveSettings(SettingsStore& store, const LiveSettings& settings);
+
+}  // namespace pigeonet

@@ -1,0 +1,119 @@
+#include "i18n/language.h"
+
+#include "i18n/translation_table.h"
+
+namespace pigeonet {
+
+// Order matters: Label4 (row 22) must already read the new "less" word when the interval label is recomputed
+// after its unit word (row 24).
+const std::array<LangRow, kLangRowCount> kLangApplicationTable = {{
+    {LangTarget::MenuN4, 0, "", "N4"},
+    {LangTarget::MenuN3, 2, "", "N3"},
+    {LangTarget::MenuN2, 3, "", "N2"},
+    {LangTarget::MenuN1, 4, "...", "N1"},
+    {LangTarget::MenuN6, 5, "", "N6"},
+    {LangTarget::MainLabel8, 26, "", "Label8"},
+    {LangTarget::DialogLabel2, 6, "", "Label2"},
+    {LangTarget::DialogTabSheet3, 7, "", "TabSheet3"},
+    {LangTarget::DialogGroupBox1, 8, "", "GroupBox1"},
+    {LangTarget::DialogLabel7, 9, "", "Label7"},
+    {LangTarget::DialogGroupBox2, 10, "", "GroupBox2"},
+    {LangTarget::DialogButton1, 14, "", "Button1"},
+    {LangTarget::DialogButton2, 15, "", "Button2"},
+    {LangTarget::DialogButton3, 16, "", "Button3"},
+    {LangTarget::DialogButton5, 1, "", "Button5"},
+    {LangTarget::DialogListView1Column0, 17, "", "ListView1"},
+    {LangTarget::DialogListView1Column1, 18, "", "ListView1"},
+    {LangTarget::DialogTabSheet2, 19, "", "TabSheet2"},
+    {LangTarget::DialogGroupBox3, 20, "", "GroupBox3"},
+    {LangTarget::DialogCheckBox1, 21, "", "CheckBox1"},
+    {LangTarget::DialogGroupBox4, 25, "", "GroupBox4"},
+    {LangTarget::DialogLabel4, 11, "", "Label4"},
+    {LangTarget::DialogLabel5, 12, "", "Label5"},
+    {LangTarget::DialogLabel6Hint, 13, "", "Label6"},
+    {LangTarget::DialogSpinEdit1Hint, 28, "", "SpinEdit1"},
+    {LangTarget::DialogCheckBox2, 29, "", "CheckBox2"},
+    {LangTarget::EditorLabel3, 22, "", "Label3"},
+    {LangTarget::EditorLabel1, 23, "", "Label1"},
+    {LangTarget::EditorLabel2, 24, "", "Label2"},
+    {LangTarget::EditorButton2, 1, "", "Button2"},
+    {LangTarget::MenuN7, 31, "", "N7"},
+}};
+
+LanguageIndex LanguageFromMarks(bool russian, bool english, bool german, bool kazakh) {
+    LanguageIndex language = LanguageIndex::Russian;
+    if (russian) {
+        language = LanguageIndex::Russian;
+    }
+    if (english) {
+        language = LanguageIndex::English;
+    }
+    if (german) {
+        language = LanguageIndex::German;
+    }
+    if (kazakh) {
+        language = LanguageIndex::Kazakh;
+    }
+    return language;
+}
+
+LanguageIndex LanguageFromMarks(const LanguageMarks& marks) {
+    return LanguageFromMarks(marks.russian, marks.english, marks.german, marks.kazakh);
+}
+
+LanguageMarks MarksForStoredLanguage(std::int32_t storedLang) {
+    LanguageMarks marks;
+    marks.russian = storedLang == 0;
+    marks.english = storedLang == 1;
+    marks.german = storedLang == 2;
+    marks.kazakh = storedLang == 3;
+    return marks;
+}
+
+LanguageMarks MarksForChoice(LanguageIndex language) {
+    return MarksForStoredLanguage(static_cast<std::int32_t>(language));
+}
+
+LanguageTexts TextsForLanguage(LanguageIndex language) {
+    const std::int64_t field = static_cast<std::int64_t>(language) + 1;
+    LanguageTexts texts;
+    texts.reserve(kLangApplicationTable.size());
+    for (const LangRow& row : kLangApplicationTable) {
+        texts.push_back({row.target, GetSubStr(tLang[row.line], ';', field) + std::string(row.suffix)});
+    }
+    return texts;
+}
+
+std::string_view TextFor(const LanguageTexts& texts, LangTarget target) {
+    for (const LanguageText& entry : texts) {
+        if (entry.target == target) {
+            return entry.text;
+        }
+    }
+    return {};
+}
+
+std::string IntervalLabelText(std::int32_t position, std::string_view lessWord, std::string_view unitWord) {
+    std::string text = position != 0 ? std::to_string(position) : std::string(lessWord);
+    text += ' ';
+    text += unitWord;
+    return text;
+}
+
+void Lang(LanguageSurface& surface, const SaveLanguage& save) {
+    const LanguageIndex language = LanguageFromMarks(surface.Marks());
+    save(static_cast<std::int32_t>(language));
+    for (const LanguageText& entry : TextsForLanguage(language)) {
+        surface.SetText(entry.target, entry.text);
+        if (entry.target == LangTarget::DialogLabel6Hint) {
+            surface.RefreshIntervalLabel();
+        }
+    }
+}
+
+void SelectLanguage(LanguageSurface& surface, LanguageIndex language, const SaveLanguage& save) {
+    surface.SetMarks(MarksForChoice(language));
+    Lang(surface, save);
+}
+
+}  // namespace pigeonet

@@ -1,0 +1,149 @@
+#!/usr/bin/env python3
+"""Draws the arrival envelope (image resource PG) into src/notify/envelope.png.
+
+    tools/art/draw-envelope.py [output.png]
+
+Needs python3 and ImageMagick's `convert` with the DejaVu fonts (Debian: imagemagick, fonts-dejavu-core).
+The output is byte-for-byte reproducible.
+
+What the program relies on (the popup code draws into this picture and the layered window shows it as is):
+- 135 x 135, 8-bit RGBA; every pixel of the envelope's body has alpha 242, none is fully opaque, the outline
+  fades into a soft shadow and the four corners are fully transparent (clicks pass through there);
+- the caption "новое письмо" inside rows 50..54, columns 35..100, across the sheet of paper;
+- the caption "всего" inside rows 110..116, columns 51..83, on the pale front flap;
+- the count is stroked at run time as a 1-pixel outline of bold Tahoma 20 whose layout box starts at
+  X = 63 - 6 * digits, Y = 84: its glyphs land in about rows 86..106, columns 42..94 (up to four digits), so
+  the front flap stays plain and pale there, which keeps the hollow digits readable.
+"""
+
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import artlib as a  # noqa: E402
+
+W = H = 135
+CX = 67.5  # the vertical centre line; the count is centred on it
+
+BODY = (6, 58, 129, 124)  # the envelope's rectangle: left, top, right, bottom
+APEX_Y = 14  # tip of the open back flap, hidden behind the sheet
+SHEET = (27, 12, 108)  # the sheet of paper: left, top, right; its foot is inside the envelope
+FRONT_TOP = 80  # highest point of the pale front flap on the centre line
+
+OUTLINE = (168, 92, 18)
+CAPTION = (58, 58, 58)
+CAPTION_FONT = "DejaVu-Sans-Bold"
+
+
+def envelope_parts():
+    left, top, right, bottom = BODY
+    body = a.rounded_rect(left, top, right, bottom, 3)
+    # The open back flap, folded up behind the sheet: a triangle with a softened tip.
+    flap = [(left + 1.5, top + 1)] + a.cubic((left + 1.5, top + 1), (CX - 20, APEX_Y + 12), (CX - 6, APEX_Y),
+                                              (CX, APEX_Y), 10)
+    flap += a.cubic((CX, APEX_Y), (CX + 6, APEX_Y), (CX + 20, APEX_Y + 12), (right - 1.5, top + 1), 10)
+    # Side flaps meet under the sheet; the pale front flap rises over them as a rounded arch.
+    side_left = [(left, top), (CX + 0.5, FRONT_TOP + 4), (left, bottom)]
+    side_right = [(right, top), (CX - 0.5, FRONT_TOP + 4), (right, bottom)]
+    arch = [(left, bottom)]
+    arch += a.cubic((left, bottom), (left + 8, 94), (CX - 36, FRONT_TOP), (CX, FRONT_TOP), 16)
+    arch += a.cubic((CX, FRONT_TOP), (CX + 36, FRONT_TOP), (right - 8, 94), (right, bottom), 16)
+    return body, flap, side_left, side_right, arch
+
+
+def sheet_parts():
+    left, top, right = SHEET
+    fold = 15  # size of the curled corner
+    ax, ay = right - fold, top  # where the curl leaves the top edge
+    bx, by = right, top + fold  # where it leaves the right edge
+    foot = 96
+    sheet = [(left, top), (ax, ay)]
+    sheet += a.cubic((ax, ay), (ax + 6, ay + 1), (bx - 1, by - 6), (bx, by), 8)
+    sheet += [(right, foot), (left, foot)]
+    # The curled-over corner: rolled towards the viewer, its rounded edge hanging down-left over the sheet.
+    curl = [(ax, ay)]
+    curl += a.cubic((ax, ay), (ax - 3, ay + 8), (ax + 1, by + 2), (bx, by), 12)
+    curl += a.cubic((bx, by), (bx - 1, by - 6), (ax + 6, ay + 1), (ax, ay), 8)
+    return sheet, curl, (ax, ay, bx, by)
+
+
+def draw():
+    c = a.Canvas(W, H)
+    body, flap, side_left, side_right, arch = envelope_parts()
+    sheet, curl, (ax, ay, bx, by) = sheet_parts()
+    left, top, right, bottom = BODY
+
+    body_m = a.fill(W, H, body)
+    flap_m = a.fill(W, H, flap)
+    sheet_m = a.fill(W, H, sheet)
+    curl_m = a.fill(W, H, curl)
+    envelope_m = body_m.union(flap_m)
+
+    # Back flap (its inner side) and the inside of the envelope.
+    c.paint(flap_m, a.linear((0, APEX_Y), (0, top), [(0, (255, 205, 108)), (1, (244, 166, 52))]))
+    c.paint(a.fill(W, H, a.stroke(flap[1:], 1.0)), OUTLINE, 0.85)
+    c.paint(body_m, a.linear((0, top), (0, FRONT_TOP), [(0, (196, 110, 24)), (1, (218, 134, 38))]))
+
+    # The sheet throws a soft shadow into the envelope, then sits in it.
+    shade = sheet_m.union(curl_m).shifted(1, 1).blurred(1.4).times(envelope_m)
+    c.paint(shade, (90, 40, 0), 0.45)
+    c.paint(sheet_m, a.linear((0, SHEET[1]), (0, 90), [(0, (255, 255, 253)), (1, (247, 243, 234))]))
+    # Ruled lines of a letter, kept light so that only the caption reads as text.
+    for y, x0, x1 in [(21, 35, 84), (26, 35, 92), (31, 35, 98), (36, 35, 76), (61, 35, 100),
+                      (66, 35, 96), (71, 35, 100)]:
+        c.paint(a.fill(W, H, [(x0, y), (x1, y), (x1, y + 1), (x0, y + 1)]), (190, 202, 222), 0.9)
+    # The curl: its shadow on the sheet, then the rolled paper, lit along its rounded edge.
+    c.paint(curl_m.shifted(-1, 1).blurred(1.1).times(sheet_m).minus(curl_m), (80, 70, 50), 0.45)
+    c.paint(curl_m, a.linear((bx, ay), (ax + 2, by - 2), [(0, (214, 206, 190)), (0.55, (246, 242, 232)),
+                                                        (1, (255, 255, 255))]))
+    c.paint(a.fill(W, H, a.stroke(curl[1:25], 0.8)), (150, 140, 120), 0.7)
+    sheet_edge = [(SHEET[0], 96), (SHEET[0], SHEET[1]), (ax, ay)]
+    c.paint(a.fill(W, H, a.stroke(sheet_edge, 0.8)), (170, 160, 140), 0.6)
+    c.paint(a.fill(W, H, a.stroke(sheet[2:10] + [(SHEET[2], 96)], 0.8)), (170, 160, 140), 0.6)
+
+    # The pocket: golden side flaps, then the pale front flap over them with a faint shadow along its edge.
+    pocket_side = a.linear((left, 0), (CX, 0), [(0, (240, 156, 40)), (1, (252, 186, 84))])
+    pocket_side_r = a.linear((right, 0), (CX, 0), [(0, (236, 150, 36)), (1, (250, 182, 78))])
+    side_l_m = a.fill(W, H, side_left).times(body_m)
+    side_r_m = a.fill(W, H, side_right).times(body_m)
+    c.paint(side_l_m, pocket_side)
+    c.paint(side_r_m, pocket_side_r)
+    c.paint(a.fill(W, H, a.stroke(side_left[:2], 1.0)).times(body_m), OUTLINE, 0.8)
+    c.paint(a.fill(W, H, a.stroke(side_right[:2], 1.0)).times(body_m), OUTLINE, 0.8)
+    arch_m = a.fill(W, H, arch).times(body_m)
+    c.paint(arch_m.shifted(0, -1).blurred(1.2).times(body_m).minus(arch_m), (120, 60, 0), 0.5)
+    c.paint(arch_m, a.linear((0, FRONT_TOP), (0, bottom), [(0, (255, 248, 226)), (0.6, (255, 236, 190)),
+                                                          (1, (253, 222, 154))]))
+    c.paint(a.fill(W, H, a.stroke(arch, 1.0)).times(body_m), OUTLINE, 0.75)
+    # A thin highlight just inside the arch gives the pale flap a little thickness.
+    inner = [(x, y + 1.2) for x, y in arch[1:-1]]
+    c.paint(a.fill(W, H, a.stroke(inner, 0.8)).times(arch_m), (255, 255, 255), 0.8)
+
+    # The envelope's outline; its top edge is the back flap's hinge, hidden where the sheet stands in front of it.
+    pocket_m = side_l_m.union(side_r_m).union(arch_m)
+    hidden = sheet_m.union(curl_m).minus(pocket_m)
+    c.paint(a.fill(W, H, a.stroke(body, 1.0, closed=True)).times(body_m).minus(hidden), OUTLINE)
+
+    # Captions, fixed in place: the popup code and the count's position depend on them.
+    c.paint(a.text_mask(W, H, "новое письмо", CAPTION_FONT, 8, 35, 50, expect=(66, 5)), CAPTION)
+    c.paint(a.text_mask(W, H, "всего", "DejaVu-Sans-Condensed-Bold", 12, 51, 110, expect=(33, 7)), CAPTION)
+
+    # Soft shadow below and to the right of the outline, beneath everything.
+    silhouette = c.alpha_mask()
+    c.paint_under(silhouette.shifted(1, 2).blurred(2.0), (40, 22, 0), 0.55)
+    c.paint_under(silhouette.blurred(1.2), (40, 22, 0), 0.25)
+    return c
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "src", "notify", "envelope.png")
+    canvas = draw()
+    # The body is 242 of 255 (about 95 % opaque); faint shadow fringes below 3 are cut so the corners stay 0.
+    rows = canvas.to_rgba8(alpha_scale=242 / 255, alpha_floor=3)
+    a.write_png_rgba(out, rows, W, H)
+    print(os.path.normpath(out))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,274 @@
+#include "app/main_form_win32.h"
+
+#include "app/menu_commands.h"
+#include "polling/poll_schedule.h"
+#include "settings/live_settings.h"
+#include "util/unicode_win32.h"
+
+namespace pigeonet {
+
+namespace {
+
+constexpr int kTimerPeriods[5] = {0, 1000, 1000, 1, 1};  // milliseconds, by timer number
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr int kEnvelopeSize = 135;  // pixels: the main window is the envelope popup
+
+}  // namespace
+
+TForm1::TForm1(ApplicationWindow& application, HKEY userRoot, ProgramLauncher& launcher)
+    : application_(application), launcher_(launcher), userRegistry_(userRoot), statusCaption_("Загрузка...") {
+    Create(L"TForm1", WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP, L"Pigeonet", 0, 0, kEnvelopeSize, kEnvelopeSize,
+           application.Handle());
+    BuildPopupMenu();
+    FormCreate();
+    for (int timer : {1, 3, 4}) {
+        SetTimerEnabled(timer, true);
+    }
+}
+
+TForm1::~TForm1() {
+    for (int timer = 1; timer <= 4; ++timer) {
+        SetTimerEnabled(timer, false);
+    }
+}
+
+void TForm1::FormCreate() {
+    if (AnotherInstanceRuns(application_.Handle(), kApplicationTitle)) {
+        // A second start ends silently; what the process created dies with it.
+        ExitProcess(0);
+    }
+    // Parked just below the visible screen, where the envelope rises from.
+    SetWindowPos(Handle(), nullptr, 0, GetSystemMetrics(SM_CYSCREEN), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    const auto run = userRegistry_.ReadValue(kRunKey, "pg");
+    const bool autostart = run && run->isText && AutostartMarked(run->text);
+    CheckMenuItem(popupMenu_.get(), kMenuN2, MF_BYCOMMAND | (autostart ? MF_CHECKED : MF_UNCHECKED));
+
+    store_ = std::make_unique<SettingsStore>(userRegistry_);
+    SetMarks(MarksForStoredLanguage(store_->LoadInt(kSettingsSection, "lang", 0)));
+}
+
+void TForm1::BuildPopupMenu() {
+    popupMenu_.reset(CreatePopupMenu());
+    const HMENU menu = popupMenu_.get();
+    languageMenu_ = CreatePopupMenu();
+    AppendMenuW(languageMenu_, MF_STRING, kMenuRusha, L"Русский");
+    AppendMenuW(languageMenu_, MF_STRING, kMenuEnglish, L"English");
+    AppendMenuW(languageMenu_, MF_STRING, kMenuDeutsch, L"Deutsch");
+
+    AppendMenuW(menu, MF_STRING, kMenuN7, L"Проверить почту");
+    AppendMenuW(menu, MF_STRING, kMenuN6, L"Открыть почту");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, kMenuN1, L"Настройки...");
+    AppendMenuW(menu, MF_STRING, kMenuN2, L"Автозагрузка");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, kMenuN3, L"Сайт программы");
+    AppendMenuW(menu, MF_STRING | MF_POPUP, reinterpret_cast<UINT_PTR>(languageMenu_), L"Язык\\Language");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, kMenuN4, L"Выход");
+    SetMenuDefaultItem(menu, kMenuN6, FALSE);
+}
+
+void TForm1::SetTimerEnabled(int timer, bool enabled) {
+    if (enabled) {
+        SetTimer(Handle(), static_cast<UINT_PTR>(timer), static_cast<UINT>(kTimerPeriods[timer]), nullptr);
+    } else if (timerEnabled_[timer]) {
+        KillTimer(Handle(), static_cast<UINT_PTR>(timer));
+    }
+    timerEnabled_[timer] = enabled;
+}
+
+bool TForm1::TimerEnabled(int timer) const {
+    return timerEnabled_[timer];
+}
+
+LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_TIMER:
+            switch (wParam) {
+                case 1:
+                    Timer1Timer();
+                    return 0;
+                case 3:
+                    Timer3Timer();
+                    return 0;
+                case 4:
+                    Timer4Timer();
+                    return 0;
+                default:
+                    break;
+            }
+            break;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case kMenuN7:
+                    N7Click();
+                    return 0;
+                case kMenuN6:
+                    N6Click();
+                    return 0;
+                case kMenuN1:
+                    N1Click();
+                    return 0;
+                case kMenuN2:
+                    N2Click();
+                    return 0;
+                case kMenuN3:
+                    N3Click();
+                    return 0;
+                case kMenuN4:
+                    N4Click();
+                    return 0;
+                case kMenuRusha:
+                    SelectLanguage(*this, LanguageIndex::Russian, [this](std::int32_t n) { SaveLanguage(n); });
+                    return 0;
+                case kMenuEnglish:
+                    SelectLanguage(*this, LanguageIndex::English, [this](std::int32_t n) { SaveLanguage(n); });
+                    return 0;
+                case kMenuDeutsch:
+                    SelectLanguage(*this, LanguageIndex::German, [this](std::int32_t n) { SaveLanguage(n); });
+                    return 0;
+                default:
+                    break;
+            }
+            break;
+        case WM_CLOSE:
+            DestroyWindow(Handle());
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
+    }
+    return Window::HandleMessage(message, wParam, lParam);
+}
+
+void TForm1::Timer1Timer() {
+    ++PollCounter;
+    const int position = wiring_.live ? wiring_.live->IntervalPosition() : 9;
+    if (RoundLimit(position) < PollCounter) {
+        SetTimerEnabled(1, false);
+        PollCounter = 0;
+        // The poll tick resumes however the round ends, also when its failure goes on to the error display.
+        struct ResumeTick {
+            TForm1& form;
+            ~ResumeTick() { form.SetTimerEnabled(1, true); }
+        } resume{*this};
+        if (wiring_.checkMailboxes) {
+            wiring_.checkMailboxes();
+        }
+    }
+}
+
+void TForm1::Timer3Timer() {
+    SetTimerEnabled(3, false);
+    if (wiring_.checkMailboxes) {
+        wiring_.checkMailboxes();
+    }
+}
+
+void TForm1::Timer4Timer() {
+    SetTimerEnabled(4, false);
+    Lang(*this, [this](std::int32_t n) { SaveLanguage(n); });
+}
+
+void TForm1::SaveLanguage(std::int32_t lang) {
+    store_->SaveInt(kSettingsSection, "lang", lang);
+}
+
+void TForm1::SetMarks(const LanguageMarks& marks) {
+    marks_ = marks;
+    const std::pair<UINT, bool> items[] = {
+        {kMenuRusha, marks.russian}, {kMenuEnglish, marks.english}, {kMenuDeutsch, marks.german}};
+    for (const auto& [command, checked] : items) {
+        CheckMenuItem(languageMenu_, command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
+void TForm1::SetMenuCaption(UINT command, const std::string& text) {
+    const std::wstring caption = Widen(text);
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_STRING;
+    item.dwTypeData = const_cast<wchar_t*>(caption.c_str());
+    SetMenuItemInfoW(popupMenu_.get(), command, FALSE, &item);
+}
+
+void TForm1::SetText(LangTarget target, const std::string& text) {
+    switch (target) {
+        case LangTarget::MenuN4:
+            SetMenuCaption(kMenuN4, text);
+            break;
+        case LangTarget::MenuN3:
+            SetMenuCaption(kMenuN3, text);
+            break;
+        case LangTarget::MenuN2:
+            SetMenuCaption(kMenuN2, text);
+            break;
+        case LangTarget::MenuN1:
+            SetMenuCaption(kMenuN1, text);
+            break;
+        case LangTarget::MenuN6:
+            SetMenuCaption(kMenuN6, text);
+            break;
+        case LangTarget::MenuN7:
+            SetMenuCaption(kMenuN7, text);
+            break;
+        case LangTarget::MainLabel8:
+            statusCaption_ = text;
+            break;
+        default:
+            if (wiring_.setDialogText) {
+                wiring_.setDialogText(target, text);
+            }
+            break;
+    }
+}
+
+void TForm1::RefreshIntervalLabel() {
+    if (wiring_.refreshIntervalLabel) {
+        wiring_.refreshIntervalLabel();
+    }
+}
+
+void TForm1::N7Click() {
+    const int position = wiring_.live ? wiring_.live->IntervalPosition() : 9;
+    PollCounter = RoundLimit(position) + 1;
+}
+
+void TForm1::N6Click() {
+    const std::string target = wiring_.live ? wiring_.live->MailProgram() : std::string();
+    if (IsWebMailTarget(target)) {
+        launcher_.OpenWithShell(application_.Handle(), target);
+    } else {
+        launcher_.StartCommandLine(target);
+    }
+    ProcessPendingMessages();
+}
+
+void TForm1::N1Click() {
+    SetTimerEnabled(1, false);
+    if (wiring_.showSettings) {
+        wiring_.showSettings();
+    }
+}
+
+void TForm1::N2Click() {
+    const bool checked = GetMenuState(popupMenu_.get(), kMenuN2, MF_BYCOMMAND) & MF_CHECKED;
+    // The Run key is written only when it exists; a failed write is not reported.
+    if (userRegistry_.KeyExists(kRunKey)) {
+        userRegistry_.WriteText(kRunKey, "pg", checked ? std::string() : ExecutablePath());
+    }
+    CheckMenuItem(popupMenu_.get(), kMenuN2, MF_BYCOMMAND | (checked ? MF_UNCHECKED : MF_CHECKED));
+}
+
+void TForm1::N3Click() {
+    launcher_.OpenWithShell(application_.Handle(), std::string(kWebSiteAddress));
+}
+
+void TForm1::N4Click() {
+    PostMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
+}  // namespace pigeonet

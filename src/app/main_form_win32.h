@@ -1,0 +1,102 @@
+#pragma once
+
+#include "app/application_win32.h"
+#include "app/platform_win32.h"
+#include "i18n/language.h"
+#include "settings/registry_win32.h"
+#include "settings/settings_store.h"
+#include "util/handles_win32.h"
+#include "util/window_win32.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace pigeonet {
+
+class LiveSettings;
+
+// Command ids of the tray menu `PopupMenu1`.
+enum MenuCommand : UINT {
+    kMenuN7 = 100,  // check now
+    kMenuN6,        // open mail (default item)
+    kMenuN1,        // settings
+    kMenuN2,        // autostart
+    kMenuN3,        // web site
+    kMenuRusha,
+    kMenuEnglish,
+    kMenuDeutsch,
+    kMenuKazah,  // hidden: never inserted into the menu, its mark lives only in the program
+    kMenuN4,     // exit
+};
+
+// What the main window needs from the rest of the program, wired by start-up once every window exists.
+struct MainFormWiring {
+    LiveSettings* live = nullptr;                        // the settings dialog's controls
+    std::function<void()> showSettings;                  // shows the settings dialog, non-modal
+    std::function<void()> checkMailboxes;                // one check round
+    std::function<void(LangTarget, const std::string&)> setDialogText;  // a dialog or editor text
+    std::function<void()> refreshIntervalLabel;
+};
+
+// The main window: never shown except as the envelope popup, it carries the tray icon and its menu, the timers,
+// the status caption and the language marks, and owns the settings store for the whole run.
+class TForm1 final : public Window, public LanguageSurface {
+public:
+    // Creates the window (owned by the application window) and runs its creation handler. When another instance
+    // runs, the process ends inside with exit code 0.
+    TForm1(ApplicationWindow& application, HKEY userRoot, ProgramLauncher& launcher);
+    ~TForm1() override;
+
+    void Wire(MainFormWiring wiring) { wiring_ = std::move(wiring); }
+
+    SettingsStore& Store() { return *store_; }
+    RegistryHive& UserRegistry() { return userRegistry_; }
+    HMENU PopupMenu1() const { return popupMenu_.get(); }
+    const std::string& StatusCaption() const { return statusCaption_; }
+
+    // Timers: `Timer1` poll tick, `Timer2` envelope display time, `Timer3` first round, `Timer4` first language.
+    void SetTimerEnabled(int timer, bool enabled);
+    bool TimerEnabled(int timer) const;
+
+    // Menu commands.
+    void N7Click();
+    void N6Click();
+    void N1Click();
+    void N2Click();
+    void N3Click();
+    void N4Click();
+
+    int PollCounter = 0;
+
+    // LanguageSurface.
+    LanguageMarks Marks() const override { return marks_; }
+    void SetMarks(const LanguageMarks& marks) override;
+    void SetText(LangTarget target, const std::string& text) override;
+    void RefreshIntervalLabel() override;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void FormCreate();
+    void BuildPopupMenu();
+    void SetMenuCaption(UINT command, const std::string& text);
+    void Timer1Timer();
+    void Timer3Timer();
+    void Timer4Timer();
+    void SaveLanguage(std::int32_t lang);
+
+    ApplicationWindow& application_;
+    ProgramLauncher& launcher_;
+    Win32RegistryHive userRegistry_;
+    std::unique_ptr<SettingsStore> store_;  // opened by the creation handler, after the single-instance test
+    MainFormWiring wiring_;
+    UniqueMenu popupMenu_;
+    HMENU languageMenu_ = nullptr;  // owned by popupMenu_
+    LanguageMarks marks_{};
+    std::string statusCaption_;
+    bool timerEnabled_[5] = {};
+};
+
+}  // namespace pigeonet

@@ -1,0 +1,45 @@
+#include "app/platform_win32.h"
+
+#include "util/handles_win32.h"
+#include "util/unicode_win32.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+namespace pigeonet {
+
+void ShellProgramLauncher::OpenWithShell(HWND parent, const std::string& target) {
+    ShellExecuteW(parent, L"open", Widen(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void ShellProgramLauncher::StartCommandLine(const std::string& commandLine) {
+    // WinExec's behaviour with the W API: the command line is parsed by CreateProcess, which looks the program up
+    // the usual way. Failures are not reported.
+    std::wstring line = Widen(commandLine);
+    if (line.empty()) {
+        return;
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+std::string ExecutablePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size()) {
+            return Narrow(std::wstring_view(buffer.data(), length));
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace pigeonet

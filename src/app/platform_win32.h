@@ -1,0 +1,29 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace pigeonet {
+
+// The platform effects of the menu commands that tests observe: starting programs, opening addresses. The real
+// implementation calls the shell; tests record the calls.
+class ProgramLauncher {
+public:
+    virtual ~ProgramLauncher() = default;
+    // ShellExecuteW with the "open" verb, no parameters, no directory, normal show.
+    virtual void OpenWithShell(HWND parent, const std::string& target) = 0;
+    // Starts a command line with normal show (what WinExec does).
+    virtual void StartCommandLine(const std::string& commandLine) = 0;
+};
+
+class ShellProgramLauncher final : public ProgramLauncher {
+public:
+    void OpenWithShell(HWND parent, const std::string& target) override;
+    void StartCommandLine(const std::string& commandLine) override;
+};
+
+// The full path of the running executable (UTF-8).
+std::string ExecutablePath();
+
+}  // namespace pigeonet

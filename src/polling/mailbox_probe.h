@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "polling/probe_error.h"
+#include "polling/socket.h"
+
+namespace pigeonet {
+
+// The last reply a probe read.
+struct ProbeReply {
+    static constexpr int kPositive = 1;  // "+OK"
+    static constexpr int kNegative = 2;  // "-ERR"
+
+    // The first four characters of the first line, bytes up to 0x20 trimmed from both ends; a fourth "-" dropped.
+    std::string status_word;
+    // Set when the reply is judged: kPositive, kNegative, or 0 for an unrecognized status word.
+    int status = 0;
+    // One per reply line: the line from its fifth character on ("+OK 2 320" gives "2 320", "-ERR bad" gives
+    // " bad" with its blank).
+    std::vector<std::string> text_lines;
+
+    // The text lines, each followed by CR LF: the message of a negative reply.
+    std::string Text() const;
+};
+
+// Asks one POP3 mailbox (RFC 1939, plain TCP) for its message count: USER/PASS login, STAT, QUIT. One probe serves
+// any number of connections one after the other. It blocks the calling thread; while it waits for the network on
+// the GUI thread, the registered IdlePump processes GUI messages between short waits. Failures are ProbeErrors.
+class MailboxProbe {
+  public:
+    static constexpr std::int32_t kDefaultPort = 110;
+    static constexpr std::size_t kMaxLineLength = 16384;  // bytes before the LF, a CR included
+    static constexpr std::size_t kReceiveChunk = 32768;   // the most one receive call asks for
+    static constexpr int kConnectSliceMs = 125;
+    static constexpr int kPumpedConnectLimitMs = 120000;  // a pumped connect without an explicit limit
+
+    // Uses this platform's sockets.
+    MailboxProbe();
+    // Uses `layer`, which must outlive the probe (tests pass scripted sockets).
+    explicit MailboxProbe(SocketLayer& layer);
+    // Closes an open socket without QUIT; raises nothing.
+    ~MailboxProbe();
+    MailboxProbe(const MailboxProbe&) = delete;
+    MailboxProbe& operator=(const MailboxProbe&) = delete;
+
+    // Settings; each takes effect at the next ConnectMailbox. Texts are UTF-8 and go out byte for byte.
+    const std::string& host() const { return host_; }
+    void set_host(std::string host) { host_ = std::move(host); }
+    // Only the low 16 bits are used: 65536 + 110 reaches 110, -1 reaches 65535.
+    std::int32_t port() const { return port_; }
+    void set_port(std::int32_t port) { port_ = port; }
+    const std::string& user() const { return user_; }
+    void set_user(std::string user) { user_ = std::move(user); }
+    const std::string& password() const { return password_; }
+    void set_password(std::string password) { password_ = std::move(password); }
+    // Longest single wait for incoming data, in milliseconds; 0 (or less) means no limit.
+    std::int32_t read_timeout() const { return read_timeout_; }
+    void set_read_timeout(std::int32_t milliseconds) { read_timeout_ = milliseconds; }
+
+    // Connects, reads the greeting and logs in; returns in the TRANSACTION state. `connect_timeout_ms` -1 or 0
+    // means no explicit limit (pumped up to kPumpedConnectLimitMs when the idle pump applies, a plain blocking
+    // connect otherwise); other values limit a pumped connect. On failure the socket is closed (QUIT first when
+    // the connection stood) and the failure raised; AlreadyConnectedError leaves an open connection alone.
+    void ConnectMailbox(std::int32_t connect_timeout_ms);
+    // STAT: the maildrop's message count.
+    std::int32_t StatMessageCount();
+    // Sends QUIT when the connection is still open (its reply is never read), then closes and discards the
+    // socket. Raises only a failure of the QUIT send, after the socket is closed.
+    void CloseMailbox();
+
+    // The protocol steps the operations above are made of.
+    // Sends `line` and reads the reply; raises ReplyError when its status is not `expected_status`.
+    int SendCommand(std::string_view line, int expected_status);
+    // Reads one reply into last_reply(); raises UnrecognizedReplyError for a status word that is neither.
+    void ReadReply();
+    // One line without its LF and without one CR before it.
+    std::string ReadLine();
+    // Sends `text` + CR LF at once.
+    void WriteLine(std::string_view text);
+    // Waits up to `milliseconds` (0 or less: without limit) for data, in pumped slices when the pump applies.
+    bool WaitReadable(std::int32_t milliseconds);
+
+    const ProbeReply& last_reply() const { return reply_; }
+
+  private:
+    void OpenSocket(std::int32_t connect_timeout_ms);
+    void PumpedConnect(std::uint32_t address, std::uint16_t port, std::int32_t limit_ms);
+    std::uint32_t ResolveHost() const;
+    void ReceiveOnce();
+    bool WaitSlice(int milliseconds);
+    // Shuts down and closes the socket without discarding it, and remembers that the connection is closed.
+    void CloseSocket();
+    bool KnownClosed();
+
+    SocketLayer& layer_;
+    std::string host_;
+    std::int32_t port_ = kDefaultPort;
+    std::string user_;
+    std::string password_;
+    std::int32_t read_timeout_ = 0;
+
+    std::unique_ptr<TcpSocket> socket_;  // null: no socket (before the first open, after CloseMailbox)
+    std::string input_;                  // received bytes not yet taken out as lines
+    std::size_t searched_ = 0;           // bytes of input_ already searched for the current line's LF
+    bool closed_ = false;
+    std::vector<char> chunk_;
+    ProbeReply reply_;
+};
+
+}  // namespace pigeonet

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "util/errors.h"
+
+namespace pigeonet {
+
+// The failures of a mailbox probe. Each carries the message the application's error display shows; the kind lets
+// callers and tests tell them apart without comparing texts.
+enum class ProbeErrorKind {
+    ReadTimeout,
+    ConnectionClosed,
+    NotConnected,
+    AlreadyConnected,
+    LineTooLong,
+    Socket,
+    ConnectTimeout,
+    Connect,
+    Reply,
+    UnrecognizedReply,
+    Conversion,
+    SocketSetup,     // no socket could be created, or the local bind failed
+    InvalidCommand,  // a command line would carry a line break (see MailboxProbe::WriteLine)
+};
+
+class ProbeError : public AppError {
+  public:
+    ProbeError(ProbeErrorKind kind, const std::string& message) : AppError(message), kind_(kind) {}
+    ProbeErrorKind kind() const { return kind_; }
+
+  private:
+    ProbeErrorKind kind_;
+};
+
+class ReadTimeoutError : public ProbeError {
+  public:
+    ReadTimeoutError() : ProbeError(ProbeErrorKind::ReadTimeout, "Read Timeout") {}
+};
+
+class ConnectionClosedError : public ProbeError {
+  public:
+    ConnectionClosedError() : ProbeError(ProbeErrorKind::ConnectionClosed, "Connection Closed Gracefully.") {}
+};
+
+class NotConnectedError : public ProbeError {
+  public:
+    NotConnectedError() : ProbeError(ProbeErrorKind::NotConnected, "Not Connected") {}
+};
+
+class AlreadyConnectedError : public ProbeError {
+  public:
+    AlreadyConnectedError() : ProbeError(ProbeErrorKind::AlreadyConnected, "Already connected.") {}
+};
+
+class LineTooLongError : public ProbeError {
+  public:
+    LineTooLongError() : ProbeError(ProbeErrorKind::LineTooLong, "Max line length exceeded.") {}
+};
+
+// The text of a Windows Sockets error number ("Connection refused." for 10061); empty for numbers the program
+// has no text for. The numbers are the Windows ones on every platform, so messages read the same everywhere.
+std::string_view SocketErrorText(int code);
+
+// "Socket Error # <code>" CR LF <text>.
+std::string SocketErrorMessage(int code);
+
+class SocketError : public ProbeError {
+  public:
+    explicit SocketError(int code) : ProbeError(ProbeErrorKind::Socket, SocketErrorMessage(code)), code_(code) {}
+    int code() const { return code_; }
+
+  private:
+    int code_;
+};
+
+class ConnectTimeoutError : public ProbeError {
+  public:
+    ConnectTimeoutError() : ProbeError(ProbeErrorKind::ConnectTimeout, "Connect timed out.") {}
+};
+
+// A failed connect attempt; its message is that of the SocketError the attempt produced.
+class ConnectError : public ProbeError {
+  public:
+    explicit ConnectError(int code) : ProbeError(ProbeErrorKind::Connect, SocketErrorMessage(code)), code_(code) {}
+    int code() const { return code_; }
+
+  private:
+    int code_;
+};
+
+// A negative reply; the message is the reply's text lines, each followed by CR LF.
+class ReplyError : public ProbeError {
+  public:
+    explicit ReplyError(const std::string& message) : ProbeError(ProbeErrorKind::Reply, message) {}
+};
+
+class UnrecognizedReplyError : public ProbeError {
+  public:
+    // `text` is the reply's text lines, each followed by CR LF.
+    explicit UnrecognizedReplyError(std::string_view text)
+        : ProbeError(ProbeErrorKind::UnrecognizedReply,
+                     "Unrecognized POP3 Response Header:\n\"" + std::string(text) + "\"") {}
+};
+
+class ConversionError : public ProbeError {
+  public:
+    explicit ConversionError(std::string_view text)
+        : ProbeError(ProbeErrorKind::Conversion, FormatMessageText("'%s' is not a valid integer value", text)) {}
+};
+
+class SocketSetupError : public ProbeError {
+  public:
+    explicit SocketSetupError(const std::string& message) : ProbeError(ProbeErrorKind::SocketSetup, message) {}
+};
+
+class InvalidCommandError : public ProbeError {
+  public:
+    InvalidCommandError() : ProbeError(ProbeErrorKind::InvalidCommand, "Line break in a POP3 command.") {}
+};
+
+}  // namespace pigeonet

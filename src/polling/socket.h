@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace pigeonet {
+
+// The probe's view of the network: a small seam with one adapter per platform (socket_posix.cpp natively,
+// socket_win32.cpp on Windows) and scripted replacements in tests. Failures are raised as the probe's own
+// errors (SocketError with the Windows Sockets number, SocketSetupError), so every adapter reports alike.
+
+// A byte stream the protocol reads and writes: a plain TCP connection today; a TLS layer can wrap one later
+// without the protocol code noticing.
+class ByteStream {
+  public:
+    virtual ~ByteStream() = default;
+
+    // False once Close has run (by the probe, or after the peer's close was seen).
+    virtual bool IsOpen() const = 0;
+    // Waits up to `milliseconds` (negative: without limit) for data or the peer's close to be readable. A failed
+    // wait reports false, like one that timed out.
+    virtual bool WaitReadable(int milliseconds) = 0;
+    // Receives up to `capacity` bytes; 0 means the peer has closed. Throws SocketError.
+    virtual std::size_t Receive(char* buffer, std::size_t capacity) = 0;
+    // Sends a prefix of the bytes and returns its length. Throws SocketError.
+    virtual std::size_t Send(const char* data, std::size_t size) = 0;
+    // Shuts down the sending side, then closes. Does nothing when already closed; never throws.
+    virtual void Close() = 0;
+};
+
+enum class ConnectStatus { Pending, Connected, Failed };
+
+struct ConnectProgress {
+    ConnectStatus status = ConnectStatus::Pending;
+    int error = 0;  // Windows Sockets number when status is Failed
+};
+
+// An IPv4 TCP stream socket whose connect can be waited for in slices.
+class TcpSocket : public ByteStream {
+  public:
+    // Starts connecting to `address` (host byte order, 127.0.0.1 is 0x7F000001) and `port` without blocking.
+    virtual ConnectProgress StartConnect(std::uint32_t address, std::uint16_t port) = 0;
+    // Waits up to `milliseconds` (negative: without limit) for the started connect to finish. Once connected the
+    // socket blocks again for sends.
+    virtual ConnectProgress WaitConnect(int milliseconds) = 0;
+};
+
+class SocketLayer {
+  public:
+    virtual ~SocketLayer() = default;
+
+    // A new socket bound to any local address with a system-chosen port. Throws SocketSetupError with "Cannot
+    // allocate socket." or "Could not bind socket. Address and port are already in use.".
+    virtual std::unique_ptr<TcpSocket> CreateSocket() = 0;
+    // The first IPv4 address (host byte order) the system's resolver gives for `host` (UTF-8). Blocks. Throws
+    // SocketError with the resolver's number (11001 for an unknown name).
+    virtual std::uint32_t ResolveHost(const std::string& host) = 0;
+};
+
+// This platform's sockets; started once per process on first use and never stopped.
+SocketLayer& PlatformSocketLayer();
+
+}  // namespace pigeonet

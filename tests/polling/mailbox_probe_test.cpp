@@ -1,0 +1,381 @@
+#include "polling/mailbox_probe.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "polling/support/fake_pop3_server.h"
+#include "util/errors.h"
+
+namespace pigeonet {
+namespace {
+
+using testing::Close;
+using testing::FakePop3Server;
+using testing::LoginThenStat;
+using testing::Pause;
+using testing::ReadLine;
+using testing::Reset;
+using testing::Send;
+using testing::ServerStep;
+using testing::Trickle;
+
+constexpr char kWholeConversation[] = "USER x\r\nPASS y\r\nSTAT\r\nQUIT\r\n";
+
+void Configure(MailboxProbe& probe, std::uint16_t port, std::int32_t read_timeout = 2000) {
+    probe.set_host("127.0.0.1");
+    probe.set_port(port);
+    probe.set_user("x");
+    probe.set_password("y");
+    probe.set_read_timeout(read_timeout);
+}
+
+// Runs the round's calling order against `server`; returns the count or rethrows the failure.
+std::int32_t Probe(FakePop3Server& server, std::int32_t read_timeout = 2000) {
+    MailboxProbe probe;
+    Configure(probe, server.port(), read_timeout);
+    probe.ConnectMailbox(-1);
+    const std::int32_t count = probe.StatMessageCount();
+    probe.CloseMailbox();
+    return count;
+}
+
+// The failure of `action` as (kind, message); fails the test when nothing is raised.
+template <typename Action>
+std::pair<ProbeErrorKind, std::string> FailureOf(Action action) {
+    try {
+        action();
+    } catch (const ProbeError& error) {
+        return {error.kind(), error.what()};
+    }
+    ADD_FAILURE() << "no ProbeError raised";
+    return {};
+}
+
+TEST(MailboxProbe, SendsExactlyUserPassStatQuitAndReturnsTheCount) {
+    FakePop3Server server(LoginThenStat("+OK 3 1200\r\n"));
+    EXPECT_EQ(Probe(server), 3);
+    EXPECT_EQ(server.Received(), kWholeConversation);
+}
+
+TEST(MailboxProbe, SendsUserWithItsBlankWhenTheLoginIsEmpty) {
+    FakePop3Server server(LoginThenStat("+OK 0 0\r\n"));
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    probe.set_user("");
+    probe.set_password("");
+    probe.ConnectMailbox(-1);
+    probe.CloseMailbox();
+    EXPECT_EQ(server.Received(), "USER \r\nPASS \r\nQUIT\r\n");
+}
+
+TEST(MailboxProbe, SendsUserAndPasswordByteForByte) {
+    FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    probe.set_user("Jörg ");
+    probe.set_password("пароль \"q\"");
+    probe.ConnectMailbox(-1);
+    probe.CloseMailbox();
+    EXPECT_EQ(server.Received(), "USER Jörg \r\nPASS пароль \"q\"\r\nQUIT\r\n");
+}
+
+TEST(MailboxProbe, ReadsTheCountFromEveryAcceptedStatReply) {
+    const struct {
+        const char* reply;
+        std::int32_t count;
+    } cases[] = {
+        {"+OK 2 320\r\n", 2},
+        {"+OK\r\n", 0},
+        {"+OK 0 0\r\n", 0},
+        {"+ok 7 1\r\n", 7},
+        {"+OK\t3 100\r\n", 3},
+        {"+OK 4 1\n", 4},
+        {"\r\n  \r\n\t\r\n+OK 5 1\r\n", 5},
+        {"  +OK 6 1  \r\n", 6},
+        {"+OK $1F 9\r\n", 31},
+        {"+OK 0x10 9\r\n", 16},
+        {"+OK -3 9\r\n", -3},
+        {"+OK +2147483647 9\r\n", 2147483647},
+    };
+    for (const auto& c : cases) {
+        FakePop3Server server(LoginThenStat(c.reply));
+        EXPECT_EQ(Probe(server), c.count) << c.reply;
+    }
+}
+
+TEST(MailboxProbe, RefusesCountsThatAreNotIntegers) {
+    const struct {
+        const char* reply;
+        const char* message;
+    } cases[] = {
+        {"+OK 5\r\n", "'' is not a valid integer value"},
+        {"+OK  5 100\r\n", "'' is not a valid integer value"},
+        {"+OK 5\t100\r\n", "'' is not a valid integer value"},
+        {"+OK five 100\r\n", "'five' is not a valid integer value"},
+        {"+OK 5a 100\r\n", "'5a' is not a valid integer value"},
+        {"+OK 2147483648 100\r\n", "'2147483648' is not a valid integer value"},
+        {"+OK $ 100\r\n", "'$' is not a valid integer value"},
+    };
+    for (const auto& c : cases) {
+        FakePop3Server server(LoginThenStat(c.reply));
+        const auto [kind, message] = FailureOf([&] { Probe(server); });
+        EXPECT_EQ(kind, ProbeErrorKind::Conversion) << c.reply;
+        EXPECT_EQ(message, c.message) << c.reply;
+        EXPECT_EQ(ErrorDisplayText(message), std::string(c.message) + ".");
+    }
+}
+
+TEST(MailboxProbe, ReportsANegativeStatReplyWithItsText) {
+    FakePop3Server server(LoginThenStat("-err mailbox locked\r\n"));
+    const auto [kind, message] = FailureOf([&] { Probe(server); });
+    EXPECT_EQ(kind, ProbeErrorKind::Reply);
+    EXPECT_EQ(message, " mailbox locked\r\n");
+    EXPECT_EQ(ErrorDisplayText(message), message);
+}
+
+TEST(MailboxProbe, AcceptsALowerCaseGreeting) {
+    FakePop3Server server({Send("+ok hi\r\n"), ReadLine(), Send("+ok\r\n"), ReadLine(), Send("+ok\r\n"), ReadLine(),
+                           Send("+ok 1 2\r\n")});
+    EXPECT_EQ(Probe(server), 1);
+    EXPECT_EQ(server.Received(), kWholeConversation);
+}
+
+TEST(MailboxProbe, SendsQuitAfterANegativeGreeting) {
+    FakePop3Server server({Send("-ERR too busy\r\n")});
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
+    EXPECT_EQ(kind, ProbeErrorKind::Reply);
+    EXPECT_EQ(message, " too busy\r\n");
+    probe.CloseMailbox();
+    EXPECT_EQ(server.Received(), "QUIT\r\n");
+}
+
+TEST(MailboxProbe, SendsQuitAfterRejectedPassword) {
+    FakePop3Server server(
+        {Send("+OK ready\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("-ERR invalid password\r\n")});
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
+    EXPECT_EQ(kind, ProbeErrorKind::Reply);
+    EXPECT_EQ(message, " invalid password\r\n");
+    probe.CloseMailbox();  // the round's own close: nothing more goes out
+    EXPECT_EQ(server.Received(), "USER x\r\nPASS y\r\nQUIT\r\n");
+}
+
+TEST(MailboxProbe, RejectsAFirstLineOfAnotherProtocol) {
+    const struct {
+        const char* greeting;
+        const char* message;
+    } cases[] = {
+        {"HTTP/1.1 400 Bad Request\r\n", "Unrecognized POP3 Response Header:\n\"/1.1 400 Bad Request\r\n\""},
+        {"+OKAY hello\r\n", "Unrecognized POP3 Response Header:\n\"Y hello\r\n\""},
+        {"+OK1\r\n", "Unrecognized POP3 Response Header:\n\"\r\n\""},
+    };
+    for (const auto& c : cases) {
+        FakePop3Server server({Send(c.greeting)});
+        MailboxProbe probe;
+        Configure(probe, server.port());
+        const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
+        EXPECT_EQ(kind, ProbeErrorKind::UnrecognizedReply) << c.greeting;
+        EXPECT_EQ(message, c.message);
+        EXPECT_EQ(ErrorDisplayText(message), message);
+        EXPECT_EQ(server.Received(), "QUIT\r\n");
+    }
+}
+
+TEST(MailboxProbe, KeepsTheStatusWordAndTextLinesOfTheLastReply) {
+    FakePop3Server server(LoginThenStat("+OK\t2 320  \r\n"));
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    probe.ConnectMailbox(-1);
+    EXPECT_EQ(probe.StatMessageCount(), 2);
+    EXPECT_EQ(probe.last_reply().status_word, "+OK");
+    EXPECT_EQ(probe.last_reply().status, ProbeReply::kPositive);
+    EXPECT_EQ(probe.last_reply().text_lines, std::vector<std::string>{"2 320"});
+}
+
+TEST(MailboxProbe, AcceptsALineOfExactlyTheMaximumLength) {
+    // 16384 bytes before the LF, the CR included.
+    const std::string greeting = "+OK " + std::string(16384 - 4 - 1, 'a') + "\r\n";
+    FakePop3Server server(
+        {Send(greeting), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("+OK 9 9\r\n")});
+    EXPECT_EQ(Probe(server), 9);
+}
+
+TEST(MailboxProbe, RefusesLongerLines) {
+    // 16385 bytes before the LF (with or without a CR), and 16385 bytes with no LF at all.
+    const std::string full = "+OK " + std::string(16384 - 4, 'a');
+    for (const std::string& greeting : {full + "\r\n", full + "a\n", full + "a"}) {
+        FakePop3Server server({Send(greeting)});
+        MailboxProbe probe;
+        Configure(probe, server.port());
+        const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
+        EXPECT_EQ(kind, ProbeErrorKind::LineTooLong);
+        EXPECT_EQ(message, "Max line length exceeded.");
+        EXPECT_EQ(server.Received(), "QUIT\r\n");
+    }
+}
+
+TEST(MailboxProbe, DropsAPartialLineWhenThePeerCloses) {
+    FakePop3Server server({Send("+OK ready\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(),
+                           Send("+OK 3"), Close()});
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    probe.ConnectMailbox(-1);
+    const auto [kind, message] = FailureOf([&] { probe.StatMessageCount(); });
+    EXPECT_EQ(kind, ProbeErrorKind::ConnectionClosed);
+    EXPECT_EQ(message, "Connection Closed Gracefully.");
+    probe.CloseMailbox();  // closed: no QUIT
+    EXPECT_EQ(server.Received(), "USER x\r\nPASS y\r\nSTAT\r\n");
+}
+
+TEST(MailboxProbe, FailsTheOpenWhenThePeerClosesBeforeGreeting) {
+    FakePop3Server server({Close()});
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(-1); }).second, "Connection Closed Gracefully.");
+    EXPECT_EQ(server.Received(), "");
+}
+
+TEST(MailboxProbe, ReportsAResetAsASocketError) {
+    FakePop3Server server(
+        {Send("+OK ready\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Reset()});
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    probe.ConnectMailbox(-1);
+    const auto [kind, message] = FailureOf([&] { probe.StatMessageCount(); });
+    EXPECT_EQ(kind, ProbeErrorKind::Socket);
+    EXPECT_EQ(message, "Socket Error # 10054\r\nConnection reset by peer.");
+}
+
+TEST(MailboxProbe, TimesOutOnSilenceAndStaysConnected) {
+    FakePop3Server server(LoginThenStat(""));
+    MailboxProbe probe;
+    Configure(probe, server.port(), 300);
+    probe.ConnectMailbox(-1);
+    const auto start = std::chrono::steady_clock::now();
+    const auto [kind, message] = FailureOf([&] { probe.StatMessageCount(); });
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(kind, ProbeErrorKind::ReadTimeout);
+    EXPECT_EQ(ErrorDisplayText(message), "Read Timeout.");
+    EXPECT_GE(waited, std::chrono::milliseconds(290));
+    probe.CloseMailbox();  // still in TRANSACTION: QUIT goes out
+    EXPECT_EQ(server.Received(), kWholeConversation);
+}
+
+TEST(MailboxProbe, NeverTimesOutOnATrickleWithinTheTimeout) {
+    std::vector<ServerStep> script = LoginThenStat("");
+    script.push_back(Trickle("+OK 2 9\r\n", 150));
+    FakePop3Server server(script);
+    EXPECT_EQ(Probe(server, 400), 2);
+}
+
+TEST(MailboxProbe, DoesNotWaitForTheReplyToQuit) {
+    FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+    MailboxProbe probe;
+    Configure(probe, server.port(), 3000);
+    probe.ConnectMailbox(-1);
+    probe.StatMessageCount();
+    const auto start = std::chrono::steady_clock::now();
+    probe.CloseMailbox();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+}
+
+TEST(MailboxProbe, ConnectsToLocalhostInAnyCase) {
+    for (const char* host : {"localhost", "LOCALHOST", "LocalHost"}) {
+        FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+        MailboxProbe probe;
+        Configure(probe, server.port());
+        probe.set_host(host);
+        probe.ConnectMailbox(-1);
+        EXPECT_EQ(probe.StatMessageCount(), 1) << host;
+    }
+}
+
+TEST(MailboxProbe, UsesOnlyTheLowSixteenBitsOfThePort) {
+    FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    probe.set_port(65536 + server.port());
+    probe.ConnectMailbox(-1);
+    EXPECT_EQ(probe.StatMessageCount(), 1);
+}
+
+TEST(MailboxProbe, ReportsARefusedPort) {
+    const std::string refused = "Socket Error # 10061\r\nConnection refused.";
+    MailboxProbe probe;
+    Configure(probe, testing::UnusedLoopbackPort());
+    // Without a pump the connect blocks once; with an explicit limit it is waited for in slices.
+    EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(-1); }), std::make_pair(ProbeErrorKind::Socket, refused));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(5000); }), std::make_pair(ProbeErrorKind::Connect, refused));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(125));
+    probe.CloseMailbox();  // nothing to send, nothing raised
+}
+
+TEST(MailboxProbe, ReportsAnUnknownHost) {
+    MailboxProbe probe;
+    Configure(probe, 110);
+    probe.set_host("no-such-host.invalid");
+    const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
+    EXPECT_EQ(kind, ProbeErrorKind::Socket);
+    EXPECT_EQ(message, "Socket Error # 11001\r\nHost not found.");
+}
+
+TEST(MailboxProbe, RefusesReadsAndWritesWithoutAConnection) {
+    FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    EXPECT_EQ(FailureOf([&] { probe.StatMessageCount(); }).second, "Not Connected");
+    probe.ConnectMailbox(-1);
+    probe.CloseMailbox();
+    EXPECT_EQ(FailureOf([&] { probe.StatMessageCount(); }).second, "Not Connected");
+    EXPECT_EQ(FailureOf([&] { probe.ReadLine(); }).second, "Not Connected");
+}
+
+TEST(MailboxProbe, RefusesASecondOpenAndKeepsTheFirst) {
+    FakePop3Server server(LoginThenStat("+OK 4 1\r\n"));
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    probe.ConnectMailbox(-1);
+    EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(-1); }).second, "Already connected.");
+    EXPECT_EQ(probe.StatMessageCount(), 4);
+}
+
+TEST(MailboxProbe, ServesOneConnectionAfterAnother) {
+    FakePop3Server server(LoginThenStat("+OK 2 1\r\n"), 2);
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    for (int i = 0; i < 2; ++i) {
+        probe.ConnectMailbox(-1);
+        EXPECT_EQ(probe.StatMessageCount(), 2);
+        probe.CloseMailbox();
+    }
+    EXPECT_EQ(server.Received(), std::string(kWholeConversation) + kWholeConversation);
+}
+
+TEST(MailboxProbe, NeverSendsALineBreakInsideACommand) {
+    FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+    MailboxProbe probe;
+    Configure(probe, server.port());
+    probe.set_password("y\r\nDELE 1");
+    EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(-1); }).first, ProbeErrorKind::InvalidCommand);
+    EXPECT_EQ(server.Received(), "USER x\r\nQUIT\r\n");
+}
+
+TEST(MailboxProbe, ClosesWithoutQuitWhenReleased) {
+    FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+    {
+        MailboxProbe probe;
+        Configure(probe, server.port());
+        probe.ConnectMailbox(-1);
+        probe.StatMessageCount();
+    }
+    EXPECT_EQ(server.Received(), "USER x\r\nPASS y\r\nSTAT\r\n");
+}
+
+}  // namespace
+}  // namespace pigeonet

@@ -1,0 +1,217 @@
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "tray/tray_text.h"
+#include "util/handles_win32.h"
+
+namespace pigeonet {
+
+// Every call into the notification area goes through here, so tests can record the calls and their records.
+class ShellNotify {
+  public:
+    virtual ~ShellNotify() = default;
+    // One Shell_NotifyIconW call (NIM_ADD, NIM_MODIFY, NIM_DELETE or NIM_SETVERSION); the shell's answer.
+    virtual bool Notify(DWORD message, const NOTIFYICONDATAW& record) = 0;
+};
+
+// The real notification area.
+class SystemShellNotify final : public ShellNotify {
+  public:
+    bool Notify(DWORD message, const NOTIFYICONDATAW& record) override;
+};
+
+// The desktop effects of the popup menu and of bringing the main window forward.
+class TrayDesktop {
+  public:
+    virtual ~TrayDesktop() = default;
+    virtual void SetForeground(HWND window) = 0;
+    // The cursor position in screen coordinates; false when it cannot be read.
+    virtual bool CursorPosition(POINT& position) = 0;
+    // Runs every message waiting for the GUI thread, so a due timer tick is served before the menu opens.
+    virtual void ProcessPendingMessages() = 0;
+    // Shows `menu` with its top-left corner at `position` and returns when it closes; the chosen item's WM_COMMAND
+    // goes to `owner`.
+    virtual void TrackMenu(HMENU menu, POINT position, HWND owner) = 0;
+};
+
+// The real desktop: SetForegroundWindow, GetCursorPos, a PeekMessageW loop, TrackPopupMenu.
+class SystemTrayDesktop final : public TrayDesktop {
+  public:
+    void SetForeground(HWND window) override;
+    bool CursorPosition(POINT& position) override;
+    void ProcessPendingMessages() override;
+    void TrackMenu(HMENU menu, POINT position, HWND owner) override;
+};
+
+// A window-message timer whose system timer id is its own address. All timers share one hidden window.
+class TSimpleTimer {
+  public:
+    TSimpleTimer();
+    ~TSimpleTimer();
+    TSimpleTimer(const TSimpleTimer&) = delete;
+    TSimpleTimer& operator=(const TSimpleTimer&) = delete;
+
+    // Milliseconds, 1000 at creation. Changing it restarts a switched-on timer; 0 halts it until a non-zero period
+    // is set again (it stays switched on).
+    std::uint32_t Interval() const { return interval_; }
+    void SetInterval(std::uint32_t milliseconds);
+    // Refused (false) with a period of 0; otherwise (re)starts, the first tick one full period from now.
+    bool Start();
+    void Stop();
+    bool Active() const { return active_; }
+
+    bool OneShot = false;
+    // Runs on the GUI thread for every tick. It must not throw: a failure escaping it is dropped.
+    std::function<void()> OnTimer;
+
+    // The shared window's part: runs one tick.
+    void Tick();
+
+  private:
+    UINT_PTR Id() const { return reinterpret_cast<UINT_PTR>(this); }
+    void SetSystemTimer();
+    void KillSystemTimer();
+
+    HWND window_ = nullptr;
+    std::uint32_t interval_ = 1000;
+    bool active_ = false;
+    bool systemTimerSet_ = false;
+};
+
+// Balloon icon kinds, as ShowBalloon takes them.
+enum class BalloonIcon { None = 0, Info = 1, Warning = 2, Error = 3 };
+
+// The program's one icon in the notification area: tooltip, balloon, flashing by alternating the images of an image
+// list, the popup menu on a right press with its default item on a double click, and a click event.
+//
+// Creating it registers nothing yet. The main window then calls, in this order, ApplyStoredProperties (the icon is
+// added to the notification area there) and Loaded. Destroying it removes the icon at once, then gives back the two
+// windows' procedures. The windows, the image list and the menu must outlive the TrayIcon (or be unset first).
+//
+// The TrayIcon watches two windows by replacing their window procedures (every message is passed on unchanged):
+// the application window, for the shell's "TaskbarCreated" broadcast that re-adds the icon, and the main window,
+// which is brought to the front whenever it is shown.
+class TrayIcon {
+  public:
+    using ClickHandler = std::function<void(TrayIcon& sender)>;
+    using ErrorHandler = std::function<void(const std::exception& failure)>;
+
+    // The callback message the shell sends to the shared callback window: wParam the icon id, lParam the mouse
+    // message.
+    static constexpr UINT kCallbackMessage = WM_USER + 1024;
+    // Milliseconds between the images while flashing.
+    static constexpr std::uint32_t kFlashInterval = 400;
+
+    // With the real shell and desktop.
+    TrayIcon(HWND applicationWindow, HWND mainWindow);
+    TrayIcon(HWND applicationWindow, HWND mainWindow, ShellNotify& shell, TrayDesktop& desktop);
+    ~TrayIcon();
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
+
+    // The main window's stored configuration, in its order: the image list (selecting image 0), cycling allowed
+    // with no interval, the program's own icon (image 0 of the list when the executable has none), the Add, image
+    // 0, the menu and the click handler.
+    void ApplyStoredProperties(HIMAGELIST iconList, HMENU popupMenu, ClickHandler onClick);
+    // End of loading: a Modify, the Add again, cycling applied (image 0, no flashing), then NIM_SETVERSION with
+    // version 0, which keeps the classic callback form the mouse handling relies on.
+    void Loaded();
+
+    // The tooltip, UTF-8. Up to 127 UTF-16 units reach the shell; the text is sent as is, carriage returns included.
+    const std::string& Hint() const { return hint_; }
+    void SetHint(std::string hint);
+    bool ShowHint() const { return showHint_; }
+    void SetShowHint(bool show);
+
+    // Not owned. Setting it selects image 0.
+    HIMAGELIST IconList() const { return iconList_; }
+    void SetIconList(HIMAGELIST list);
+    // Selects that image of IconList (past the end: the last one; no list: 0) and shows it.
+    int IconIndex() const { return iconIndex_; }
+    void SetIconIndex(int index);
+    bool CycleIcons() const { return cycleIcons_; }
+    void SetCycleIcons(bool cycle);
+    // Milliseconds; non-zero means flashing. Setting it shows image 0 and (re)starts the rhythm from there; 0 stops.
+    std::uint32_t CycleInterval() const { return cycleInterval_; }
+    void SetCycleInterval(std::uint32_t milliseconds);
+    // The picture handed to the shell; SetIcon keeps a copy of `icon` (nullptr: no picture).
+    HICON Icon() const { return icon_.get(); }
+    void SetIcon(HICON icon);
+    // true adds the icon to the notification area, false removes it.
+    bool IconVisible() const { return iconVisible_; }
+    void SetIconVisible(bool visible);
+    // While false, mouse input on the icon is ignored.
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled) { enabled_ = enabled; }
+    // Not owned; a popup menu (CreatePopupMenu). Its commands go to the main window as WM_COMMAND.
+    HMENU PopupMenu() const { return popupMenu_; }
+    void SetPopupMenu(HMENU menu) { popupMenu_ = menu; }
+
+    // Shows a balloon at the icon: title up to 63 and text up to 255 UTF-16 units, `seconds` (at most 255) as the
+    // time-out. Whether the shell accepted it.
+    bool ShowBalloon(std::string_view title, std::string_view text, BalloonIcon kind, unsigned seconds);
+
+    // Hides the application window when it is visible, so the program has no taskbar button.
+    void HideTaskbarButton();
+
+    // A single left click on the icon, raised at the release.
+    ClickHandler OnClick;
+    // Failures escaping OnClick, the menu or the flashing; when empty, the application's error display
+    // (ShowApplicationError). Nothing ever leaves a window procedure.
+    ErrorHandler OnError;
+
+    // The id the shell knows the icon by (the instance's address, truncated).
+    UINT Id() const { return static_cast<UINT>(reinterpret_cast<std::uintptr_t>(this)); }
+
+    // Window procedures' entry points; not for the program's own use.
+    void HandleCallback(UINT mouseMessage);
+    void WatchedApplicationMessage(UINT message);
+    void WatchedMainMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  private:
+    bool Add();
+    bool Remove();
+    bool Modify();
+    bool Call(DWORD message);
+    void RefreshRecord();
+    void ApplyCycleIcons();
+    void CycleStep();
+    void RunDefaultItem();
+    void OpenMenu();
+    void ReportFailure(const std::exception& failure) noexcept;
+
+    HWND applicationWindow_;
+    HWND mainWindow_;
+    ShellNotify& shell_;
+    TrayDesktop& desktop_;
+    NOTIFYICONDATAW record_{};
+
+    std::string hint_;
+    bool showHint_ = true;
+    HIMAGELIST iconList_ = nullptr;
+    int iconIndex_ = 0;
+    bool cycleIcons_ = false;
+    std::uint32_t cycleInterval_ = 0;
+    UniqueIcon icon_;
+    bool iconVisible_ = false;
+    bool enabled_ = true;
+    HMENU popupMenu_ = nullptr;
+    bool loading_ = true;
+    TrayMouseInput mouse_;
+    std::unique_ptr<TSimpleTimer> cycleTimer_;
+    // Expires with the instance: lets a handler notice that a nested message loop destroyed it.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace pigeonet

@@ -1,0 +1,44 @@
+#include "tray/tray_pictures_win32.h"
+
+#include <gtest/gtest.h>
+
+#include "support/tray_test_windows_win32.h"
+#include "tray/tray_pictures.h"
+
+namespace pigeonet {
+namespace {
+
+using testing::ReadIcon;
+
+TEST(TrayImageList, HoldsTheMailPictureAndABlankOne) {
+    UniqueImageList list = CreateTrayImageList();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(ImageList_GetImageCount(list.get()), 2);
+    int width = 0, height = 0;
+    ASSERT_TRUE(ImageList_GetIconSize(list.get(), &width, &height));
+    EXPECT_EQ(width, 16);
+    EXPECT_EQ(height, 16);
+
+    for (int index : {kTrayMailImage, kTrayBlankImage}) {
+        UniqueIcon icon(ImageList_GetIcon(list.get(), index, ILD_NORMAL));
+        ASSERT_TRUE(icon) << index;
+        const auto pixels = ReadIcon(icon.get());
+        const TrayPicture expected = DecodeTrayPicture(index);
+        ASSERT_EQ(pixels.transparent.size(), 256u);
+        ASSERT_EQ(pixels.colour.size(), 256u);
+        for (std::size_t i = 0; i < 256; ++i) {
+            EXPECT_EQ(pixels.transparent[i], expected.transparent[i]) << "image " << index << " pixel " << i;
+            if (!expected.transparent[i]) {
+                EXPECT_EQ(pixels.colour[i], expected.colour[i]) << "image " << index << " pixel " << i;
+            }
+        }
+    }
+}
+
+TEST(ProgramIcon, IsAbsentFromAnExecutableWithoutTheResource) {
+    // The test program carries no icon resource; the tray then falls back to the mail picture.
+    EXPECT_FALSE(LoadProgramIcon());
+}
+
+}  // namespace
+}  // namespace pigeonet

@@ -62,8 +62,10 @@ TEST(TrayPictures, BlankImageIsTransparentEverywhere) {
 class ProgramIconFile : public ::testing::Test {
   protected:
     void SetUp() override {
+        // The source tree from CTest, or else from where this file was compiled (tests/tray/ under the root).
         const char* source = std::getenv("PIGEONET_SOURCE_DIR");
-        const std::string root = source ? source : ".";
+        const std::string here = __FILE__;
+        const std::string root = source ? source : here.substr(0, here.rfind("/tests/tray/"));
         std::ifstream file(root + "/src/tray/pigeonet.ico", std::ios::binary);
         ASSERT_TRUE(file) << "pigeonet.ico not found under " << root;
         bytes_.assign(std::istreambuf_iterator<char>(file), {});

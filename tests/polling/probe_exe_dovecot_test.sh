@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Drives pigeonet-probe (native, or the .exe through Wine) as a black box against a private Dovecot:
+#   probe_exe_dovecot_test.sh PATH/TO/pigeonet-probe[.exe]
+# Starts Dovecot with tools/dovecot/dovecot.sh and stops it by its process id on the way out.
+set -uo pipefail
+
+exe=$(realpath "${1:?usage: $0 PATH/TO/pigeonet-probe}")
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+dovecot="$root/tools/dovecot/dovecot.sh"
+
+if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null; then
+    echo "skipped: needs root and dovecot-pop3d"
+    exit 0
+fi
+
+run_probe() {
+    if [[ "$exe" == *.exe ]]; then
+        # Wine decodes the command line with the Unix locale: UTF-8, so non-ASCII passwords arrive intact.
+        LC_ALL=C.UTF-8 PIGEONET_WINE_QUIET=1 "$root/tools/wine-run.sh" "$exe" "$@"
+    else
+        "$exe" "$@"
+    fi
+}
+
+server=$("$dovecot" start user:pass 'joerg:пароль ü') || exit 1
+port=$(sed -n 's/^port=//p' <<<"$server")
+pid=$(sed -n 's/^pid=//p' <<<"$server")
+dir=$(sed -n 's/^dir=//p' <<<"$server")
+trap '"$dovecot" stop "$pid" "$dir"' EXIT
+echo "dovecot on 127.0.0.1:$port (pid $pid)"
+
+failures=0
+# expect NAME STATUS STDOUT STDERR -- ARGS...: one probe run and its exact output.
+expect() {
+    local name=$1 status=$2 stdout=$3 stderr=$4
+    shift 5
+    local out err got
+    out=$(mktemp)
+    err=$(mktemp)
+    run_probe "$@" >"$out" 2>"$err"
+    got=$?
+    if [[ $got -ne $status || "$(cat "$out"; echo x)" != "${stdout}x" || "$(cat "$err"; echo x)" != "${stderr}x" ]]; then
+        echo "FAIL $name: status $got (want $status)"
+        echo "  stdout: $(od -c "$out" | head -5)"
+        echo "  stderr: $(od -c "$err" | head -5)"
+        failures=$((failures + 1))
+    else
+        echo "ok   $name"
+    fi
+    rm -f "$out" "$err"
+}
+
+expect "empty mailbox counts 0" 0 $'0\n' '' -- 127.0.0.1 "$port" user pass
+"$dovecot" deliver "$dir" user 3
+expect "three messages count 3" 0 $'3\n' '' -- 127.0.0.1 "$port" user pass
+"$dovecot" deliver "$dir" user 1
+expect "a message delivered between two probes counts 4" 0 $'4\n' '' -- localhost "$port" user pass
+"$dovecot" deliver "$dir" joerg 2
+expect "non-ASCII password" 0 $'2\n' '' -- 127.0.0.1 "$port" joerg 'пароль ü'
+expect "port above 65535 uses its low 16 bits" 0 $'4\n' '' -- 127.0.0.1 "$((port + 65536))" user pass
+refused=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+expect "refused port" 1 '' $'Socket Error # 10061\r\nConnection refused.\n' -- 127.0.0.1 "$refused" user pass
+expect "unknown host" 1 '' $'Socket Error # 11001\r\nHost not found.\n' -- no-such-host.invalid 110 user pass
+expect "port that is not a number" 1 '' $'\'x1\' is not a valid integer value.\n' -- 127.0.0.1 x1 user pass
+# Last: after a failed login Dovecot delays the next logins from the same address by seconds.
+expect "wrong password shows the server's text" 1 '' $' [AUTH] Authentication failed.\r\n\n' -- \
+    127.0.0.1 "$port" user wrong
+
+if ((failures > 0)); then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "all passed"

@@ -1,0 +1,84 @@
+#include "polling/support/dovecot_server.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+namespace pigeonet::testing {
+
+namespace {
+
+std::string Script() {
+    return "bash '" + SourceDir() + "/tools/dovecot/dovecot.sh'";
+}
+
+// Runs a shell command; its standard output, and whether it exited with 0.
+bool RunCommand(const std::string& command, std::string* output) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return false;
+    }
+    char buffer[512];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        if (output != nullptr) {
+            output->append(buffer, n);
+        }
+    }
+    return pclose(pipe) == 0;
+}
+
+}  // namespace
+
+std::string SourceDir() {
+    if (const char* dir = std::getenv("PIGEONET_SOURCE_DIR")) {
+        return dir;
+    }
+    std::string file = __FILE__;  // <root>/tests/polling/support/dovecot_server.cpp
+    for (int i = 0; i < 4; ++i) {
+        file = file.substr(0, file.find_last_of('/'));
+    }
+    return file;
+}
+
+bool DovecotServer::Start() {
+#ifdef _WIN32
+    why_not_ = "Dovecot runs beside Wine, not inside it";
+    return false;
+#else
+    if (!RunCommand("command -v dovecot >/dev/null && test \"$(id -u)\" = 0", nullptr)) {
+        why_not_ = "needs root and dovecot-pop3d";
+        return false;
+    }
+    std::string output;
+    if (!RunCommand(Script() + " start " + accounts_, &output)) {
+        why_not_ = "dovecot.sh start failed";
+        return false;
+    }
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("port=", 0) == 0) {
+            port_ = static_cast<std::uint16_t>(std::stoi(line.substr(5)));
+        } else if (line.rfind("pid=", 0) == 0) {
+            pid_ = std::stol(line.substr(4));
+        } else if (line.rfind("dir=", 0) == 0) {
+            folder_ = line.substr(4);
+        }
+    }
+    return port_ != 0 && pid_ != 0 && !folder_.empty();
+#endif
+}
+
+void DovecotServer::Stop() {
+    if (pid_ != 0) {
+        RunCommand(Script() + " stop " + std::to_string(pid_) + " '" + folder_ + "'", nullptr);
+        pid_ = 0;
+    }
+}
+
+void DovecotServer::Deliver(const std::string& user, int count) {
+    RunCommand(Script() + " deliver '" + folder_ + "' '" + user + "' " + std::to_string(count), nullptr);
+}
+
+}  // namespace pigeonet::testing

@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# A private Dovecot POP3 server on a free loopback port, for tests and benchmarks. Everything it needs (config,
+# passwd-file, Maildirs, runtime and state folders, log) lives in one temporary folder; nothing touches
+# /etc/dovecot or /var/run/dovecot.
+#
+#   tools/dovecot/dovecot.sh start [USER:PASSWORD ...]   (default account user:pass)
+#       starts the server in the background and prints three lines: port=N, pid=P, dir=FOLDER
+#   tools/dovecot/dovecot.sh deliver FOLDER USER [COUNT]
+#       puts COUNT (default 1) new messages into USER's Maildir
+#   tools/dovecot/dovecot.sh stop PID FOLDER
+#       stops the server by its process id and removes the folder
+#
+# Dovecot's login processes refuse to run as root: they run as dovenull, the internal processes as dovecot, and
+# the mail users get the dovecot uid so the mail folders can be theirs.
+set -euo pipefail
+
+die() {
+    echo "dovecot.sh: $*" >&2
+    exit 1
+}
+
+free_port() {
+    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'
+}
+
+deliver() {
+    local folder=$1 user=$2 count=${3:-1}
+    local maildir="$folder/mail/$user/Maildir"
+    [[ -d "$maildir/new" ]] || die "no Maildir for $user in $folder"
+    local i name
+    for ((i = 0; i < count; i++)); do
+        name="$(date +%s).M$RANDOM$RANDOM.P$$Q$i.pigeonet"
+        printf 'From: sender@example.org\r\nTo: %s@example.org\r\nSubject: test %s\r\n\r\nHello.\r\n' \
+            "$user" "$i" >"$maildir/tmp/$name"
+        chown dovecot:dovecot "$maildir/tmp/$name"
+        mv "$maildir/tmp/$name" "$maildir/new/$name"
+    done
+}
+
+start() {
+    local accounts=("$@")
+    ((${#accounts[@]} > 0)) || accounts=(user:pass)
+    command -v dovecot >/dev/null || die "dovecot is not installed (package dovecot-pop3d)"
+    local folder port uid gid
+    folder=$(mktemp -d /tmp/pigeonet-dovecot.XXXXXX)
+    chmod 755 "$folder"
+    uid=$(id -u dovecot)
+    gid=$(id -g dovecot)
+    mkdir -p "$folder/run" "$folder/state" "$folder/mail"
+    : >"$folder/passwd"
+    local account user password
+    for account in "${accounts[@]}"; do
+        user=${account%%:*}
+        password=${account#*:}
+        printf '%s:{PLAIN}%s:%s:%s::%s/mail/%s::\n' "$user" "$password" "$uid" "$gid" "$folder" "$user" \
+            >>"$folder/passwd"
+        mkdir -p "$folder/mail/$user/Maildir/"{new,cur,tmp}
+    done
+    chown -R dovecot:dovecot "$folder/mail"
+    chmod 644 "$folder/passwd"
+    port=$(free_port)
+    cat >"$folder/dovecot.conf" <<CONF
+protocols = pop3
+listen = 127.0.0.1
+base_dir = $folder/run
+state_dir = $folder/state
+log_path = $folder/dovecot.log
+ssl = no
+disable_plaintext_auth = no
+auth_mechanisms = plain
+default_login_user = dovenull
+default_internal_user = dovecot
+first_valid_uid = $uid
+last_valid_uid = $uid
+mail_location = maildir:$folder/mail/%u/Maildir
+pop3_uidl_format = %08Xu%08Xv
+passdb {
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u $folder/passwd
+}
+userdb {
+  driver = passwd-file
+  args = username_format=%u $folder/passwd
+}
+service pop3-login {
+  inet_listener pop3 {
+    address = 127.0.0.1
+    port = $port
+  }
+  inet_listener pop3s {
+    port = 0
+  }
+}
+service anvil {
+  chroot =
+}
+service stats {
+  unix_listener stats-reader {
+    mode = 0666
+  }
+  unix_listener stats-writer {
+    mode = 0666
+  }
+}
+CONF
+    # -F keeps the master in the foreground of its own background job, so its pid is the one to stop.
+    dovecot -F -c "$folder/dovecot.conf" </dev/null >>"$folder/dovecot.log" 2>&1 &
+    local pid=$!
+    local i
+    for ((i = 0; i < 100; i++)); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            cat "$folder/dovecot.log" >&2
+            rm -rf "$folder"
+            die "dovecot did not start"
+        fi
+        if python3 -c "import socket,sys; socket.create_connection(('127.0.0.1', $port), 1).close()" 2>/dev/null; then
+            echo "port=$port"
+            echo "pid=$pid"
+            echo "dir=$folder"
+            return
+        fi
+        sleep 0.1
+    done
+    kill "$pid" 2>/dev/null || true
+    rm -rf "$folder"
+    die "dovecot did not listen on port $port"
+}
+
+stop() {
+    local pid=$1 folder=$2
+    if kill -0 "$pid" 2>/dev/null; then
+        kill "$pid"
+        local i
+        for ((i = 0; i < 100; i++)); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -9 "$pid" 2>/dev/null || true
+    fi
+    case "$folder" in
+        /tmp/pigeonet-dovecot.*) rm -rf "$folder" ;;
+        *) die "not removing $folder: not one of ours" ;;
+    esac
+}
+
+command=${1:-}
+shift || true
+case "$command" in
+    start) start "$@" ;;
+    deliver) (($# >= 2)) || die "usage: deliver FOLDER USER [COUNT]"; deliver "$@" ;;
+    stop) (($# == 2)) || die "usage: stop PID FOLDER"; stop "$@" ;;
+    *) die "usage: $0 start [USER:PASSWORD ...] | deliver FOLDER USER [COUNT] | stop PID FOLDER" ;;
+esac

@@ -1,0 +1,227 @@
+#include "settings/account_editor_win32.h"
+
+#include "settings/settings_dialog_rules.h"
+#include "settings/settings_dialog_win32.h"
+#include "util/error_display_win32.h"
+
+#include <commctrl.h>
+
+namespace pigeonet {
+
+namespace {
+
+constexpr int kClientWidth = 330;
+constexpr int kClientHeight = 256;
+
+enum ControlId : int {
+    kEdit1 = 2001,
+    kEdit2,
+    kEdit3,
+    kEdit4,
+    kComboBox1,
+    kStatic,
+    kButton1 = IDOK,
+    kButton2 = IDCANCEL,
+};
+
+const DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+const DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+}  // namespace
+
+TForm3::TForm3(HINSTANCE, TForm2& settingsDialog) : settingsDialog_(settingsDialog) {
+    font_ = MakeTahoma(kControlFontHeight);
+    RECT frame{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    const WindowOrigin origin =
+        NearBottomRight(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width, height, 100, 150);
+    // Never seen: every opening sets the caption first.
+    Create(L"PigeonetAccountEditor", kFormExStyle, kFormStyle, L"Добавление E-mail", origin.left, origin.top, width,
+           height, settingsDialog_.Handle());
+
+    const HWND form = Handle();
+    const HFONT font = font_.get();
+    // Created in tab order: address, login, password, server, OK, Cancel, port.
+    auto field = [&](const char* label, const char* labelText, const char* name, int id, int top, DWORD style) {
+        controls_[label] = CreateControl(form, WC_STATICW, labelText, SS_LEFT | SS_NOPREFIX, 16, top - 16, 300, 14,
+                                         kStatic, font);
+        controls_[name] = CreateControl(form, WC_EDITW, "", WS_TABSTOP | ES_AUTOHSCROLL | style, 16, top, 201, 21, id,
+                                        font, WS_EX_CLIENTEDGE);
+    };
+    field("Label4", "E-mail:", "Edit1", kEdit1, 34, 0);
+    field("Label3", "Логин:", "Edit3", kEdit3, 81, 0);
+    field("Label1", "Пароль:", "Edit4", kEdit4, 130, ES_PASSWORD);
+    SendMessageW(Control("Edit4"), EM_SETPASSWORDCHAR, L'*', 0);
+    field("Label2", "Сервер входящей почты:", "Edit2", kEdit2, 177, 0);
+    controls_["Button1"] =
+        CreateControl(form, WC_BUTTONW, "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 240, 32, 75, 25, kButton1, font);
+    EnableWindow(Control("Button1"), FALSE);
+    controls_["Button2"] = CreateControl(form, WC_BUTTONW, "Отмена", WS_TABSTOP, 240, 64, 75, 25, kButton2, font);
+    controls_["Label5"] = CreateControl(form, WC_STATICW, "Порт: (обычно 110, если SSL то 995)",
+                                        SS_LEFT | SS_NOPREFIX, 16, 208, 300, 14, kStatic, font);
+    const HWND port = CreateControl(form, WC_COMBOBOXW, "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
+                                    16, 224, 201, 120, kComboBox1, font);
+    SendMessageW(port, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"110"));
+    SendMessageW(port, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"995"));
+    SetWindowText(port, "110");
+    controls_["ComboBox1"] = port;
+
+    SetWindowSubclass(Control("Edit1"), &TForm3::AddressFieldProcedure, 1, reinterpret_cast<DWORD_PTR>(this));
+    RegisterDialogKeys(form);
+    settingsDialog_.SetAccountEditor(this);
+}
+
+TForm3::~TForm3() {
+    settingsDialog_.SetAccountEditor(nullptr);
+    if (Handle()) {
+        RemoveWindowSubclass(Control("Edit1"), &TForm3::AddressFieldProcedure, 1);
+        UnregisterDialogKeys(Handle());
+    }
+}
+
+HWND TForm3::Control(const char* name) const {
+    const auto found = controls_.find(name);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+HWND TForm3::ControlHandle(std::string_view controlName) const {
+    const auto found = controls_.find(controlName);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+bool TForm3::SetControlText(std::string_view controlName, const std::string& utf8) {
+    const HWND target = controlName == "Caption" ? Handle() : ControlHandle(controlName);
+    if (!target) {
+        return false;
+    }
+    SetWindowText(target, utf8);
+    return true;
+}
+
+std::string TForm3::ControlText(std::string_view controlName) const {
+    const HWND target = controlName == "Caption" ? Handle() : ControlHandle(controlName);
+    return target ? WindowText(target) : std::string();
+}
+
+AccountFields TForm3::Fields() const {
+    return {WindowText(Control("Edit1")), WindowText(Control("Edit2")), WindowText(Control("Edit3")),
+            WindowText(Control("Edit4")), WindowText(Control("ComboBox1"))};
+}
+
+void TForm3::ShowModal() {
+    const HWND owner = settingsDialog_.Handle();
+    FormShow();
+    showing_ = true;
+    EnableWindow(owner, FALSE);
+    ShowWindow(Handle(), SW_SHOW);
+    SetForegroundWindow(Handle());
+    SetFocus(Control("Edit1"));
+    MSG message;
+    while (showing_) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0 || got == -1) {
+            if (got == 0) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+            }
+            showing_ = false;
+            break;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    // The owner is enabled before the editor hides, so activation returns to the settings dialog.
+    EnableWindow(owner, TRUE);
+    ShowWindow(Handle(), SW_HIDE);
+}
+
+void TForm3::Close() {
+    showing_ = false;
+    // Wake the modal loop should it be waiting for a message.
+    PostMessageW(Handle(), WM_NULL, 0, 0);
+}
+
+void TForm3::FormShow() {
+    const AccountFields fields = FieldsForMode(settingsDialog_, mode_, WindowText(Control("ComboBox1")));
+    filling_ = true;
+    SetWindowText(Control("Edit1"), fields.email);
+    SetWindowText(Control("Edit2"), fields.server);
+    SetWindowText(Control("Edit3"), fields.login);
+    SetWindowText(Control("Edit4"), fields.password);
+    SetWindowText(Control("ComboBox1"), fields.port);
+    filling_ = false;
+    Edit3Change();
+}
+
+void TForm3::Edit3Change() {
+    EnableWindow(Control("Button1"), CanAcceptAccount(Fields()) ? TRUE : FALSE);
+}
+
+void TForm3::Edit1KeyUp() {
+    if (const auto server = AutoFilledServer(WindowText(Control("Edit1")))) {
+        SetWindowText(Control("Edit2"), *server);
+    }
+}
+
+void TForm3::Button1Click() {
+    // Enter reaches here through IsDialogMessage even while the button is disabled.
+    if (!CanAcceptAccount(Fields())) {
+        return;
+    }
+    AcceptAccount(settingsDialog_, mode_, Fields());
+    Close();
+}
+
+void TForm3::Button2Click() {
+    Close();
+}
+
+LRESULT CALLBACK TForm3::AddressFieldProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                               DWORD_PTR self) {
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_KEYUP) {
+        GuardEvent([&] { reinterpret_cast<TForm3*>(self)->Edit1KeyUp(); });
+    }
+    return result;
+}
+
+LRESULT TForm3::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case kButton1:
+            if (HIWORD(wParam) == BN_CLICKED) {
+                Button1Click();
+                return 0;
+            }
+            break;
+        case kButton2:
+            if (HIWORD(wParam) == BN_CLICKED) {
+                Button2Click();
+                return 0;
+            }
+            break;
+        case kEdit1:
+        case kEdit2:
+        case kEdit3:
+        case kEdit4:
+            if (HIWORD(wParam) == EN_CHANGE && !filling_) {
+                Edit3Change();
+                return 0;
+            }
+            break;
+        default:
+            break;
+        }
+        break;
+    case WM_CLOSE:
+        Button2Click();
+        return 0;
+    default:
+        break;
+    }
+    return Window::HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace pigeonet

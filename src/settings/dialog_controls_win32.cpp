@@ -1,0 +1,173 @@
+#include "settings/dialog_controls_win32.h"
+
+#include "util/error_display_win32.h"
+#include "util/unicode_win32.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace pigeonet {
+
+namespace {
+
+INT_PTR CALLBACK TabPageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(page, DWLP_USER, lParam);
+        return TRUE;
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_DRAWITEM: {
+        const auto target = reinterpret_cast<HWND>(GetWindowLongPtrW(page, DWLP_USER));
+        if (!target) {
+            return FALSE;
+        }
+        const LRESULT result = SendMessageW(target, message, wParam, lParam);
+        SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+    default:
+        return FALSE;
+    }
+}
+
+// The themed tab background comes from uxtheme, which the program does not link: looked up at run time.
+void UseTabBackground(HWND page) {
+    const HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
+    if (!uxtheme) {
+        return;
+    }
+    using EnableTexture = HRESULT(WINAPI*)(HWND, DWORD);
+    const auto enable = reinterpret_cast<EnableTexture>(
+        reinterpret_cast<void*>(GetProcAddress(uxtheme, "EnableThemeDialogTexture")));
+    if (enable) {
+        constexpr DWORD kEnableTab = 0x00000002 | 0x00000004;  // ETDT_ENABLE | ETDT_USETABTEXTURE
+        enable(page, kEnableTab);
+    }
+}
+
+std::vector<HWND>& DialogKeyWindows() {
+    static std::vector<HWND> windows;
+    return windows;
+}
+
+HHOOK dialogKeyHook = nullptr;
+
+LRESULT CALLBACK DialogKeyHook(int code, WPARAM wParam, LPARAM lParam) {
+    auto* message = reinterpret_cast<MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && message->message >= WM_KEYFIRST &&
+        message->message <= WM_KEYLAST && message->hwnd) {
+        const HWND root = GetAncestor(message->hwnd, GA_ROOT);
+        const auto& windows = DialogKeyWindows();
+        if (std::find(windows.begin(), windows.end(), root) != windows.end()) {
+            if (IsDialogMessageW(root, message)) {
+                message->message = WM_NULL;
+                message->wParam = 0;
+                message->lParam = 0;
+            }
+        }
+    }
+    return CallNextHookEx(dialogKeyHook, code, wParam, lParam);
+}
+
+}  // namespace
+
+UniqueFont MakeTahoma(int height, bool bold) {
+    return UniqueFont(CreateFontW(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                                  L"Tahoma"));
+}
+
+HWND CreateControl(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int x, int y,
+                   int width, int height, int id, HFONT font, DWORD exStyle) {
+    const HWND control =
+        CreateWindowExW(exStyle, className, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    if (control && font) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    return control;
+}
+
+std::string WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(copied, 0)));
+    return Narrow(text);
+}
+
+void SetWindowText(HWND window, const std::string& text) {
+    SetWindowTextW(window, Widen(text).c_str());
+}
+
+HWND CreateTabPage(HWND parent, HWND forwardTo, const RECT& bounds) {
+    // An in-memory template of a dialog without controls: header, then empty menu, class and title.
+    alignas(DWORD) WORD storage[sizeof(DLGTEMPLATE) / sizeof(WORD) + 4] = {};
+    auto* dialog = reinterpret_cast<DLGTEMPLATE*>(storage);
+    dialog->style = WS_CHILD | DS_CONTROL | WS_CLIPSIBLINGS;
+    dialog->dwExtendedStyle = WS_EX_CONTROLPARENT;
+    const HWND page = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialog, parent, &TabPageProcedure,
+                                                 reinterpret_cast<LPARAM>(forwardTo));
+    if (!page) {
+        return nullptr;
+    }
+    UseTabBackground(page);
+    SetWindowPos(page, HWND_TOP, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                 SWP_NOACTIVATE);
+    return page;
+}
+
+void RegisterDialogKeys(HWND window) {
+    auto& windows = DialogKeyWindows();
+    if (std::find(windows.begin(), windows.end(), window) == windows.end()) {
+        windows.push_back(window);
+    }
+    if (!dialogKeyHook) {
+        dialogKeyHook = SetWindowsHookExW(WH_GETMESSAGE, &DialogKeyHook, nullptr, GetCurrentThreadId());
+    }
+}
+
+void UnregisterDialogKeys(HWND window) {
+    auto& windows = DialogKeyWindows();
+    windows.erase(std::remove(windows.begin(), windows.end(), window), windows.end());
+    if (windows.empty() && dialogKeyHook) {
+        UnhookWindowsHookEx(dialogKeyHook);
+        dialogKeyHook = nullptr;
+    }
+}
+
+void Hints::Attach(HWND owner) {
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+}
+
+void Hints::Set(HWND tool, const std::string& hint) {
+    if (!tooltip_ || !tool) {
+        return;
+    }
+    std::wstring text = Widen(hint);
+    TOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = GetParent(tool);
+    info.uId = reinterpret_cast<UINT_PTR>(tool);
+    info.lpszText = text.data();
+    SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    if (!text.empty()) {
+        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    }
+}
+
+Hints::~Hints() {
+    if (tooltip_) {
+        DestroyWindow(tooltip_);
+    }
+}
+
+}  // namespace pigeonet

@@ -59,6 +59,11 @@ class TrayIconTest : public ::testing::Test {
 
     const RecordingShell::Call& Last() const { return shell.calls.back(); }
 
+    // Pumps messages until the last shell call carries `picture`, allowing a loaded machine to be slow.
+    bool ShowsSoon(Picture picture) {
+        return testing::PumpUntil([&] { return !shell.calls.empty() && Last().picture == picture; }, 2000);
+    }
+
     TestWindows windows;
     RecordingShell shell;
     RecordingDesktop desktop;
@@ -233,7 +238,8 @@ TEST_F(TrayIconTest, FlashingAlternatesTheImagesEvery400Milliseconds) {
 
     PumpFor(300);
     EXPECT_EQ(Last().picture, Picture::Mail);
-    PumpFor(1000);
+    ASSERT_TRUE(ShowsSoon(Picture::Blank));
+    ASSERT_TRUE(ShowsSoon(Picture::Mail));
 
     // The moments the shown picture changed, from the start.
     std::vector<std::pair<Picture, DWORD>> changes;
@@ -246,10 +252,10 @@ TEST_F(TrayIconTest, FlashingAlternatesTheImagesEvery400Milliseconds) {
     EXPECT_EQ(changes[0].first, Picture::Mail);
     EXPECT_EQ(changes[1].first, Picture::Blank);
     EXPECT_GE(changes[1].second, 380u);
-    EXPECT_LE(changes[1].second, 700u);
+    EXPECT_LE(changes[1].second, 1000u);
     EXPECT_EQ(changes[2].first, Picture::Mail);
     EXPECT_GE(changes[2].second, 780u);
-    EXPECT_LE(changes[2].second, 1200u);
+    EXPECT_LE(changes[2].second, 1300u);
     for (const auto& call : shell.calls) {
         EXPECT_EQ(call.message, static_cast<DWORD>(NIM_MODIFY));
     }
@@ -258,8 +264,7 @@ TEST_F(TrayIconTest, FlashingAlternatesTheImagesEvery400Milliseconds) {
 TEST_F(TrayIconTest, SettingTheIntervalAgainRestartsFromTheMailPicture) {
     Start();
     tray->SetCycleInterval(400);
-    PumpFor(500);
-    ASSERT_EQ(Last().picture, Picture::Blank);
+    ASSERT_TRUE(ShowsSoon(Picture::Blank));
 
     shell.calls.clear();
     const DWORD restart = GetTickCount();
@@ -267,7 +272,7 @@ TEST_F(TrayIconTest, SettingTheIntervalAgainRestartsFromTheMailPicture) {
     EXPECT_EQ(Last().picture, Picture::Mail);
     PumpFor(330);
     EXPECT_EQ(Last().picture, Picture::Mail) << "the rhythm restarted, so no blank before 400 ms";
-    PumpFor(400);
+    ASSERT_TRUE(ShowsSoon(Picture::Blank));
     DWORD blankAt = 0;
     for (const auto& call : shell.calls) {
         if (call.picture == Picture::Blank) {
@@ -281,8 +286,7 @@ TEST_F(TrayIconTest, SettingTheIntervalAgainRestartsFromTheMailPicture) {
 TEST_F(TrayIconTest, ZeroIntervalShowsTheMailPictureAndStops) {
     Start();
     tray->SetCycleInterval(400);
-    PumpFor(500);
-    ASSERT_EQ(Last().picture, Picture::Blank);
+    ASSERT_TRUE(ShowsSoon(Picture::Blank));
 
     shell.calls.clear();
     tray->SetCycleInterval(0);
@@ -305,9 +309,7 @@ TEST_F(TrayIconTest, SelectingImageZeroWhileFlashingLetsTheRhythmGoOn) {
     tray->SetIconIndex(0);
     EXPECT_EQ(Last().picture, Picture::Mail);
     shell.calls.clear();
-    PumpFor(450);
-    ASSERT_FALSE(shell.calls.empty());
-    EXPECT_EQ(Last().picture, Picture::Blank);
+    EXPECT_TRUE(ShowsSoon(Picture::Blank));
 }
 
 TEST_F(TrayIconTest, WithoutCyclingTheIntervalDoesNotFlash) {
@@ -442,8 +444,7 @@ TEST_F(TrayIconTest, TaskbarCreatedReAddsWithThePictureAndHintOfThatMomentAndFla
     Start();
     tray->SetHint("Pigeonet\ra@b.c - 3");
     tray->SetCycleInterval(400);
-    PumpFor(500);
-    ASSERT_EQ(Last().picture, Picture::Blank);
+    ASSERT_TRUE(ShowsSoon(Picture::Blank));
 
     shell.calls.clear();
     SendMessageW(windows.application, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
@@ -451,8 +452,7 @@ TEST_F(TrayIconTest, TaskbarCreatedReAddsWithThePictureAndHintOfThatMomentAndFla
     EXPECT_EQ(Last().picture, Picture::Blank);
     EXPECT_EQ(TipOf(Last().record), u"Pigeonet\ra@b.c - 3");
 
-    PumpFor(450);
-    EXPECT_EQ(Last().picture, Picture::Mail) << "the flashing went on";
+    EXPECT_TRUE(ShowsSoon(Picture::Mail)) << "the flashing went on";
 }
 
 TEST_F(TrayIconTest, TaskbarCreatedDoesNothingForAnIconTakenOut) {

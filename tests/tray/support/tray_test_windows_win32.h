@@ -30,6 +30,20 @@ inline void PumpFor(DWORD milliseconds) {
     }
 }
 
+// Runs the thread's messages until `done` holds or `limitMilliseconds` passed; whether `done` came true. Waits for
+// timer ticks without assuming how promptly a loaded machine delivers them.
+template <typename Predicate>
+bool PumpUntil(Predicate done, DWORD limitMilliseconds) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= limitMilliseconds) {
+            return false;
+        }
+        PumpFor(10);
+    }
+    return true;
+}
+
 // What the main window received.
 struct MainWindowLog {
     std::vector<UINT> commands;

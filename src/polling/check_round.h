@@ -1,0 +1,74 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace pigeonet {
+
+class LiveSettings;
+class MailboxProbe;
+class SettingsStore;
+
+// What a check round does to the rest of the program: the tray icon, the pump, and the announcement of arrived
+// mail (envelope, sound, display timer). The main window implements it; tests record it.
+class RoundEffects {
+public:
+    virtual ~RoundEffects() = default;
+
+    // True when the system reports an Internet connection; a failed query counts as offline.
+    virtual bool IsOnline() = 0;
+    // The status word of the "checking" hint (the main window's status label, in the applied language).
+    virtual std::string StatusCaption() = 0;
+    virtual void SetTrayHint(const std::string& hint) = 0;
+    virtual void SetTrayIconIndex(int index) = 0;
+    // Kind 0 is a balloon without an icon; the time-out is in whole seconds.
+    virtual void ShowTrayBalloon(const std::string& title, const std::string& text, int kind, int seconds) = 0;
+    // 400 starts the tray icon flashing.
+    virtual void SetTrayCycleInterval(unsigned milliseconds) = 0;
+    virtual void ProcessMessages() = 0;
+
+    // The announcement, in this order: envelope drawn with the count and the address, slid up, sound played,
+    // display timer started.
+    virtual void ShowEnvelope(int count, const std::string& email) = 0;
+    virtual void SlideIn() = 0;
+    virtual void PlayAlertSound() = 0;
+    virtual void StartDisplayTimer() = 0;
+};
+
+// The check round: asks every account's mailbox for its message count, keeps the counts in the account rows and
+// the store, and announces the first account whose count changed to a non-zero value, which ends the round.
+//
+// Choices where the account list may change under a round (the round pumps messages, so the settings dialog can
+// add or delete rows meanwhile): a change of the list ends the round at the next step that would read or write a
+// row, so no row is read out of range and no count is written to another account; the next round starts from
+// the new list. The probe is released however the round ends. A round asked for while one runs (the start-up
+// round outlasting the poll limit, say) is refused.
+class CheckRound {
+public:
+    using ProbeFactory = std::function<std::unique_ptr<MailboxProbe>()>;
+
+    CheckRound(RoundEffects& effects, LiveSettings& live, SettingsStore& store, ProbeFactory makeProbe);
+
+    // `CheckMailboxes`. Failures of STAT or QUIT, and a port text that is not a number, end the round and reach
+    // the caller; failures to open a mailbox skip the account silently.
+    void CheckMailboxes();
+
+    bool Running() const { return running_; }
+    // Once per run: whether the "connected" balloon decision was made.
+    bool ConnectNoticeShown = false;
+
+    static constexpr int kReadTimeoutMs = 5000;
+    static constexpr unsigned kFlashIntervalMs = 400;
+
+private:
+    void ProbeAccounts(MailboxProbe& probe);
+
+    RoundEffects& effects_;
+    LiveSettings& live_;
+    SettingsStore& store_;
+    ProbeFactory makeProbe_;
+    bool running_ = false;
+};
+
+}  // namespace pigeonet

@@ -1,0 +1,234 @@
+#include "polling/check_round.h"
+#include "polling/mailbox_probe.h"
+#include "polling/probe_error.h"
+#include "settings/live_settings.h"
+#include "settings/memory_registry.h"
+#include "settings/settings_store.h"
+#include "support/fake_pop3_server.h"
+#include "util/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pigeonet {
+namespace {
+
+using testing::FakePop3Server;
+using testing::LoginThenStat;
+
+// Records what the round does to the rest of the program, as one line per effect.
+class RecordingEffects final : public RoundEffects {
+public:
+    bool online = true;
+    std::function<void()> onProcessMessages;
+    std::vector<std::string> log;
+
+    bool IsOnline() override { return online; }
+    std::string StatusCaption() override { return "checking e-mail"; }
+    void SetTrayHint(const std::string& hint) override { log.push_back("hint " + hint); }
+    void SetTrayIconIndex(int index) override { log.push_back("index " + std::to_string(index)); }
+    void ShowTrayBalloon(const std::string& title, const std::string& text, int kind, int seconds) override {
+        log.push_back("balloon " + title + "|" + text + "|" + std::to_string(kind) + "|" + std::to_string(seconds));
+    }
+    void SetTrayCycleInterval(unsigned milliseconds) override { log.push_back("flash " + std::to_string(milliseconds)); }
+    void ProcessMessages() override {
+        if (onProcessMessages) {
+            onProcessMessages();
+        }
+    }
+    void ShowEnvelope(int count, const std::string& email) override {
+        log.push_back("envelope " + std::to_string(count) + " " + email);
+    }
+    void SlideIn() override { log.push_back("slide in"); }
+    void PlayAlertSound() override { log.push_back("sound"); }
+    void StartDisplayTimer() override { log.push_back("timer2"); }
+
+    bool Announced() const {
+        for (const auto& line : log) {
+            if (line.rfind("envelope", 0) == 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+class CheckRoundTest : public ::testing::Test {
+protected:
+    void AddAccount(const std::string& email, std::uint16_t port, const std::string& lastCount) {
+        live_.AddAccount({email, "127.0.0.1", "user", "secret", lastCount, std::to_string(port)});
+    }
+    void Check() { round_.CheckMailboxes(); }
+    std::string StoredCount(int index) {
+        return store_.LoadText("pg", "count" + std::to_string(index), "(absent)");
+    }
+
+    MemoryRegistry registry_;
+    SettingsStore store_{registry_};
+    MemoryLiveSettings live_;
+    RecordingEffects effects_;
+    CheckRound round_{effects_, live_, store_, [] { return std::make_unique<MailboxProbe>(); }};
+};
+
+TEST_F(CheckRoundTest, DoesNothingAtAllWhileOffline) {
+    effects_.online = false;
+    FakePop3Server server(LoginThenStat("+OK 3 300\r\n"));
+    AddAccount("a@example.org", server.port(), "0");
+    Check();
+    EXPECT_TRUE(effects_.log.empty());
+    EXPECT_FALSE(round_.ConnectNoticeShown);
+    EXPECT_EQ(StoredCount(0), "(absent)");
+}
+
+TEST_F(CheckRoundTest, WithNoAccountsSetsTheCheckingHintAndDecidesTheNoticeOnce) {
+    store_.SaveFlag("pg", "infoconect", true);
+    Check();
+    Check();
+    const std::vector<std::string> expected = {
+        "hint Pigeonet - checking e-mail...",
+        "index 0",
+        "balloon Pigeonet|Подключение к e-mail выполнено!|0|10",
+        "hint Pigeonet - checking e-mail...",
+        "index 0",
+    };
+    EXPECT_EQ(effects_.log, expected);
+}
+
+TEST_F(CheckRoundTest, MarksTheNoticeShownEvenWhenTheOptionIsOff) {
+    Check();
+    EXPECT_TRUE(round_.ConnectNoticeShown);
+    store_.SaveFlag("pg", "infoconect", true);
+    Check();
+    for (const auto& line : effects_.log) {
+        EXPECT_NE(line.rfind("balloon", 0), 0u) << line;
+    }
+}
+
+TEST_F(CheckRoundTest, StoresEveryCountAndAnnouncesOnlyAChangeToANonZeroValue) {
+    const struct {
+        const char* stored;
+        const char* reply;
+        bool announced;
+        const char* storedAfter;
+    } cases[] = {
+        {"2", "+OK 3 300\r\n", true, "3"},  {"5", "+OK 3 300\r\n", true, "3"}, {"0", "+OK 1 10\r\n", true, "1"},
+        {"2", "+OK 2 200\r\n", false, "2"}, {"3", "+OK 0 0\r\n", false, "0"},
+    };
+    for (const auto& c : cases) {
+        MemoryLiveSettings live;
+        RecordingEffects effects;
+        CheckRound round(effects, live, store_, [] { return std::make_unique<MailboxProbe>(); });
+        FakePop3Server server(LoginThenStat(c.reply));
+        live.AddAccount({"a@example.org", "127.0.0.1", "user", "secret", c.stored, std::to_string(server.port())});
+        round.CheckMailboxes();
+        EXPECT_EQ(effects.Announced(), c.announced) << c.stored << " -> " << c.reply;
+        EXPECT_EQ(live.AccountAt(0).count, c.storedAfter);
+        EXPECT_EQ(StoredCount(0), c.storedAfter);
+        const bool quitSent = server.Received().find("QUIT\r\n") != std::string::npos;
+        EXPECT_EQ(quitSent, !c.announced) << "the announced account's connection ends without QUIT";
+    }
+}
+
+TEST_F(CheckRoundTest, AnnouncesInOrderFlashEnvelopeSlideSoundTimer) {
+    FakePop3Server server(LoginThenStat("+OK 7 700\r\n"));
+    AddAccount("first@example.org", server.port(), "2");
+    Check();
+    const std::vector<std::string> tail(effects_.log.end() - 5, effects_.log.end());
+    const std::vector<std::string> expected = {"flash 400", "envelope 7 first@example.org", "slide in", "sound",
+                                               "timer2"};
+    EXPECT_EQ(tail, expected);
+
+    live_.Values().flashIcon = false;
+    live_.SetAccountCount(0, "1");
+    effects_.log.clear();
+    FakePop3Server again(LoginThenStat("+OK 7 700\r\n"));
+    live_.Values().accounts[0].port = std::to_string(again.port());
+    Check();
+    for (const auto& line : effects_.log) {
+        EXPECT_NE(line, "flash 400") << "no flashing with the option off";
+    }
+}
+
+TEST_F(CheckRoundTest, SkipsAnUnreachableAccountAndAnnouncesTheNext) {
+    FakePop3Server server(LoginThenStat("+OK 4 400\r\n"));
+    AddAccount("gone@example.org", testing::UnusedLoopbackPort(), "0");
+    AddAccount("here@example.org", server.port(), "0");
+    Check();
+    EXPECT_EQ(live_.AccountAt(0).count, "0");
+    EXPECT_EQ(StoredCount(0), "(absent)");
+    EXPECT_EQ(StoredCount(1), "4");
+    EXPECT_TRUE(effects_.Announced());
+}
+
+TEST_F(CheckRoundTest, AnnouncesOnlyTheFirstChangedAccountAndLeavesTheRestForTheNextRound) {
+    FakePop3Server first(LoginThenStat("+OK 1 100\r\n"));
+    FakePop3Server second(LoginThenStat("+OK 2 200\r\n"));
+    AddAccount("first@example.org", first.port(), "0");
+    AddAccount("second@example.org", second.port(), "0");
+    Check();
+    EXPECT_EQ(StoredCount(0), "1");
+    EXPECT_EQ(StoredCount(1), "(absent)");
+    EXPECT_EQ(second.ReceivedSoFar(), "") << "the second mailbox is not asked this round";
+}
+
+TEST_F(CheckRoundTest, LetsAStatFailureEndTheRoundAndReachTheCaller) {
+    FakePop3Server failing({testing::Send("+OK ready\r\n"), testing::ReadLine(), testing::Send("+OK\r\n"),
+                            testing::ReadLine(), testing::Send("+OK\r\n"), testing::ReadLine(),
+                            testing::Send("-ERR mailbox locked\r\n")});
+    FakePop3Server later(LoginThenStat("+OK 1 100\r\n"));
+    AddAccount("locked@example.org", failing.port(), "0");
+    AddAccount("later@example.org", later.port(), "0");
+    EXPECT_THROW(Check(), ReplyError);
+    EXPECT_FALSE(round_.Running());
+    EXPECT_EQ(later.ReceivedSoFar(), "");
+    EXPECT_EQ(StoredCount(1), "(absent)");
+}
+
+TEST_F(CheckRoundTest, RefusesAPortTextThatIsNotANumber) {
+    live_.AddAccount({"a@example.org", "127.0.0.1", "user", "pw", "0", "pop3"});
+    try {
+        Check();
+        FAIL() << "no failure";
+    } catch (const AppError& error) {
+        EXPECT_STREQ(error.what(), "'pop3' is not a valid integer value");
+    }
+}
+
+TEST_F(CheckRoundTest, NeverWritesACountToAnotherAccountWhenRowsChangeMidRound) {
+    FakePop3Server first(LoginThenStat("+OK 9 900\r\n"));
+    FakePop3Server second(LoginThenStat("+OK 9 900\r\n"));
+    AddAccount("first@example.org", first.port(), "9");
+    AddAccount("second@example.org", second.port(), "0");
+    // The user deletes the first account while the round waits on it.
+    bool deleted = false;
+    effects_.onProcessMessages = [&] {
+        if (!deleted && live_.AccountCount() == 2 && first.ReceivedSoFar().find("PASS") != std::string::npos) {
+            live_.RemoveAccount(0);
+            deleted = true;
+        }
+    };
+    Check();
+    EXPECT_TRUE(deleted);
+    ASSERT_EQ(live_.AccountCount(), 1);
+    EXPECT_EQ(live_.AccountAt(0).count, "0") << "the second account keeps its own count";
+    EXPECT_FALSE(effects_.Announced());
+}
+
+TEST_F(CheckRoundTest, RefusesARoundStartedWhileOneRuns) {
+    int nested = 0;
+    effects_.onProcessMessages = [&] {
+        if (nested++ == 0) {
+            Check();
+        }
+    };
+    Check();
+    const auto hints = std::count(effects_.log.begin(), effects_.log.end(), "hint Pigeonet - checking e-mail...");
+    EXPECT_EQ(hints, 1);
+}
+
+}  // namespace
+}  // namespace pigeonet

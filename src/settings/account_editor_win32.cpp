@@ -45,8 +45,8 @@ TForm3::TForm3(HINSTANCE, TForm2& settingsDialog) : settingsDialog_(settingsDial
     const HFONT font = font_.get();
     // Created in tab order: address, login, password, server, OK, Cancel, port.
     auto field = [&](const char* label, const char* labelText, const char* name, int id, int top, DWORD style) {
-        controls_[label] = CreateControl(form, WC_STATICW, labelText, SS_LEFT | SS_NOPREFIX, 16, top - 16, 300, 14,
-                                         kStatic, font);
+        controls_[label] =
+            CreateControl(form, WC_STATICW, labelText, SS_LEFT | SS_NOPREFIX, 16, top - 16, 300, 14, kStatic, font);
         controls_[name] = CreateControl(form, WC_EDITW, "", WS_TABSTOP | ES_AUTOHSCROLL | style, 16, top, 201, 21, id,
                                         font, WS_EX_CLIENTEDGE);
     };
@@ -59,8 +59,8 @@ TForm3::TForm3(HINSTANCE, TForm2& settingsDialog) : settingsDialog_(settingsDial
         CreateControl(form, WC_BUTTONW, "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 240, 32, 75, 25, kButton1, font);
     EnableWindow(Control("Button1"), FALSE);
     controls_["Button2"] = CreateControl(form, WC_BUTTONW, "Отмена", WS_TABSTOP, 240, 64, 75, 25, kButton2, font);
-    controls_["Label5"] = CreateControl(form, WC_STATICW, "Порт: (обычно 110, если SSL то 995)",
-                                        SS_LEFT | SS_NOPREFIX, 16, 208, 300, 14, kStatic, font);
+    controls_["Label5"] = CreateControl(form, WC_STATICW, "Порт: (обычно 110, если SSL то 995)", SS_LEFT | SS_NOPREFIX,
+                                        16, 208, 300, 14, kStatic, font);
     const HWND port = CreateControl(form, WC_COMBOBOXW, "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
                                     16, 224, 201, 120, kComboBox1, font);
     SendMessageW(port, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"110"));
@@ -177,8 +177,8 @@ void TForm3::Button2Click() {
     Close();
 }
 
-LRESULT CALLBACK TForm3::AddressFieldProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                               DWORD_PTR self) {
+LRESULT CALLBACK
+TForm3::AddressFieldProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
     const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
     if (message == WM_KEYUP) {
         GuardEvent([&] { reinterpret_cast<TForm3*>(self)->Edit1KeyUp(); });
@@ -188,38 +188,38 @@ LRESULT CALLBACK TForm3::AddressFieldProcedure(HWND window, UINT message, WPARAM
 
 LRESULT TForm3::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case kButton1:
-            if (HIWORD(wParam) == BN_CLICKED) {
-                Button1Click();
-                return 0;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case kButton1:
+                    if (HIWORD(wParam) == BN_CLICKED) {
+                        Button1Click();
+                        return 0;
+                    }
+                    break;
+                case kButton2:
+                    if (HIWORD(wParam) == BN_CLICKED) {
+                        Button2Click();
+                        return 0;
+                    }
+                    break;
+                case kEdit1:
+                case kEdit2:
+                case kEdit3:
+                case kEdit4:
+                    if (HIWORD(wParam) == EN_CHANGE && !filling_) {
+                        Edit3Change();
+                        return 0;
+                    }
+                    break;
+                default:
+                    break;
             }
             break;
-        case kButton2:
-            if (HIWORD(wParam) == BN_CLICKED) {
-                Button2Click();
-                return 0;
-            }
-            break;
-        case kEdit1:
-        case kEdit2:
-        case kEdit3:
-        case kEdit4:
-            if (HIWORD(wParam) == EN_CHANGE && !filling_) {
-                Edit3Change();
-                return 0;
-            }
-            break;
+        case WM_CLOSE:
+            Button2Click();
+            return 0;
         default:
             break;
-        }
-        break;
-    case WM_CLOSE:
-        Button2Click();
-        return 0;
-    default:
-        break;
     }
     return Window::HandleMessage(message, wParam, lParam);
 }

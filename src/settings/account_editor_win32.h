@@ -17,7 +17,7 @@ class TForm2;
 // The account editor: a small modal window over the settings dialog that adds an account to its list or changes
 // one. Created hidden at start-up, after the settings dialog, and reused for every opening.
 class TForm3 final : public Window {
-public:
+  public:
     // Registers itself as `settingsDialog`'s account editor; the dialog owns the editor's window.
     TForm3(HINSTANCE instance, TForm2& settingsDialog);
     ~TForm3() override;
@@ -32,8 +32,8 @@ public:
     bool Showing() const { return showing_; }
 
     void FormShow();
-    void Edit3Change();  // any change of the address, server, login or password: runs the validation
-    void Edit1KeyUp();   // any key released in the address field: AutoFillServer
+    void Edit3Change();   // any change of the address, server, login or password: runs the validation
+    void Edit1KeyUp();    // any key released in the address field: AutoFillServer
     void Button1Click();  // OK: writes the row, closes
     void Button2Click();  // Cancel: closes
 
@@ -43,12 +43,12 @@ public:
     std::string ControlText(std::string_view controlName) const;
     HWND ControlHandle(std::string_view controlName) const;
 
-protected:
+  protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-private:
-    static LRESULT CALLBACK AddressFieldProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                                  UINT_PTR id, DWORD_PTR self);
+  private:
+    static LRESULT CALLBACK
+    AddressFieldProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR self);
     AccountFields Fields() const;
     void Close();
     HWND Control(const char* name) const;

@@ -14,24 +14,24 @@ namespace {
 
 INT_PTR CALLBACK TabPageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrW(page, DWLP_USER, lParam);
-        return TRUE;
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-    case WM_DRAWITEM: {
-        const auto target = reinterpret_cast<HWND>(GetWindowLongPtrW(page, DWLP_USER));
-        if (!target) {
-            return FALSE;
+        case WM_INITDIALOG:
+            SetWindowLongPtrW(page, DWLP_USER, lParam);
+            return TRUE;
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+        case WM_DRAWITEM: {
+            const auto target = reinterpret_cast<HWND>(GetWindowLongPtrW(page, DWLP_USER));
+            if (!target) {
+                return FALSE;
+            }
+            const LRESULT result = SendMessageW(target, message, wParam, lParam);
+            SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
+            return TRUE;
         }
-        const LRESULT result = SendMessageW(target, message, wParam, lParam);
-        SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
-        return TRUE;
-    }
-    default:
-        return FALSE;
+        default:
+            return FALSE;
     }
 }
 
@@ -42,8 +42,8 @@ void UseTabBackground(HWND page) {
         return;
     }
     using EnableTexture = HRESULT(WINAPI*)(HWND, DWORD);
-    const auto enable = reinterpret_cast<EnableTexture>(
-        reinterpret_cast<void*>(GetProcAddress(uxtheme, "EnableThemeDialogTexture")));
+    const auto enable =
+        reinterpret_cast<EnableTexture>(reinterpret_cast<void*>(GetProcAddress(uxtheme, "EnableThemeDialogTexture")));
     if (enable) {
         constexpr DWORD kEnableTab = 0x00000002 | 0x00000004;  // ETDT_ENABLE | ETDT_USETABTEXTURE
         enable(page, kEnableTab);
@@ -59,8 +59,8 @@ HHOOK dialogKeyHook = nullptr;
 
 LRESULT CALLBACK DialogKeyHook(int code, WPARAM wParam, LPARAM lParam) {
     auto* message = reinterpret_cast<MSG*>(lParam);
-    if (code == HC_ACTION && wParam == PM_REMOVE && message->message >= WM_KEYFIRST &&
-        message->message <= WM_KEYLAST && message->hwnd) {
+    if (code == HC_ACTION && wParam == PM_REMOVE && message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST &&
+        message->hwnd) {
         const HWND root = GetAncestor(message->hwnd, GA_ROOT);
         const auto& windows = DialogKeyWindows();
         if (std::find(windows.begin(), windows.end(), root) != windows.end()) {
@@ -82,8 +82,17 @@ UniqueFont MakeTahoma(int height, bool bold) {
                                   L"Tahoma"));
 }
 
-HWND CreateControl(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int x, int y,
-                   int width, int height, int id, HFONT font, DWORD exStyle) {
+HWND CreateControl(HWND parent,
+                   const wchar_t* className,
+                   const std::string& text,
+                   DWORD style,
+                   int x,
+                   int y,
+                   int width,
+                   int height,
+                   int id,
+                   HFONT font,
+                   DWORD exStyle) {
     const HWND control =
         CreateWindowExW(exStyle, className, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height,
                         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);

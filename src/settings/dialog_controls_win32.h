@@ -16,8 +16,17 @@ namespace pigeonet {
 UniqueFont MakeTahoma(int height, bool bold = false);
 inline constexpr int kControlFontHeight = 11;
 
-HWND CreateControl(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int x, int y,
-                   int width, int height, int id, HFONT font, DWORD exStyle = 0);
+HWND CreateControl(HWND parent,
+                   const wchar_t* className,
+                   const std::string& text,
+                   DWORD style,
+                   int x,
+                   int y,
+                   int width,
+                   int height,
+                   int id,
+                   HFONT font,
+                   DWORD exStyle = 0);
 
 std::string WindowText(HWND window);
 void SetWindowText(HWND window, const std::string& text);
@@ -35,12 +44,12 @@ void UnregisterDialogKeys(HWND window);
 
 // A tooltip that shows `hint` over `tool` (any child window); an empty hint shows nothing.
 class Hints {
-public:
+  public:
     void Attach(HWND owner);
     void Set(HWND tool, const std::string& hint);
     ~Hints();
 
-private:
+  private:
     HWND tooltip_ = nullptr;
 };
 

@@ -10,23 +10,23 @@ namespace {
 
 const wchar_t* ResourceName(DialogPicture picture) {
     switch (picture) {
-    case DialogPicture::HeaderImage:
-        return L"SETTINGS_HEADER_IMAGE";
-    case DialogPicture::HeaderIcon:
-        return L"SETTINGS_HEADER_ICON";
-    default:
-        return nullptr;
+        case DialogPicture::HeaderImage:
+            return L"SETTINGS_HEADER_IMAGE";
+        case DialogPicture::HeaderIcon:
+            return L"SETTINGS_HEADER_ICON";
+        default:
+            return nullptr;
     }
 }
 
 int PictureSize(DialogPicture picture) {
     switch (picture) {
-    case DialogPicture::HeaderImage:
-        return 40;
-    case DialogPicture::Play:
-        return 16;
-    default:
-        return 32;
+        case DialogPicture::HeaderImage:
+            return 40;
+        case DialogPicture::Play:
+            return 16;
+        default:
+            return 32;
     }
 }
 
@@ -48,61 +48,61 @@ void DrawStandIn(Gdiplus::Graphics& g, DialogPicture picture, float size) {
     const float s = size / 32.0f;
     Gdiplus::Pen outline(Color(255, 90, 70, 20), 1.5f * s);
     switch (picture) {
-    case DialogPicture::HeaderImage:
-    case DialogPicture::MailProgram: {
-        // A golden envelope.
-        Gdiplus::SolidBrush paper(Color(255, 246, 214, 120));
-        const Gdiplus::RectF body(2 * s, 7 * s, 28 * s, 19 * s);
-        g.FillRectangle(&paper, body);
-        g.DrawRectangle(&outline, body);
-        const Gdiplus::PointF flap[] = {{2 * s, 7 * s}, {16 * s, 18 * s}, {30 * s, 7 * s}};
-        g.DrawLines(&outline, flap, 3);
-        break;
-    }
-    case DialogPicture::HeaderIcon: {
-        // A gear: a toothed ring around a hole.
-        Gdiplus::SolidBrush steel(Color(255, 112, 124, 140));
-        Gdiplus::Pen teeth(Color(255, 112, 124, 140), 5 * s);
-        for (int i = 0; i < 4; ++i) {
-            Gdiplus::Matrix turn;
-            turn.RotateAt(45.0f * static_cast<float>(i), {16 * s, 16 * s});
-            g.SetTransform(&turn);
-            g.DrawLine(&teeth, 16 * s, 3 * s, 16 * s, 29 * s);
+        case DialogPicture::HeaderImage:
+        case DialogPicture::MailProgram: {
+            // A golden envelope.
+            Gdiplus::SolidBrush paper(Color(255, 246, 214, 120));
+            const Gdiplus::RectF body(2 * s, 7 * s, 28 * s, 19 * s);
+            g.FillRectangle(&paper, body);
+            g.DrawRectangle(&outline, body);
+            const Gdiplus::PointF flap[] = {{2 * s, 7 * s}, {16 * s, 18 * s}, {30 * s, 7 * s}};
+            g.DrawLines(&outline, flap, 3);
+            break;
         }
-        g.ResetTransform();
-        g.FillEllipse(&steel, 7 * s, 7 * s, 18 * s, 18 * s);
-        Gdiplus::SolidBrush hole(Color(255, 255, 255, 255));
-        g.FillEllipse(&hole, 12 * s, 12 * s, 8 * s, 8 * s);
-        break;
-    }
-    case DialogPicture::Interval: {
-        // A clock at nine minutes past.
-        Gdiplus::SolidBrush face(Color(255, 250, 250, 245));
-        Gdiplus::Pen rim(Color(255, 60, 90, 150), 2.5f * s);
-        g.FillEllipse(&face, 3 * s, 3 * s, 26 * s, 26 * s);
-        g.DrawEllipse(&rim, 3 * s, 3 * s, 26 * s, 26 * s);
-        Gdiplus::Pen hands(Color(255, 40, 40, 40), 2 * s);
-        g.DrawLine(&hands, 16 * s, 16 * s, 16 * s, 8 * s);
-        g.DrawLine(&hands, 16 * s, 16 * s, 22 * s, 19 * s);
-        break;
-    }
-    case DialogPicture::Sound: {
-        // A loudspeaker with two waves.
-        Gdiplus::SolidBrush body(Color(255, 70, 80, 95));
-        const Gdiplus::PointF cone[] = {{4 * s, 12 * s},  {10 * s, 12 * s}, {17 * s, 5 * s},
-                                        {17 * s, 27 * s}, {10 * s, 20 * s}, {4 * s, 20 * s}};
-        g.FillPolygon(&body, cone, 6);
-        Gdiplus::Pen wave(Color(255, 60, 120, 200), 2 * s);
-        g.DrawArc(&wave, 14 * s, 10 * s, 8 * s, 12 * s, -60, 120);
-        g.DrawArc(&wave, 14 * s, 5 * s, 14 * s, 22 * s, -60, 120);
-        break;
-    }
-    case DialogPicture::Play: {
-        Gdiplus::SolidBrush green(Color(255, 40, 150, 60));
-        const Gdiplus::PointF triangle[] = {{9 * s, 5 * s}, {26 * s, 16 * s}, {9 * s, 27 * s}};
-        g.FillPolygon(&green, triangle, 3);
-        break;
-    }
+        case DialogPicture::HeaderIcon: {
+            // A gear: a toothed ring around a hole.
+            Gdiplus::SolidBrush steel(Color(255, 112, 124, 140));
+            Gdiplus::Pen teeth(Color(255, 112, 124, 140), 5 * s);
+            for (int i = 0; i < 4; ++i) {
+                Gdiplus::Matrix turn;
+                turn.RotateAt(45.0f * static_cast<float>(i), {16 * s, 16 * s});
+                g.SetTransform(&turn);
+                g.DrawLine(&teeth, 16 * s, 3 * s, 16 * s, 29 * s);
+            }
+            g.ResetTransform();
+            g.FillEllipse(&steel, 7 * s, 7 * s, 18 * s, 18 * s);
+            Gdiplus::SolidBrush hole(Color(255, 255, 255, 255));
+            g.FillEllipse(&hole, 12 * s, 12 * s, 8 * s, 8 * s);
+            break;
+        }
+        case DialogPicture::Interval: {
+            // A clock at nine minutes past.
+            Gdiplus::SolidBrush face(Color(255, 250, 250, 245));
+            Gdiplus::Pen rim(Color(255, 60, 90, 150), 2.5f * s);
+            g.FillEllipse(&face, 3 * s, 3 * s, 26 * s, 26 * s);
+            g.DrawEllipse(&rim, 3 * s, 3 * s, 26 * s, 26 * s);
+            Gdiplus::Pen hands(Color(255, 40, 40, 40), 2 * s);
+            g.DrawLine(&hands, 16 * s, 16 * s, 16 * s, 8 * s);
+            g.DrawLine(&hands, 16 * s, 16 * s, 22 * s, 19 * s);
+            break;
+        }
+        case DialogPicture::Sound: {
+            // A loudspeaker with two waves.
+            Gdiplus::SolidBrush body(Color(255, 70, 80, 95));
+            const Gdiplus::PointF cone[] = {{4 * s, 12 * s},  {10 * s, 12 * s}, {17 * s, 5 * s},
+                                            {17 * s, 27 * s}, {10 * s, 20 * s}, {4 * s, 20 * s}};
+            g.FillPolygon(&body, cone, 6);
+            Gdiplus::Pen wave(Color(255, 60, 120, 200), 2 * s);
+            g.DrawArc(&wave, 14 * s, 10 * s, 8 * s, 12 * s, -60, 120);
+            g.DrawArc(&wave, 14 * s, 5 * s, 14 * s, 22 * s, -60, 120);
+            break;
+        }
+        case DialogPicture::Play: {
+            Gdiplus::SolidBrush green(Color(255, 40, 150, 60));
+            const Gdiplus::PointF triangle[] = {{9 * s, 5 * s}, {26 * s, 16 * s}, {9 * s, 27 * s}};
+            g.FillPolygon(&green, triangle, 3);
+            break;
+        }
     }
 }
 

@@ -24,13 +24,13 @@ enum class DialogPicture {
 
 // Keeps GDI+ started for as long as it lives.
 class GdiplusSession {
-public:
+  public:
     GdiplusSession();
     ~GdiplusSession();
     GdiplusSession(const GdiplusSession&) = delete;
     GdiplusSession& operator=(const GdiplusSession&) = delete;
 
-private:
+  private:
     ULONG_PTR token_ = 0;
 };
 

@@ -152,7 +152,10 @@ struct TForm2::Target {
     std::string hintKey;
 };
 
-TForm2::TForm2(HINSTANCE instance, HWND owner, SettingsStore& store, std::function<void()> enablePollTimer,
+TForm2::TForm2(HINSTANCE instance,
+               HWND owner,
+               SettingsStore& store,
+               std::function<void()> enablePollTimer,
                SettingsDialogSeams seams)
     : instance_(instance), store_(store), enablePollTimer_(std::move(enablePollTimer)), seams_(std::move(seams)) {
     if (!seams_.localMachine) {
@@ -191,9 +194,9 @@ TForm2::TForm2(HINSTANCE instance, HWND owner, SettingsStore& store, std::functi
     titleFont_ = MakeTahoma(19, true);
     subtitleFont_ = MakeTahoma(13);
     versionFont_ = MakeTahoma(9);
-    for (const DialogPicture picture : {DialogPicture::HeaderImage, DialogPicture::HeaderIcon,
-                                        DialogPicture::MailProgram, DialogPicture::Interval, DialogPicture::Sound,
-                                        DialogPicture::Play}) {
+    for (const DialogPicture picture :
+         {DialogPicture::HeaderImage, DialogPicture::HeaderIcon, DialogPicture::MailProgram, DialogPicture::Interval,
+          DialogPicture::Sound, DialogPicture::Play}) {
         pictures_[picture] = LoadDialogPicture(instance_, picture);
     }
     playGlyph_.reset(PictureIcon(*pictures_[DialogPicture::Play]));
@@ -227,15 +230,15 @@ void TForm2::CreateControls() {
     hints_.Attach(form);
 
     // Header labels over the white band; the pictures are painted with the band.
-    Name("Label1", CreateControl(form, WC_STATICW, "Pigeonet", SS_LEFT | SS_NOPREFIX, 69, 11, 90, 22, kStatic,
-                                 titleFont_.get()));
-    Name("Label3", CreateControl(form, WC_STATICW, "2.1", SS_LEFT | SS_NOPREFIX, 146, 7, 24, 12, kStatic,
-                                 versionFont_.get()));
-    Name("Label2", CreateControl(form, WC_STATICW, "система уведомлений о поступившей почты", SS_LEFT | SS_NOPREFIX,
-                                 70, 32, 390, 16, kStatic, subtitleFont_.get()));
+    Name("Label1",
+         CreateControl(form, WC_STATICW, "Pigeonet", SS_LEFT | SS_NOPREFIX, 69, 11, 90, 22, kStatic, titleFont_.get()));
+    Name("Label3",
+         CreateControl(form, WC_STATICW, "2.1", SS_LEFT | SS_NOPREFIX, 146, 7, 24, 12, kStatic, versionFont_.get()));
+    Name("Label2", CreateControl(form, WC_STATICW, "система уведомлений о поступившей почты", SS_LEFT | SS_NOPREFIX, 70,
+                                 32, 390, 16, kStatic, subtitleFont_.get()));
 
-    tabs_ = CreateControl(form, WC_TABCONTROLW, "", WS_TABSTOP | WS_CLIPSIBLINGS, 11, 74, 366, 197, kPageControl1,
-                          font);
+    tabs_ =
+        CreateControl(form, WC_TABCONTROLW, "", WS_TABSTOP | WS_CLIPSIBLINGS, 11, 74, 366, 197, kPageControl1, font);
     Name("PageControl1", tabs_);
     const char* captions[] = {"Основные", "E-mails", "Индикация"};
     for (int i = 0; i < 3; ++i) {
@@ -261,8 +264,8 @@ void TForm2::CreateControls() {
     Name("Button1", CreateControl(form, WC_BUTTONW, "Добавить", WS_TABSTOP, 388, 95, 75, 25, kButton1, font));
     Name("Button2", CreateControl(form, WC_BUTTONW, "Изменить", WS_TABSTOP, 388, 127, 75, 25, kButton2, font));
     Name("Button3", CreateControl(form, WC_BUTTONW, "Удалить", WS_TABSTOP, 388, 159, 75, 25, kButton3, font));
-    Name("Button4", CreateControl(form, WC_BUTTONW, "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 388, 213, 75, 25, kButton4,
-                                  font));
+    Name("Button4",
+         CreateControl(form, WC_BUTTONW, "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 388, 213, 75, 25, kButton4, font));
     Name("Button5", CreateControl(form, WC_BUTTONW, "Отмена", WS_TABSTOP, 388, 245, 75, 25, kButton5, font));
     for (const char* name : {"Button1", "Button2", "Button3"}) {
         ShowWindow(Control(name), SW_HIDE);
@@ -277,8 +280,8 @@ void TForm2::CreateMainPage(HWND page) {
                                     78, kStatic, font));
     const HWND image2 = CreateControl(page, WC_STATICW, "", SS_OWNERDRAW, 14, 24, 32, 32, kStatic, nullptr);
     pictureControls_[image2] = DialogPicture::MailProgram;
-    Name("Edit1", CreateControl(page, WC_EDITW, "msimn.exe", WS_TABSTOP | ES_AUTOHSCROLL, 54, 26, 262, 21, kEdit1,
-                                font, WS_EX_CLIENTEDGE));
+    Name("Edit1", CreateControl(page, WC_EDITW, "msimn.exe", WS_TABSTOP | ES_AUTOHSCROLL, 54, 26, 262, 21, kEdit1, font,
+                                WS_EX_CLIENTEDGE));
     Name("Button6", CreateControl(page, WC_BUTTONW, "...", WS_TABSTOP, 320, 25, 22, 22, kButton6, font));
     Name("Label7", CreateControl(page, WC_STATICW, "файл или адрес сайта (http://) для чтения почты",
                                  SS_LEFT | SS_NOPREFIX, 54, 54, 290, 14, kStatic, font));
@@ -291,17 +294,16 @@ void TForm2::CreateMainPage(HWND page) {
     SendMessageW(interval, TBM_SETRANGEMIN, FALSE, 0);
     SendMessageW(interval, TBM_SETRANGEMAX, TRUE, kMaxIntervalPosition);
     Name("TrackBar2", interval);
-    Name("Label6",
-         CreateControl(page, WC_STATICW, "< 1 мин.", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 272, 114, 76, 16, kLabel6, font));
+    Name("Label6", CreateControl(page, WC_STATICW, "< 1 мин.", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 272, 114, 76, 16,
+                                 kLabel6, font));
     hintTexts_["Button6.Hint"] = "Обзор...";
     hintTexts_["Label6.Hint"] = "";
     hints_.Set(Control("Button6"), hintTexts_["Button6.Hint"]);
 }
 
 void TForm2::CreateAccountsPage(HWND page) {
-    const HWND list = CreateControl(page, WC_LISTVIEWW, "",
-                                    WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 358, 137,
-                                    kListView1, font_.get(), WS_EX_CLIENTEDGE);
+    const HWND list = CreateControl(page, WC_LISTVIEWW, "", WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                                    0, 0, 358, 137, kListView1, font_.get(), WS_EX_CLIENTEDGE);
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     const char* captions[kColumnCount] = {"Имя", "Сервер", "Логин", "Пароль", "Кол-во", ""};
     const int widths[kColumnCount] = {200, 135, 0, 0, 0, 0};
@@ -321,8 +323,8 @@ void TForm2::CreateAccountsPage(HWND page) {
 
 void TForm2::CreateIndicationPage(HWND page) {
     const HFONT font = font_.get();
-    Name("GroupBox3", CreateControl(page, WC_BUTTONW, "Использовать звуковой сигнал", BS_GROUPBOX, 6, 4, 346, 58,
-                                    kStatic, font));
+    Name("GroupBox3",
+         CreateControl(page, WC_BUTTONW, "Использовать звуковой сигнал", BS_GROUPBOX, 6, 4, 346, 58, kStatic, font));
     const HWND image4 = CreateControl(page, WC_STATICW, "", SS_OWNERDRAW, 14, 22, 32, 32, kStatic, nullptr);
     pictureControls_[image4] = DialogPicture::Sound;
     Name("ComboBox2", CreateControl(page, WC_COMBOBOXW, "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
@@ -333,21 +335,19 @@ void TForm2::CreateIndicationPage(HWND page) {
     Name("ToolButton1", play);
     Name("CheckBox1", CreateControl(page, WC_BUTTONW, "Мигание иконки при поступление нового сообщения",
                                     WS_TABSTOP | BS_AUTOCHECKBOX, 10, 68, 342, 17, kCheckBox1, font));
-    Name("GroupBox4",
-         CreateControl(page, WC_BUTTONW, "Скорость анимации", BS_GROUPBOX, 6, 92, 346, 70, kStatic, font));
-    Name("Label4",
-         CreateControl(page, WC_STATICW, "медленее", SS_RIGHT | SS_NOPREFIX, 10, 120, 58, 14, kStatic, font));
-    const HWND speed = CreateControl(page, TRACKBAR_CLASSW, "", WS_TABSTOP | TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM,
-                                     72, 112, 150, 32, kTrackBar1, font);
+    Name("GroupBox4", CreateControl(page, WC_BUTTONW, "Скорость анимации", BS_GROUPBOX, 6, 92, 346, 70, kStatic, font));
+    Name("Label4", CreateControl(page, WC_STATICW, "медленее", SS_RIGHT | SS_NOPREFIX, 10, 120, 58, 14, kStatic, font));
+    const HWND speed = CreateControl(page, TRACKBAR_CLASSW, "", WS_TABSTOP | TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM, 72,
+                                     112, 150, 32, kTrackBar1, font);
     SendMessageW(speed, TBM_SETRANGEMIN, FALSE, 0);
     SendMessageW(speed, TBM_SETRANGEMAX, TRUE, kMaxAnimationSpeed);
     Name("TrackBar1", speed);
     Name("Label5", CreateControl(page, WC_STATICW, "быстрее", SS_LEFT | SS_NOPREFIX, 226, 120, 56, 14, kStatic, font));
     const HWND time = CreateControl(page, WC_EDITW, "8", WS_TABSTOP | ES_NUMBER | ES_AUTOHSCROLL, 288, 116, 40, 21,
                                     kSpinEdit1, font, WS_EX_CLIENTEDGE);
-    const HWND spin = CreateControl(page, UPDOWN_CLASSW, "",
-                                    UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0, 0, 0,
-                                    kSpinButton, nullptr);
+    const HWND spin =
+        CreateControl(page, UPDOWN_CLASSW, "", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0,
+                      0, 0, kSpinButton, nullptr);
     SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(time), 0);
     SendMessageW(spin, UDM_SETRANGE32, kMinDisplayTime, kMaxDisplayTime);
     Name("SpinEdit1", time);
@@ -480,8 +480,8 @@ int TForm2::SelectedTab() const {
 }
 
 int TForm2::SelectedRow() const {
-    return static_cast<int>(SendMessageW(Control("ListView1"), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                         LVNI_SELECTED));
+    return static_cast<int>(
+        SendMessageW(Control("ListView1"), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 std::optional<TForm2::Target> TForm2::FindTarget(std::string_view name) const {
@@ -521,19 +521,19 @@ bool TForm2::SetControlText(std::string_view controlName, const std::string& utf
         return false;
     }
     switch (target->kind) {
-    case Target::Kind::Window:
-        SetWindowText(target->window, utf8);
-        break;
-    case Target::Kind::Tab:
-        SetTabCaption(target->window, target->index, utf8);
-        break;
-    case Target::Kind::Column:
-        SetColumnCaption(target->window, target->index, utf8);
-        break;
-    case Target::Kind::Hint:
-        hintTexts_[target->hintKey] = utf8;
-        hints_.Set(target->window, utf8);
-        break;
+        case Target::Kind::Window:
+            SetWindowText(target->window, utf8);
+            break;
+        case Target::Kind::Tab:
+            SetTabCaption(target->window, target->index, utf8);
+            break;
+        case Target::Kind::Column:
+            SetColumnCaption(target->window, target->index, utf8);
+            break;
+        case Target::Kind::Hint:
+            hintTexts_[target->hintKey] = utf8;
+            hints_.Set(target->window, utf8);
+            break;
     }
     return true;
 }
@@ -544,14 +544,14 @@ std::string TForm2::ControlText(std::string_view controlName) const {
         return std::string();
     }
     switch (target->kind) {
-    case Target::Kind::Window:
-        return WindowText(target->window);
-    case Target::Kind::Tab:
-        return TabCaption(target->window, target->index);
-    case Target::Kind::Column:
-        return ColumnCaption(target->window, target->index);
-    case Target::Kind::Hint:
-        return hintTexts_.find(target->hintKey)->second;
+        case Target::Kind::Window:
+            return WindowText(target->window);
+        case Target::Kind::Tab:
+            return TabCaption(target->window, target->index);
+        case Target::Kind::Column:
+            return ColumnCaption(target->window, target->index);
+        case Target::Kind::Hint:
+            return hintTexts_.find(target->hintKey)->second;
     }
     return std::string();
 }
@@ -567,8 +567,11 @@ int TForm2::AccountCount() const {
 
 Account TForm2::AccountAt(int index) const {
     const HWND list = Control("ListView1");
-    return {ListViewText(list, index, 0), ListViewText(list, index, 1), ListViewText(list, index, 2),
-            ListViewText(list, index, 3), ListViewText(list, index, kCountColumn),
+    return {ListViewText(list, index, 0),
+            ListViewText(list, index, 1),
+            ListViewText(list, index, 2),
+            ListViewText(list, index, 3),
+            ListViewText(list, index, kCountColumn),
             ListViewText(list, index, kPortColumn)};
 }
 
@@ -648,94 +651,94 @@ void TForm2::PaintHeader() {
 
 LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED) {
-            switch (LOWORD(wParam)) {
-            case kButton1:
-                Button1Click();
-                return 0;
-            case kButton2:
-                Button2Click();
-                return 0;
-            case kButton3:
-                Button3Click();
-                return 0;
-            case kButton4:
-                Button4Click();
-                return 0;
-            case kButton5:
-                Button5Click();
-                return 0;
-            case kButton6:
-                Button6Click();
-                return 0;
-            case kToolButton1:
-                ToolButton1Click();
-                return 0;
-            case IDCANCEL:
-                // Escape: the Cancel button is deliberately not the cancel button of the keyboard.
-                return 0;
-            default:
-                break;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED) {
+                switch (LOWORD(wParam)) {
+                    case kButton1:
+                        Button1Click();
+                        return 0;
+                    case kButton2:
+                        Button2Click();
+                        return 0;
+                    case kButton3:
+                        Button3Click();
+                        return 0;
+                    case kButton4:
+                        Button4Click();
+                        return 0;
+                    case kButton5:
+                        Button5Click();
+                        return 0;
+                    case kButton6:
+                        Button6Click();
+                        return 0;
+                    case kToolButton1:
+                        ToolButton1Click();
+                        return 0;
+                    case IDCANCEL:
+                        // Escape: the Cancel button is deliberately not the cancel button of the keyboard.
+                        return 0;
+                    default:
+                        break;
+                }
             }
-        }
-        break;
-    case WM_NOTIFY: {
-        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE) {
-            ShowPage(SelectedTab());
-            PageControl1Change();
-            return 0;
-        }
-        if (header->hwndFrom == Control("ListView1")) {
-            if (header->code == LVN_KEYDOWN) {
-                ListView1KeyDown(reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey);
+            break;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE) {
+                ShowPage(SelectedTab());
+                PageControl1Change();
                 return 0;
             }
-            if (header->code == NM_DBLCLK) {
-                ListView1DblClick();
-                return 0;
+            if (header->hwndFrom == Control("ListView1")) {
+                if (header->code == LVN_KEYDOWN) {
+                    ListView1KeyDown(reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey);
+                    return 0;
+                }
+                if (header->code == NM_DBLCLK) {
+                    ListView1DblClick();
+                    return 0;
+                }
             }
-        }
-        break;
-    }
-    case WM_HSCROLL:
-        if (reinterpret_cast<HWND>(lParam) == Control("TrackBar2")) {
-            IntervalLabel();
-            return 0;
-        }
-        break;
-    case WM_DRAWITEM: {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        const auto found = pictureControls_.find(item->hwndItem);
-        if (found == pictureControls_.end()) {
             break;
         }
-        // The page's own (themed) background first, so the picture's transparent parts show it.
-        const auto background = reinterpret_cast<HBRUSH>(SendMessageW(
-            GetParent(item->hwndItem), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(item->hDC),
-            reinterpret_cast<LPARAM>(item->hwndItem)));
-        FillRect(item->hDC, &item->rcItem, background ? background : GetSysColorBrush(COLOR_BTNFACE));
-        DrawPicture(item->hDC, item->rcItem, *pictures_[found->second]);
-        return TRUE;
-    }
-    case WM_CTLCOLORSTATIC: {
-        const auto control = reinterpret_cast<HWND>(lParam);
-        if (control == Control("Label1") || control == Control("Label2") || control == Control("Label3")) {
-            SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-            return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+        case WM_HSCROLL:
+            if (reinterpret_cast<HWND>(lParam) == Control("TrackBar2")) {
+                IntervalLabel();
+                return 0;
+            }
+            break;
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            const auto found = pictureControls_.find(item->hwndItem);
+            if (found == pictureControls_.end()) {
+                break;
+            }
+            // The page's own (themed) background first, so the picture's transparent parts show it.
+            const auto background = reinterpret_cast<HBRUSH>(SendMessageW(GetParent(item->hwndItem), WM_CTLCOLORSTATIC,
+                                                                          reinterpret_cast<WPARAM>(item->hDC),
+                                                                          reinterpret_cast<LPARAM>(item->hwndItem)));
+            FillRect(item->hDC, &item->rcItem, background ? background : GetSysColorBrush(COLOR_BTNFACE));
+            DrawPicture(item->hDC, item->rcItem, *pictures_[found->second]);
+            return TRUE;
         }
-        break;
-    }
-    case WM_PAINT:
-        PaintHeader();
-        return 0;
-    case WM_CLOSE:
-        // Closing by the title bar is what users mean by Cancel: hide and let the poll tick run again.
-        Button5Click();
-        return 0;
-    default:
-        break;
+        case WM_CTLCOLORSTATIC: {
+            const auto control = reinterpret_cast<HWND>(lParam);
+            if (control == Control("Label1") || control == Control("Label2") || control == Control("Label3")) {
+                SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+                return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+            }
+            break;
+        }
+        case WM_PAINT:
+            PaintHeader();
+            return 0;
+        case WM_CLOSE:
+            // Closing by the title bar is what users mean by Cancel: hide and let the poll tick run again.
+            Button5Click();
+            return 0;
+        default:
+            break;
     }
     return Window::HandleMessage(message, wParam, lParam);
 }

@@ -38,10 +38,13 @@ struct SettingsDialogSeams {
 // `LiveSettings` the rest of the program reads. Non-modal: shown by the tray's settings command, hidden by OK and
 // Cancel (and by the title bar's close, which acts as Cancel).
 class TForm2 final : public Window, public LiveSettings, public AccountRows {
-public:
+  public:
     // `owner` is the application window; `enablePollTimer` enables the poll tick `Timer1` again after OK or Cancel.
     // Loads every setting (FormCreate) before returning.
-    TForm2(HINSTANCE instance, HWND owner, SettingsStore& store, std::function<void()> enablePollTimer,
+    TForm2(HINSTANCE instance,
+           HWND owner,
+           SettingsStore& store,
+           std::function<void()> enablePollTimer,
            SettingsDialogSeams seams = {});
     ~TForm2() override;
 
@@ -54,12 +57,12 @@ public:
 
     // Handlers, public because other windows and the check round call some of them directly.
     void FormCreate();
-    void Button1Click();  // add an account
-    void Button2Click();  // edit the selected account
-    void Button3Click();  // delete the selected account
-    void Button4Click();  // OK: save everything, hide, enable the poll tick; a failure propagates, the dialog stays
-    void Button5Click();  // Cancel: hide, enable the poll tick; nothing is reverted
-    void Button6Click();  // browse for the mail program
+    void Button1Click();      // add an account
+    void Button2Click();      // edit the selected account
+    void Button3Click();      // delete the selected account
+    void Button4Click();      // OK: save everything, hide, enable the poll tick; a failure propagates, the dialog stays
+    void Button5Click();      // Cancel: hide, enable the poll tick; nothing is reverted
+    void Button6Click();      // browse for the mail program
     void ToolButton1Click();  // play the sound choice; the check round calls it after the envelope has risen
     void PageControl1Change();
     void ListView1KeyDown(WORD key);
@@ -99,10 +102,10 @@ public:
     void AppendRow(const Account& account) override;
     void ReplaceRow(int index, const Account& account) override;
 
-protected:
+  protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-private:
+  private:
     struct Target;
     void CreateControls();
     void CreateMainPage(HWND page);

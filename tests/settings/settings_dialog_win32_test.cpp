@@ -23,7 +23,7 @@ const std::string kNoSound = "(без звукового сигнала)";
 
 // Forwards to the real registry and notes the name of every value written, in order.
 class RecordingHive final : public RegistryHive {
-public:
+  public:
     explicit RecordingHive(RegistryHive& inner) : inner_(inner) {}
     bool CreateKey(const std::string& path) override { return inner_.CreateKey(path); }
     bool KeyExists(const std::string& path) const override { return inner_.KeyExists(path); }
@@ -36,7 +36,7 @@ public:
     }
     std::vector<std::string> written;
 
-private:
+  private:
     RegistryHive& inner_;
 };
 
@@ -105,12 +105,12 @@ void Screenshot(HWND window, const std::string& name) {
 }
 
 class SettingsDialog : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(),
-                                  nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr),
+            ERROR_SUCCESS);
         hive_ = std::make_unique<Win32RegistryHive>(root_.get());
         recording_ = std::make_unique<RecordingHive>(*hive_);
         store_ = std::make_unique<SettingsStore>(*recording_);
@@ -168,8 +168,8 @@ protected:
         seams.currentUser = hive_.get();
         seams.sound.tempFolderPath = [] { return std::string("C:\\Temp\\"); };
         seams.sound.playSound = [this](const std::string& path) { played_.push_back(path); };
-        dialog_ = std::make_unique<TForm2>(GetModuleHandleW(nullptr), nullptr, *store_,
-                                           [this] { ++pollTimerEnabled_; }, seams);
+        dialog_ = std::make_unique<TForm2>(
+            GetModuleHandleW(nullptr), nullptr, *store_, [this] { ++pollTimerEnabled_; }, seams);
         editor_ = std::make_unique<TForm3>(GetModuleHandleW(nullptr), *dialog_);
         recording_->written.clear();
     }
@@ -269,9 +269,9 @@ TEST_F(SettingsDialog, OkWritesEveryValueInOrderHidesAndEnablesThePollTick) {
     dialog_->Show();
     Click(dialog_->ControlHandle("Button4"));
     EXPECT_EQ(recording_->written,
-              (std::vector<std::string>{"speed", "hit", "wav", "exe", "timer", "list", "email0", "smtp0", "log0",
-                                        "pas0", "count0", "port0", "email1", "smtp1", "log1", "pas1", "count1",
-                                        "port1", "infotime", "infoconect"}));
+              (std::vector<std::string>{"speed", "hit",  "wav",    "exe",    "timer",    "list",      "email0",
+                                        "smtp0", "log0", "pas0",   "count0", "port0",    "email1",    "smtp1",
+                                        "log1",  "pas1", "count1", "port1",  "infotime", "infoconect"}));
     EXPECT_EQ(Stored("wav"), kNoSound);
     EXPECT_EQ(Stored("count1"), "2");
     EXPECT_FALSE(dialog_->Visible());
@@ -394,12 +394,39 @@ TEST_F(SettingsDialog, OffersOnlyTheNoSoundEntryWithoutAMediaFolder) {
 
 TEST_F(SettingsDialog, SetsEveryTextTheLanguageSwitchNames) {
     Open();
-    for (const char* name : {"Caption", "Label1", "Label2", "Label3", "Label4", "Label5", "Label6", "Label7",
-                             "TabSheet1", "TabSheet2", "TabSheet3", "GroupBox1", "GroupBox2", "GroupBox3",
-                             "GroupBox4", "Button1", "Button2", "Button3", "Button4", "Button5", "Button6",
-                             "CheckBox1", "CheckBox2", "Edit1", "ComboBox2", "SpinEdit1", "ListView1.Column0",
-                             "ListView1.Column1", "ListView1.Column4", "Label6.Hint", "SpinEdit1.Hint",
-                             "Button6.Hint", "ToolButton1.Hint"}) {
+    for (const char* name : {"Caption",
+                             "Label1",
+                             "Label2",
+                             "Label3",
+                             "Label4",
+                             "Label5",
+                             "Label6",
+                             "Label7",
+                             "TabSheet1",
+                             "TabSheet2",
+                             "TabSheet3",
+                             "GroupBox1",
+                             "GroupBox2",
+                             "GroupBox3",
+                             "GroupBox4",
+                             "Button1",
+                             "Button2",
+                             "Button3",
+                             "Button4",
+                             "Button5",
+                             "Button6",
+                             "CheckBox1",
+                             "CheckBox2",
+                             "Edit1",
+                             "ComboBox2",
+                             "SpinEdit1",
+                             "ListView1.Column0",
+                             "ListView1.Column1",
+                             "ListView1.Column4",
+                             "Label6.Hint",
+                             "SpinEdit1.Hint",
+                             "Button6.Hint",
+                             "ToolButton1.Hint"}) {
         EXPECT_TRUE(dialog_->SetControlText(name, std::string("Текст ") + name)) << name;
         EXPECT_EQ(dialog_->ControlText(name), std::string("Текст ") + name) << name;
     }
@@ -492,7 +519,8 @@ TEST_F(SettingsDialog, EditingKeepsTheLastCountAndTheNextAddKeepsThePort) {
     });
     dialog_->ListView1DblClick();
     EXPECT_EQ(caption, "Изменить E-mail");
-    EXPECT_EQ(dialog_->AccountAt(0), (Account{"user0@mail.example", "mail.example.org", "user0", "secret0", "5", "995"}));
+    EXPECT_EQ(dialog_->AccountAt(0),
+              (Account{"user0@mail.example", "mail.example.org", "user0", "secret0", "5", "995"}));
 
     std::string port;
     std::string address = "x";
@@ -522,7 +550,8 @@ TEST_F(SettingsDialog, DecodesTheHeaderPictures) {
     }
     GdiplusSession gdiplus;
     for (const auto& [file, size] : {std::pair{"header_envelope.png", 40u}, std::pair{"header_gear.png", 32u}}) {
-        std::ifstream in(std::filesystem::path(WindowsPath(std::string(source) + "/src/settings/" + file)), std::ios::binary);
+        std::ifstream in(std::filesystem::path(WindowsPath(std::string(source) + "/src/settings/" + file)),
+                         std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         ASSERT_FALSE(bytes.empty()) << file;
         const auto picture = DecodePng(bytes.data(), bytes.size());

@@ -13,7 +13,7 @@ class SettingsStore;
 // What a check round does to the rest of the program: the tray icon, the pump, and the announcement of arrived
 // mail (envelope, sound, display timer). The main window implements it; tests record it.
 class RoundEffects {
-public:
+  public:
     virtual ~RoundEffects() = default;
 
     // True when the system reports an Internet connection; a failed query counts as offline.
@@ -45,7 +45,7 @@ public:
 // the new list. The probe is released however the round ends. A round asked for while one runs (the start-up
 // round outlasting the poll limit, say) is refused.
 class CheckRound {
-public:
+  public:
     using ProbeFactory = std::function<std::unique_ptr<MailboxProbe>()>;
 
     CheckRound(RoundEffects& effects, LiveSettings& live, SettingsStore& store, ProbeFactory makeProbe);
@@ -61,7 +61,7 @@ public:
     static constexpr int kReadTimeoutMs = 5000;
     static constexpr unsigned kFlashIntervalMs = 400;
 
-private:
+  private:
     void ProbeAccounts(MailboxProbe& probe);
 
     RoundEffects& effects_;

@@ -22,7 +22,7 @@ using testing::LoginThenStat;
 
 // Records what the round does to the rest of the program, as one line per effect.
 class RecordingEffects final : public RoundEffects {
-public:
+  public:
     bool online = true;
     std::function<void()> onProcessMessages;
     std::vector<std::string> log;
@@ -34,7 +34,9 @@ public:
     void ShowTrayBalloon(const std::string& title, const std::string& text, int kind, int seconds) override {
         log.push_back("balloon " + title + "|" + text + "|" + std::to_string(kind) + "|" + std::to_string(seconds));
     }
-    void SetTrayCycleInterval(unsigned milliseconds) override { log.push_back("flash " + std::to_string(milliseconds)); }
+    void SetTrayCycleInterval(unsigned milliseconds) override {
+        log.push_back("flash " + std::to_string(milliseconds));
+    }
     void ProcessMessages() override {
         if (onProcessMessages) {
             onProcessMessages();
@@ -58,14 +60,12 @@ public:
 };
 
 class CheckRoundTest : public ::testing::Test {
-protected:
+  protected:
     void AddAccount(const std::string& email, std::uint16_t port, const std::string& lastCount) {
         live_.AddAccount({email, "127.0.0.1", "user", "secret", lastCount, std::to_string(port)});
     }
     void Check() { round_.CheckMailboxes(); }
-    std::string StoredCount(int index) {
-        return store_.LoadText("pg", "count" + std::to_string(index), "(absent)");
-    }
+    std::string StoredCount(int index) { return store_.LoadText("pg", "count" + std::to_string(index), "(absent)"); }
 
     MemoryRegistry registry_;
     SettingsStore store_{registry_};
@@ -89,11 +89,8 @@ TEST_F(CheckRoundTest, WithNoAccountsSetsTheCheckingHintAndDecidesTheNoticeOnce)
     Check();
     Check();
     const std::vector<std::string> expected = {
-        "hint Pigeonet - checking e-mail...",
-        "index 0",
-        "balloon Pigeonet|Подключение к e-mail выполнено!|0|10",
-        "hint Pigeonet - checking e-mail...",
-        "index 0",
+        "hint Pigeonet - checking e-mail...", "index 0", "balloon Pigeonet|Подключение к e-mail выполнено!|0|10",
+        "hint Pigeonet - checking e-mail...", "index 0",
     };
     EXPECT_EQ(effects_.log, expected);
 }

@@ -13,7 +13,7 @@ inline constexpr wchar_t kApplicationTitle[] = L"Pigeonet";
 // carry the program's only taskbar button, which the tray hides whenever the main window shows. Another instance
 // recognises a running one by this window.
 class ApplicationWindow final : public Window {
-public:
+  public:
     ApplicationWindow();
 };
 

@@ -1,9 +1,12 @@
 #include "app/main_form_win32.h"
 
 #include "app/menu_commands.h"
+#include "polling/mailbox_probe.h"
 #include "polling/poll_schedule.h"
 #include "settings/live_settings.h"
 #include "util/unicode_win32.h"
+
+#include <wininet.h>
 
 namespace pigeonet {
 
@@ -15,11 +18,20 @@ constexpr int kEnvelopeSize = 135;  // pixels: the main window is the envelope p
 
 }  // namespace
 
-TForm1::TForm1(ApplicationWindow& application, HKEY userRoot, ProgramLauncher& launcher)
-    : application_(application), launcher_(launcher), userRegistry_(userRoot), statusCaption_("Загрузка...") {
+TForm1::TForm1(ApplicationWindow& application, HKEY userRoot, ProgramLauncher& launcher, MainFormSeams seams)
+    : application_(application),
+      launcher_(launcher),
+      userRegistry_(userRoot),
+      seams_(std::move(seams)),
+      statusCaption_("Загрузка...") {
     Create(L"TForm1", WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP, L"Pigeonet", 0, 0, kEnvelopeSize, kEnvelopeSize,
            application.Handle());
     BuildPopupMenu();
+    // The icon is in the notification area before the creation handler runs, as the window is being built.
+    imageList1_ = CreateTrayImageList();
+    tray_ = std::make_unique<TrayIcon>(application.Handle(), Handle());
+    tray_->ApplyStoredProperties(imageList1_.get(), popupMenu_.get(), [this](TrayIcon&) { TrayIconClick(); });
+    tray_->Loaded();
     FormCreate();
     for (int timer : {1, 3, 4}) {
         SetTimerEnabled(timer, true);
@@ -30,11 +42,21 @@ TForm1::~TForm1() {
     for (int timer = 1; timer <= 4; ++timer) {
         SetTimerEnabled(timer, false);
     }
+    // The icon leaves the notification area at once; the image list and menu outlive the tray.
+    tray_.reset();
+}
+
+void TForm1::Wire(MainFormWiring wiring) {
+    wiring_ = std::move(wiring);
+    RoundEffects& effects = *this;
+    round_ =
+        std::make_unique<CheckRound>(effects, *wiring_.live, *store_, [] { return std::make_unique<MailboxProbe>(); });
 }
 
 void TForm1::FormCreate() {
     if (AnotherInstanceRuns(application_.Handle(), kApplicationTitle)) {
-        // A second start ends silently; what the process created dies with it.
+        // A second start ends silently; its icon, already added, leaves the notification area with it.
+        tray_.reset();
         ExitProcess(0);
     }
     // Parked just below the visible screen, where the envelope rises from.
@@ -88,6 +110,9 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             switch (wParam) {
                 case 1:
                     Timer1Timer();
+                    return 0;
+                case 2:
+                    Timer2Timer();
                     return 0;
                 case 3:
                     Timer3Timer();
@@ -155,16 +180,57 @@ void TForm1::Timer1Timer() {
             TForm1& form;
             ~ResumeTick() { form.SetTimerEnabled(1, true); }
         } resume{*this};
-        if (wiring_.checkMailboxes) {
-            wiring_.checkMailboxes();
+        CheckMailboxes();
+    }
+    if (wiring_.live) {
+        const std::string hint = AccountsHint(*wiring_.live);
+        if (tray_->Hint() != hint) {
+            tray_->SetHint(hint);
         }
     }
 }
 
+void TForm1::Timer2Timer() {
+    // The envelope's display time; the envelope arrives with its own module.
+    SetTimerEnabled(2, false);
+}
+
 void TForm1::Timer3Timer() {
     SetTimerEnabled(3, false);
-    if (wiring_.checkMailboxes) {
-        wiring_.checkMailboxes();
+    CheckMailboxes();
+}
+
+void TForm1::CheckMailboxes() {
+    if (round_) {
+        round_->CheckMailboxes();
+    }
+}
+
+bool TForm1::IsOnline() {
+    if (seams_.isOnline) {
+        return seams_.isOnline();
+    }
+    DWORD flags = 0;
+    return InternetGetConnectedState(&flags, 0) != FALSE;
+}
+
+void TForm1::ShowTrayBalloon(const std::string& title, const std::string& text, int kind, int seconds) {
+    tray_->ShowBalloon(title, text, static_cast<BalloonIcon>(kind), static_cast<unsigned>(seconds));
+}
+
+void TForm1::ShowEnvelope(int, const std::string&) {}
+
+void TForm1::SlideIn() {}
+
+void TForm1::PlayAlertSound() {
+    if (wiring_.playAlertSound) {
+        wiring_.playAlertSound();
+    }
+}
+
+void TForm1::TrayIconClick() {
+    if (tray_->CycleInterval() != 0) {
+        N6Click();
     }
 }
 
@@ -241,9 +307,12 @@ void TForm1::N6Click() {
     const std::string target = wiring_.live ? wiring_.live->MailProgram() : std::string();
     if (IsWebMailTarget(target)) {
         launcher_.OpenWithShell(application_.Handle(), target);
-    } else {
+    } else if (tray_->CycleInterval() == 0) {
+        // While the icon flashes a click on it only stops the flashing; the default item then starts the program.
         launcher_.StartCommandLine(target);
     }
+    tray_->SetCycleInterval(0);
+    tray_->SetIconIndex(0);
     ProcessPendingMessages();
 }
 

@@ -3,12 +3,49 @@
 #include "app/application_win32.h"
 #include "app/main_form_win32.h"
 #include "app/platform_win32.h"
+#include "settings/account_editor_win32.h"
+#include "settings/settings_dialog_win32.h"
 #include "util/error_display_win32.h"
 
 #include <commctrl.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    using namespace pigeonet;
+namespace pigeonet {
+namespace {
+
+// Where a dialog text of the language switch goes: the settings dialog or the account editor, under the name of
+// its control (hints and list columns carry a suffix).
+void SetDialogText(TForm2& settings, TForm3& editor, LangTarget target, const std::string& text) {
+    switch (target) {
+        case LangTarget::DialogListView1Column0:
+            settings.SetControlText("ListView1.Column0", text);
+            return;
+        case LangTarget::DialogListView1Column1:
+            settings.SetControlText("ListView1.Column1", text);
+            return;
+        case LangTarget::DialogLabel6Hint:
+            settings.SetControlText("Label6.Hint", text);
+            return;
+        case LangTarget::DialogSpinEdit1Hint:
+            settings.SetControlText("SpinEdit1.Hint", text);
+            return;
+        default:
+            break;
+    }
+    for (const auto& row : kLangApplicationTable) {
+        if (row.target == target) {
+            const bool editorTarget = target == LangTarget::EditorLabel1 || target == LangTarget::EditorLabel2 ||
+                                      target == LangTarget::EditorLabel3 || target == LangTarget::EditorButton2;
+            if (editorTarget) {
+                editor.SetControlText(row.control, text);
+            } else {
+                settings.SetControlText(row.control, text);
+            }
+            return;
+        }
+    }
+}
+
+int Run(HINSTANCE instance) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
 
@@ -16,11 +53,35 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     SetErrorDisplayOwner(application.Handle());
     ShellProgramLauncher launcher;
     TForm1 mainForm(application, HKEY_CURRENT_USER, launcher);
+    TForm2 settingsDialog(instance, application.Handle(), mainForm.Store(),
+                          [&mainForm] { mainForm.SetTimerEnabled(1, true); });
+    TForm3 accountEditor(instance, settingsDialog);
+
+    MainFormWiring wiring;
+    wiring.live = &settingsDialog;
+    wiring.showSettings = [&settingsDialog] { settingsDialog.Show(); };
+    wiring.setDialogText = [&](LangTarget target, const std::string& text) {
+        SetDialogText(settingsDialog, accountEditor, target, text);
+    };
+    wiring.refreshIntervalLabel = [&settingsDialog] { settingsDialog.IntervalLabel(); };
+    wiring.playAlertSound = [&settingsDialog] { settingsDialog.ToolButton1Click(); };
+    mainForm.Wire(std::move(wiring));
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // The settings dialog takes Tab and arrow keys like a dialog box.
+        if (settingsDialog.Visible() && IsDialogMessageW(settingsDialog.Handle(), &message)) {
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
     return 0;
+}
+
+}  // namespace
+}  // namespace pigeonet
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    return pigeonet::Run(instance);
 }

@@ -9,7 +9,7 @@ namespace pigeonet {
 // The platform effects of the menu commands that tests observe: starting programs, opening addresses. The real
 // implementation calls the shell; tests record the calls.
 class ProgramLauncher {
-public:
+  public:
     virtual ~ProgramLauncher() = default;
     // ShellExecuteW with the "open" verb, no parameters, no directory, normal show.
     virtual void OpenWithShell(HWND parent, const std::string& target) = 0;
@@ -18,7 +18,7 @@ public:
 };
 
 class ShellProgramLauncher final : public ProgramLauncher {
-public:
+  public:
     void OpenWithShell(HWND parent, const std::string& target) override;
     void StartCommandLine(const std::string& commandLine) override;
 };

@@ -15,7 +15,8 @@ std::string Indexed(const char* name, int index) {
 
 }  // namespace
 
-SettingsValues LoadSettingsValues(const SettingsStore& store, const std::string& defaultMailCommand,
+SettingsValues LoadSettingsValues(const SettingsStore& store,
+                                  const std::string& defaultMailCommand,
                                   const std::string& noSoundEntry) {
     const auto section = kSettingsSection;
     SettingsValues values;

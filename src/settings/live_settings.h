@@ -10,11 +10,11 @@ class SettingsStore;
 
 // One configured mailbox, one row of the account list. All fields are text as the user typed them.
 struct Account {
-    std::string email;     // also the account's display name
-    std::string server;    // POP3 host
+    std::string email;   // also the account's display name
+    std::string server;  // POP3 host
     std::string login;
-    std::string password;  // stored in plain text
-    std::string count = "0";  // last message count seen, decimal
+    std::string password;      // stored in plain text
+    std::string count = "0";   // last message count seen, decimal
     std::string port = "110";  // decimal as entered; converted when used
 
     bool operator==(const Account&) const = default;
@@ -29,7 +29,7 @@ inline constexpr int kMaxDisplayTime = 60;
 // The settings in effect while the program runs. The settings dialog's controls hold them and every other part
 // reads their current values through this interface when it needs them, never a copy.
 class LiveSettings {
-public:
+  public:
     virtual ~LiveSettings() = default;
 
     virtual int AccountCount() const = 0;
@@ -64,7 +64,7 @@ struct SettingsValues {
 
 // LiveSettings held in memory: for tests, and for tools that run without the dialog.
 class MemoryLiveSettings final : public LiveSettings {
-public:
+  public:
     MemoryLiveSettings() = default;
     explicit MemoryLiveSettings(SettingsValues values) : values_(std::move(values)) {}
 
@@ -93,14 +93,15 @@ public:
         ++revision_;
     }
 
-private:
+  private:
     SettingsValues values_;
     std::uint64_t revision_ = 0;
 };
 
 // Reads every setting and the account list from the store in the dialog's loading order, bringing out-of-range
 // values to their bounds. The mail program defaults to `defaultMailCommand`, the sound to `noSoundEntry`.
-SettingsValues LoadSettingsValues(const SettingsStore& store, const std::string& defaultMailCommand,
+SettingsValues LoadSettingsValues(const SettingsStore& store,
+                                  const std::string& defaultMailCommand,
                                   const std::string& noSoundEntry);
 
 // Writes every live setting but the language, in the dialog's saving order. A port or count text that is not an

@@ -11,7 +11,7 @@ namespace pigeonet {
 // An in-memory registry that models what the settings code relies on: keys that exist or not, and values that are
 // text or of another type. Key names compare case-insensitively (ASCII), as in the real registry.
 class MemoryRegistry final : public RegistryHive {
-public:
+  public:
     bool CreateKey(const std::string& path) override;
     bool KeyExists(const std::string& path) const override;
     std::optional<RegistryValue> ReadValue(const std::string& keyPath, const std::string& name) const override;
@@ -24,7 +24,7 @@ public:
     void FailWrites(bool fail) { failWrites_ = fail; }
     std::size_t KeyCount() const { return keys_.size(); }
 
-private:
+  private:
     struct Value {
         bool isText;
         std::string bytes;

@@ -15,7 +15,7 @@ struct RegistryValue {
 // The registry below one root key (HKEY_CURRENT_USER for the program). Key paths are relative to the root, with
 // backslashes. Implementations: the real registry (Win32RegistryHive) and an in-memory model for tests.
 class RegistryHive {
-public:
+  public:
     virtual ~RegistryHive() = default;
 
     // Creates the key and any missing parents; false when it cannot.

@@ -9,7 +9,7 @@ namespace pigeonet {
 // The real registry below `root` (HKEY_CURRENT_USER for the program; tests pass a key of their own). The root
 // handle is borrowed, not owned.
 class Win32RegistryHive final : public RegistryHive {
-public:
+  public:
     explicit Win32RegistryHive(HKEY root) : root_(root) {}
 
     bool CreateKey(const std::string& path) override;
@@ -17,7 +17,7 @@ public:
     std::optional<RegistryValue> ReadValue(const std::string& keyPath, const std::string& name) const override;
     bool WriteText(const std::string& keyPath, const std::string& name, const std::string& text) override;
 
-private:
+  private:
     HKEY root_;
 };
 

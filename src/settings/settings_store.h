@@ -15,7 +15,7 @@ inline constexpr std::string_view kSettingsSection = "pg";
 // is registry text (integers in decimal, flags "0"/"1"). Reads never create anything; nothing is ever deleted.
 // Failures are AppErrors with the program's messages.
 class SettingsStore {
-public:
+  public:
     // Opens the store key, creating it when missing ("Failed to create key %s" when it cannot be created).
     explicit SettingsStore(RegistryHive& hive, std::string storeKey = "Software\\Zelvik");
 
@@ -29,7 +29,7 @@ public:
 
     const std::string& StoreKey() const { return storeKey_; }
 
-private:
+  private:
     std::optional<std::string> ReadText(std::string_view section, std::string_view name) const;
     std::string SectionPath(std::string_view section) const;
 

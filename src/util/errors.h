@@ -9,7 +9,7 @@ namespace pigeonet {
 // A failure the user is meant to read: its message (UTF-8) is the program's own text and ends up in the
 // application's error display. Every failure the program raises on purpose is one of these.
 class AppError : public std::runtime_error {
-public:
+  public:
     explicit AppError(const std::string& message) : std::runtime_error(message) {}
 };
 

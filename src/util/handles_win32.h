@@ -9,7 +9,7 @@ namespace pigeonet {
 // Owns one Win32 handle and releases it with `Close`; moves, never copies. `Invalid` is the type's "no handle".
 template <typename Handle, auto Close, Handle Invalid = Handle{}>
 class UniqueHandle {
-public:
+  public:
     UniqueHandle() = default;
     explicit UniqueHandle(Handle handle) : handle_(handle) {}
     UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
@@ -36,7 +36,7 @@ public:
         return &handle_;
     }
 
-private:
+  private:
     Handle handle_ = Invalid;
 };
 
@@ -51,7 +51,7 @@ using UniqueWindow = UniqueHandle<HWND, &DestroyWindow>;
 
 // A device context obtained with GetDC, given back with ReleaseDC.
 class ScopedGetDc {
-public:
+  public:
     explicit ScopedGetDc(HWND window) : window_(window), dc_(GetDC(window)) {}
     ScopedGetDc(const ScopedGetDc&) = delete;
     ScopedGetDc& operator=(const ScopedGetDc&) = delete;
@@ -62,14 +62,14 @@ public:
     }
     HDC get() const { return dc_; }
 
-private:
+  private:
     HWND window_;
     HDC dc_;
 };
 
 // Selects a GDI object into a device context for the scope and puts the previous one back.
 class ScopedSelectObject {
-public:
+  public:
     ScopedSelectObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
     ScopedSelectObject(const ScopedSelectObject&) = delete;
     ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
@@ -79,7 +79,7 @@ public:
         }
     }
 
-private:
+  private:
     HDC dc_;
     HGDIOBJ previous_;
 };

@@ -15,8 +15,15 @@ Window::~Window() {
     }
 }
 
-void Window::Create(const wchar_t* className, DWORD exStyle, DWORD style, const std::wstring& title, int x, int y,
-                    int width, int height, HWND owner) {
+void Window::Create(const wchar_t* className,
+                    DWORD exStyle,
+                    DWORD style,
+                    const std::wstring& title,
+                    int x,
+                    int y,
+                    int width,
+                    int height,
+                    HWND owner) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
     if (!GetClassInfoExW(instance, className, &windowClass)) {

@@ -10,7 +10,7 @@ namespace pigeonet {
 // creation parameter and hands every message to HandleMessage. Failures thrown by a handler never cross into
 // Windows: they go to the application's error display and the message gets its default answer.
 class Window {
-public:
+  public:
     Window() = default;
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -18,15 +18,22 @@ public:
 
     HWND Handle() const { return window_; }
 
-protected:
+  protected:
     // Registers the window class on first use and creates the window. Failing that is fatal for the program.
-    void Create(const wchar_t* className, DWORD exStyle, DWORD style, const std::wstring& title, int x, int y,
-                int width, int height, HWND owner);
+    void Create(const wchar_t* className,
+                DWORD exStyle,
+                DWORD style,
+                const std::wstring& title,
+                int x,
+                int y,
+                int width,
+                int height,
+                HWND owner);
 
     // The default handling of every message not handled by the derived window.
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-private:
+  private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND window_ = nullptr;

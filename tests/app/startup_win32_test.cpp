@@ -24,7 +24,7 @@ bool SettingsKeyExists() {
 
 // A window of this test process that may stand in the way of a start: unowned, top level, never shown.
 class TitledWindow {
-public:
+  public:
     explicit TitledWindow(const wchar_t* title) {
         window_ = CreateWindowExW(0, L"STATIC", title, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
@@ -32,7 +32,7 @@ public:
     ~TitledWindow() { DestroyWindow(window_); }
     HWND Handle() const { return window_; }
 
-private:
+  private:
     HWND window_;
 };
 

@@ -14,8 +14,9 @@ const std::string kSection = "Software\\Zelvik\\pg";
 TEST(SettingsStore, KeepsItsContractOverTheInMemoryRegistry) {
     MemoryRegistry registry;
     testing::ExpectStoreContract(
-        registry, {[&](const std::string& key, const std::string& name,
-                       const std::string& bytes) { registry.PutRawText(key, name, bytes); },
+        registry, {[&](const std::string& key, const std::string& name, const std::string& bytes) {
+                       registry.PutRawText(key, name, bytes);
+                   },
                    [&](const std::string& key, const std::string& name) { registry.PutNonText(key, name); }});
 }
 
@@ -41,7 +42,7 @@ TEST(SettingsStore, ReportsWritesThatFail) {
 }
 
 class LiveSettingsLoad : public ::testing::Test {
-protected:
+  protected:
     void Put(const std::string& name, const std::string& text) { registry_.PutRawText(kSection, name, text); }
     SettingsValues Load() { return LoadSettingsValues(store_, "C:\\", "[silence]"); }
 

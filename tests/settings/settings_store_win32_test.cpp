@@ -10,12 +10,12 @@ namespace {
 
 // Each test works below a key of its own in the real (Wine) registry, so the program's settings stay untouched.
 class RealRegistry : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(),
-                                  nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr),
+            ERROR_SUCCESS);
     }
     void TearDown() override {
         root_.reset();
@@ -37,16 +37,17 @@ protected:
 
 TEST_F(RealRegistry, KeepsTheStoreContract) {
     Win32RegistryHive hive(root_.get());
-    testing::RegistryPlanter plant{
-        [&](const std::string& key, const std::string& name, const std::string& bytes) {
-            // Exactly these characters, without a terminating zero (so "" is a value of size 0).
-            const std::wstring text = Widen(bytes);
-            SetRaw(key, name, REG_SZ, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)));
-        },
-        [&](const std::string& key, const std::string& name) {
-            const DWORD number = 3;
-            SetRaw(key, name, REG_DWORD, &number, sizeof(number));
-        }};
+    testing::RegistryPlanter plant{[&](const std::string& key, const std::string& name, const std::string& bytes) {
+                                       // Exactly these characters, without a terminating zero (so "" is a value of size
+                                       // 0).
+                                       const std::wstring text = Widen(bytes);
+                                       SetRaw(key, name, REG_SZ, text.data(),
+                                              static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+                                   },
+                                   [&](const std::string& key, const std::string& name) {
+                                       const DWORD number = 3;
+                                       SetRaw(key, name, REG_DWORD, &number, sizeof(number));
+                                   }};
     testing::ExpectStoreContract(hive, plant);
 }
 
@@ -59,8 +60,7 @@ TEST_F(RealRegistry, StoresTextAsUtf16RegSzWithItsTerminatingZero) {
     wchar_t data[32] = {};
     DWORD type = 0;
     DWORD size = sizeof(data);
-    ASSERT_EQ(RegQueryValueExW(key.get(), L"wav", nullptr, &type, reinterpret_cast<BYTE*>(data), &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegQueryValueExW(key.get(), L"wav", nullptr, &type, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(std::wstring(data), L"\u0417\u0432\u0443\u043a.wav");
     EXPECT_EQ(size, (std::wstring(data).size() + 1) * sizeof(wchar_t));

@@ -10,7 +10,7 @@ namespace pigeonet::testing {
 // The real pigeonet.exe of this build tree, started as a user would start it (a separate process), for black-box
 // tests under Wine.
 class ProgramUnderTest {
-public:
+  public:
     ProgramUnderTest();
     ProgramUnderTest(const ProgramUnderTest&) = delete;
     ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
@@ -24,7 +24,7 @@ public:
     void Close();
     DWORD ProcessId() const { return process_.dwProcessId; }
 
-private:
+  private:
     PROCESS_INFORMATION process_{};
 };
 

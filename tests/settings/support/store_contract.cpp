@@ -73,7 +73,7 @@ void ExpectStoreContract(RegistryHive& hive, const RegistryPlanter& plant) {
         bool fallback;
         bool expected;
     };
-    const FlagCase flags[] = {{"5", false, true}, {"2", false, true}, {"0", true, false},
+    const FlagCase flags[] = {{"5", false, true},  {"2", false, true},    {"0", true, false},
                               {"yes", true, true}, {"yes", false, false}, {"", true, true}};
     for (const auto& c : flags) {
         plant.rawText(kSection, "flag", c.stored);

@@ -1,0 +1,101 @@
+#include "notify/envelope_motion.h"
+
+#include "settings/settings_store.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace pigeonet {
+
+namespace {
+
+constexpr int kSlowestSleepMs = 11;  // at speed 0; each speed step takes 1 ms off
+constexpr int kCountTextCentre = 63;
+constexpr int kCountDigitShift = 6;
+constexpr int kCountTextTop = 84;
+
+int LastDigit(int step) {
+    return step % 10;
+}
+
+}  // namespace
+
+bool RisingStepSleeps(int step) {
+    const int digit = LastDigit(step);
+    return digit == 5 || digit == 0 || digit == 1;
+}
+
+bool SinkingStepSleeps(int step) {
+    const int digit = LastDigit(step);
+    return digit == 5 || digit == 3 || digit == 1;
+}
+
+int SlideSleepMilliseconds(int animationSpeed) {
+    return std::max(0, kSlowestSleepMs - animationSpeed);
+}
+
+std::string CountText(std::int32_t count) {
+    return std::to_string(count);
+}
+
+TextOrigin CountTextOrigin(std::string_view countText) {
+    return {kCountTextCentre - kCountDigitShift * static_cast<int>(countText.size()), kCountTextTop};
+}
+
+int StoredDisplayTime(const SettingsStore& store) {
+    return store.LoadInt(kSettingsSection, "infotime", kDefaultDisplayTime);
+}
+
+EnvelopeMotion::EnvelopeMotion(EnvelopeMotionSeams seams) : seams_(std::move(seams)) {}
+
+void EnvelopeMotion::Step(int direction, bool sleeps) {
+    WindowOrigin origin = seams_.windowOrigin();
+    origin.top += direction;
+    seams_.moveWindow(origin);
+    if (sleeps) {
+        seams_.sleep(SlideSleepMilliseconds(seams_.animationSpeed()));
+    }
+    seams_.processMessages();
+}
+
+void EnvelopeMotion::SlideIn() {
+    seams_.showWindow();
+    const ScreenSize screen = seams_.screenSize();
+    seams_.moveWindow({screen.width - kEnvelopeWidth, screen.height});
+    for (int step = 0; step < kEnvelopeSlideSteps; ++step) {
+        Step(-1, RisingStepSleeps(step));
+    }
+}
+
+void EnvelopeMotion::SlideOut() {
+    for (int step = 0; step < kEnvelopeSlideSteps; ++step) {
+        Step(+1, SinkingStepSleeps(step));
+    }
+    // Parked: only the top edge is set, the left edge stays where the steps left it.
+    WindowOrigin origin = seams_.windowOrigin();
+    origin.top = seams_.screenSize().height;
+    seams_.moveWindow(origin);
+}
+
+void EnvelopeMotion::Timer2Timer() {
+    // Counted wide so that a counter already at the largest display time (a click sets it so) ends the display
+    // instead of wrapping round to a negative count that would keep the popup up for ever.
+    const std::int64_t next = std::int64_t{DisplayCounter} + 1;
+    if (next <= std::numeric_limits<std::int32_t>::max()) {
+        DisplayCounter = static_cast<std::int32_t>(next);
+    }
+    if (seams_.displayTime() >= next) {
+        return;
+    }
+    seams_.setTimer2Enabled(false);
+    DisplayCounter = 0;
+    SlideOut();
+}
+
+void EnvelopeMotion::EndDisplay() {
+    DisplayCounter = seams_.displayTime();
+    Timer2Timer();
+}
+
+}  // namespace pigeonet

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace pigeonet {
+
+class SettingsStore;
+
+// The envelope's travel: it rises this many one-pixel steps out of the bottom edge and sinks as many back.
+inline constexpr int kEnvelopeSlideSteps = 161;
+// The resting left edge is the screen width less this constant, not less the picture's measured width.
+inline constexpr int kEnvelopeWidth = 135;
+// Seconds the envelope stays when the store holds no usable "infotime".
+inline constexpr int kDefaultDisplayTime = 8;
+
+// The rise sleeps on the steps whose decimal number ends in 5, 0 or 1 (49 of 161), the sinking on 5, 3 or 1
+// (48 of 161): the pacing is a fixed number of sleeps, whatever the speed.
+bool RisingStepSleeps(int step);
+bool SinkingStepSleeps(int step);
+// The length of one paced sleep for the live animation speed (0 slowest .. 10 fastest), in milliseconds. Never
+// negative, so a speed beyond the track bar's range cannot turn into an endless sleep.
+int SlideSleepMilliseconds(int animationSpeed);
+
+// The count as drawn on the envelope: decimal, no separators.
+std::string CountText(std::int32_t count);
+
+// Top left-hand corner of the count's layout box, in picture pixels: each digit moves it 6 pixels left so the
+// number stays centred on the picture's vertical centre line (1 digit at 57, 2 at 51, 3 at 45), always at row 84.
+struct TextOrigin {
+    int x = 0;
+    int y = 0;
+    bool operator==(const TextOrigin&) const = default;
+};
+TextOrigin CountTextOrigin(std::string_view countText);
+
+// The display time as the store holds it now: "infotime" of section "pg", 8 when missing or not a number.
+int StoredDisplayTime(const SettingsStore& store);
+
+struct ScreenSize {
+    int width = 0;  // pixels, the primary screen's full size, taskbar included
+    int height = 0;
+};
+
+struct WindowOrigin {
+    int left = 0;
+    int top = 0;
+    bool operator==(const WindowOrigin&) const = default;
+};
+
+// What the envelope's motion needs of the window and the program; the Win32 envelope fills it in, tests record.
+struct EnvelopeMotionSeams {
+    std::function<void(int milliseconds)> sleep;
+    std::function<void()> processMessages;  // every pending GUI message, then return
+    std::function<ScreenSize()> screenSize;
+    std::function<WindowOrigin()> windowOrigin;    // where the window stands now
+    std::function<void(WindowOrigin)> moveWindow;  // keeps the size
+    std::function<void()> showWindow;
+    std::function<int()> animationSpeed;  // the live track bar position, read at every paced step
+    std::function<int()> displayTime;     // seconds, read from the store at every tick
+    std::function<void(bool enabled)> setTimer2Enabled;
+};
+
+// The slide animations and the display timer of the envelope popup.
+//
+// The animations pump messages after every step, so a click or a timer tick can run another animation nested in
+// one that is running. Every step therefore moves the window one pixel from where it stands now, and only the start
+// of SlideIn and the end of SlideOut place it absolutely: nested displacements add up, as the user would expect
+// from a window dragged by two hands.
+class EnvelopeMotion {
+  public:
+    explicit EnvelopeMotion(EnvelopeMotionSeams seams);
+
+    // Shows the window at the bottom right-hand corner, just below the screen, and raises it 161 pixels.
+    void SlideIn();
+    // Lowers the window 161 pixels and parks it with its top edge at the screen height; it stays visible.
+    void SlideOut();
+    // One tick of the one-second display timer: when the running count passes the display time, the display ends.
+    void Timer2Timer();
+    // Ends a display at once, however long the display time (the click on the popup).
+    void EndDisplay();
+
+    // Ticks since the popup arrived; a new announcement does not reset it, only the end of a display does.
+    std::int32_t DisplayCounter = 0;
+
+  private:
+    void Step(int direction, bool sleeps);
+
+    EnvelopeMotionSeams seams_;
+};
+
+}  // namespace pigeonet

@@ -63,7 +63,7 @@ void TForm1::FormCreate() {
     SetWindowPos(Handle(), nullptr, 0, GetSystemMetrics(SM_CYSCREEN), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     const auto run = userRegistry_.ReadValue(kRunKey, "pg");
-    const bool autostart = run && run->isText && AutostartMarked(run->text);
+    const bool autostart = run && run->isText && AutostartMarked(run->text, ExecutablePath());
     CheckMenuItem(popupMenu_.get(), kMenuN2, MF_BYCOMMAND | (autostart ? MF_CHECKED : MF_UNCHECKED));
 
     store_ = std::make_unique<SettingsStore>(userRegistry_);

@@ -12,7 +12,9 @@ inline constexpr std::string_view kWebSiteAddress = "https://pigeonet.example.or
 // exactly "HTTP:". Anything else, other capitalisations and "https:" included, is a command line to start.
 bool IsWebMailTarget(std::string_view target);
 
-// Whether the autostart item starts checked: the Run value contains "pg" anywhere (case-sensitive).
-bool AutostartMarked(std::string_view runValue);
+// Whether the autostart item starts checked: the Run value contains "pg" anywhere (case-sensitive), which is how
+// earlier versions, installed as pg.exe, recognised their own entry; or it names this executable (compared
+// without regard to ASCII case, as Windows compares paths), since "pigeonet.exe" holds no "pg".
+bool AutostartMarked(std::string_view runValue, std::string_view executablePath);
 
 }  // namespace pigeonet

@@ -4,6 +4,7 @@
 #include "app/platform_win32.h"
 #include "i18n/language.h"
 #include "polling/check_round.h"
+#include "polling/idle_pump_win32.h"
 #include "settings/registry_win32.h"
 #include "settings/settings_store.h"
 #include "tray/tray_icon_win32.h"
@@ -126,6 +127,8 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     UniqueImageList imageList1_;
     std::unique_ptr<TrayIcon> tray_;
     std::unique_ptr<CheckRound> round_;
+    // Processes GUI messages while a probe waits on the network; registered from creation to the end of the run.
+    Win32IdlePump idlePump_;
     HMENU languageMenu_ = nullptr;  // owned by popupMenu_
     LanguageMarks marks_{};
     std::string statusCaption_;

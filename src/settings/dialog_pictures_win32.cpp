@@ -126,17 +126,6 @@ bool EncoderFor(const wchar_t* mimeType, CLSID& clsid) {
 
 }  // namespace
 
-GdiplusSession::GdiplusSession() {
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-}
-
-GdiplusSession::~GdiplusSession() {
-    if (token_) {
-        Gdiplus::GdiplusShutdown(token_);
-    }
-}
-
 std::unique_ptr<Gdiplus::Bitmap> DecodePng(const void* bytes, std::size_t size) {
     IStream* stream = SHCreateMemStream(static_cast<const BYTE*>(bytes), static_cast<UINT>(size));
     if (!stream) {

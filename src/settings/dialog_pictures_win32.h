@@ -5,6 +5,8 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include "util/gdiplus_win32.h"
+
 #include <memory>
 #include <string>
 
@@ -20,18 +22,6 @@ enum class DialogPicture {
     Interval,     // 32 x 32, the check interval group
     Sound,        // 32 x 32, the sound group
     Play,         // 16 x 16, the play button's glyph
-};
-
-// Keeps GDI+ started for as long as it lives.
-class GdiplusSession {
-  public:
-    GdiplusSession();
-    ~GdiplusSession();
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-
-  private:
-    ULONG_PTR token_ = 0;
 };
 
 // Decodes PNG bytes; nullptr when they are no picture GDI+ can read. Needs a GdiplusSession.

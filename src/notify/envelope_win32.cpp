@@ -1,0 +1,347 @@
+#include "notify/envelope_win32.h"
+
+#include <commctrl.h>
+#include <objidl.h>
+
+#include <gdiplus.h>
+
+#include "util/errors.h"
+#include "util/shell_paths_win32.h"
+#include "util/unicode_win32.h"
+#include "util/window_win32.h"
+
+#include <memory>
+#include <stdexcept>
+#include <utility>
+
+namespace pigeonet {
+
+namespace {
+
+namespace gdip = Gdiplus::DllExports;
+
+constexpr wchar_t kPictureFileName[] = L"pg.png";
+constexpr wchar_t kCountFontFamily[] = L"Tahoma";
+constexpr float kCountEmSize = 20.0f;  // world units, which are pixels on a device context
+constexpr Gdiplus::ARGB kCountPenColour = 0xFF000000;
+constexpr Gdiplus::ARGB kTransparentBackground = 0x00000000;
+constexpr DWORD kBorderStyles = WS_CAPTION | WS_THICKFRAME | WS_BORDER | WS_DLGFRAME;
+
+// GDI+ objects of the flat API, released by their own delete function.
+template <auto Delete>
+struct GdipDelete {
+    template <typename Object>
+    void operator()(Object* object) const {
+        Delete(object);
+    }
+};
+using GdipBitmapPtr = std::unique_ptr<Gdiplus::GpBitmap, GdipDelete<&gdip::GdipDisposeImage>>;
+using GdipGraphicsPtr = std::unique_ptr<Gdiplus::GpGraphics, GdipDelete<&gdip::GdipDeleteGraphics>>;
+using GdipPathPtr = std::unique_ptr<Gdiplus::GpPath, GdipDelete<&gdip::GdipDeletePath>>;
+using GdipPenPtr = std::unique_ptr<Gdiplus::GpPen, GdipDelete<&gdip::GdipDeletePen>>;
+using GdipFontFamilyPtr = std::unique_ptr<Gdiplus::GpFontFamily, GdipDelete<&gdip::GdipDeleteFontFamily>>;
+using GdipStringFormatPtr = std::unique_ptr<Gdiplus::GpStringFormat, GdipDelete<&gdip::GdipDeleteStringFormat>>;
+
+// The system's text for an error code, without the line break it ends with (UTF-8).
+std::string SystemErrorText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text(buffer ? buffer : L"", length);
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
+        text.pop_back();
+    }
+    return Narrow(text);
+}
+
+std::vector<std::uint8_t> PictureResource() {
+    const HRSRC resource = FindResourceW(nullptr, L"PG", L"PNG");
+    const HGLOBAL loaded = resource ? LoadResource(nullptr, resource) : nullptr;
+    const auto* bytes = loaded ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
+    if (!bytes) {
+        throw AppError("Resource PG not found");
+    }
+    return {bytes, bytes + SizeofResource(nullptr, resource)};
+}
+
+// A GDI+ view of a 32-bit DIB section's own pixels, premultiplied as they are. The count is drawn through it rather
+// than through a surface over the device context: on a device context GDI may do the drawing, and GDI writes
+// alpha 0, which would punch the outline as a see-through hole into the per-pixel-alpha picture instead of drawing
+// it black. Null when the bitmap is not such a section.
+Gdiplus::GpBitmap* PixelsOf(HBITMAP bitmap) {
+    DIBSECTION section{};
+    if (!bitmap || GetObjectW(bitmap, sizeof(section), &section) != sizeof(section) || !section.dsBm.bmBits ||
+        section.dsBm.bmBitsPixel != 32) {
+        return nullptr;
+    }
+    GdiFlush();
+    auto* scan0 = static_cast<BYTE*>(section.dsBm.bmBits);
+    INT stride = section.dsBm.bmWidthBytes;
+    if (section.dsBmih.biHeight > 0) {  // bottom-up rows: start at the top row and walk backwards
+        scan0 += static_cast<std::ptrdiff_t>(section.dsBm.bmHeight - 1) * stride;
+        stride = -stride;
+    }
+    Gdiplus::GpBitmap* pixels = nullptr;
+    gdip::GdipCreateBitmapFromScan0(section.dsBm.bmWidth, section.dsBm.bmHeight, stride, PixelFormat32bppPARGB, scan0,
+                                    &pixels);
+    return pixels;
+}
+
+RECT WindowRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+}  // namespace
+
+GdiplusSession::GdiplusSession() {
+    Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, with the background thread
+    Gdiplus::GdiplusStartup(&token_, &input, nullptr);
+}
+
+GdiplusSession::~GdiplusSession() {
+    if (token_) {
+        Gdiplus::GdiplusShutdown(token_);
+    }
+}
+
+Envelope::Envelope(HWND window, EnvelopeSeams seams)
+    : window_(window), seams_(std::move(seams)), motion_([this] {
+          EnvelopeMotionSeams motion;
+          motion.sleep = [this](int ms) { seams_.sleep(ms); };
+          motion.processMessages = [this] { seams_.processMessages(); };
+          motion.screenSize = [this] { return seams_.screenSize(); };
+          motion.windowOrigin = [this] {
+              const RECT rect = WindowRect(window_);
+              return WindowOrigin{rect.left, rect.top};
+          };
+          motion.moveWindow = [this](WindowOrigin to) {
+              SetWindowPos(window_, nullptr, to.left, to.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+          };
+          // Not activated: the envelope must not take the keyboard from what the user is typing into.
+          motion.showWindow = [this] { ShowWindow(window_, SW_SHOWNOACTIVATE); };
+          motion.animationSpeed = [this] { return seams_.animationSpeed(); };
+          motion.displayTime = [this] { return seams_.displayTime(); };
+          motion.setTimer2Enabled = [this](bool enabled) { seams_.setTimer2Enabled(enabled); };
+          return motion;
+      }()) {
+    if (!seams_.sleep) {
+        seams_.sleep = [](int ms) { Sleep(static_cast<DWORD>(ms)); };
+    }
+    if (!seams_.screenSize) {
+        seams_.screenSize = [] { return ScreenSize{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; };
+    }
+    if (!seams_.processMessages) {
+        seams_.processMessages = [] { ProcessPendingMessages(); };
+    }
+    if (!seams_.animationSpeed) {
+        seams_.animationSpeed = [] { return 3; };
+    }
+    if (!seams_.displayTime) {
+        seams_.displayTime = [] { return kDefaultDisplayTime; };
+    }
+    if (!seams_.stopTrayFlashing) {
+        seams_.stopTrayFlashing = [] {};
+    }
+    if (!seams_.openMail) {
+        seams_.openMail = [] {};
+    }
+    if (!seams_.setTimer2Enabled) {
+        seams_.setTimer2Enabled = [](bool) {};
+    }
+    if (!seams_.pictureBytes) {
+        seams_.pictureBytes = &PictureResource;
+    }
+    if (!seams_.tempFolderPath) {
+        seams_.tempFolderPath = &TempFolderPath;
+    }
+    if (!seams_.showMessage) {
+        seams_.showMessage = [this](const std::string& text) {
+            MessageBoxW(GetWindow(window_, GW_OWNER), Widen(text).c_str(), L"Pigeonet", MB_OK);
+        };
+    }
+
+    // The hint shows as a tooltip while the mouse rests on the window; the tool subclasses the window to see the
+    // mouse, so the main window needs no relaying of its own.
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    tooltip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr));
+    if (tooltip_) {
+        // The version 2 record is understood by every comctl32, with or without the visual-styles manifest.
+        TOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = window_;
+        tool.uId = reinterpret_cast<UINT_PTR>(window_);
+        tool.lpszText = const_cast<wchar_t*>(L"");
+        SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+Envelope::~Envelope() {
+    ReleaseEnvelopeGraphics();
+    if (tooltip_ && !IsWindow(tooltip_.get())) {
+        tooltip_.release();  // destroyed with its owner, the main window
+    }
+}
+
+void Envelope::SetHint(const std::string& hint) {
+    hint_ = hint;
+    if (!tooltip_) {
+        return;
+    }
+    const std::wstring text = Widen(hint_);
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(window_);
+    tool.lpszText = const_cast<wchar_t*>(text.c_str());
+    SendMessageW(tooltip_.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Envelope::ReleaseEnvelopeGraphics() {
+    envelopeDc_.reset();  // frees the bitmap from its selection
+    envelopeBitmap_.reset();
+}
+
+std::string Envelope::WritePictureFile() {
+    const std::vector<std::uint8_t> bytes = seams_.pictureBytes();
+    const std::string path = seams_.tempFolderPath() + Narrow(kPictureFileName);
+    const HANDLE file =
+        CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        throw AppError(FormatMessageText("Cannot create file \"%s\". ", path) + SystemErrorText(error));
+    }
+    const UniqueKernelHandle closer(file);
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        throw AppError("Stream write error");
+    }
+    return path;
+}
+
+void Envelope::ShowEnvelope(std::int32_t count, const std::string& email) {
+    // No border, whatever style the window was given.
+    const auto style = static_cast<DWORD>(GetWindowLongW(window_, GWL_STYLE));
+    if (style & kBorderStyles) {
+        SetWindowLongW(window_, GWL_STYLE, static_cast<LONG>(style & ~kBorderStyles));
+        SetWindowPos(window_, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+
+    // The previous extended style may legitimately read 0, so only a set last error counts as a failed write. The
+    // user is told, and drawing goes on: the layered update below then simply shows nothing.
+    const LONG exStyle = GetWindowLongW(window_, GWL_EXSTYLE);
+    SetLastError(0);
+    if (SetWindowLongW(window_, GWL_EXSTYLE, exStyle | WS_EX_LAYERED) == 0) {
+        if (const DWORD error = GetLastError(); error != 0) {
+            seams_.showMessage(SystemErrorText(error));
+        }
+    }
+
+    ReleaseEnvelopeGraphics();
+
+    // GDI+ decodes from a file, so the picture passes through the temporary folder for a moment.
+    const std::string picturePath = WritePictureFile();
+    const std::wstring widePicturePath = Widen(picturePath);
+    {
+        Gdiplus::GpBitmap* decoded = nullptr;
+        gdip::GdipCreateBitmapFromFileICM(widePicturePath.c_str(), &decoded);
+        const GdipBitmapPtr picture(decoded);
+        // Premultiplied 32-bit pixels over a fully transparent background: the picture keeps its own alpha, in the
+        // form the per-pixel-alpha update expects. A picture that cannot be decoded yields no bitmap and a size of
+        // 0 x 0, so nothing is seen; GDI+ results are not reported.
+        HBITMAP bitmap = nullptr;
+        UINT width = 0;
+        UINT height = 0;
+        if (picture) {
+            gdip::GdipCreateHBITMAPFromBitmap(picture.get(), &bitmap, kTransparentBackground);
+            gdip::GdipGetImageWidth(picture.get(), &width);
+            gdip::GdipGetImageHeight(picture.get(), &height);
+        }
+        envelopeBitmap_.reset(bitmap);
+        SetWindowPos(window_, nullptr, 0, 0, static_cast<int>(width), static_cast<int>(height),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }                                      // the decoded picture lets go of the file here
+    DeleteFileW(widePicturePath.c_str());  // a file left behind is overwritten by the next show
+
+    const ScopedGetDc screen(nullptr);
+    envelopeDc_.reset(CreateCompatibleDC(screen.get()));
+    SelectObject(envelopeDc_.get(), envelopeBitmap_.get());  // the context is deleted before the bitmap
+
+    const RECT rect = WindowRect(window_);
+    POINT destination{rect.left, rect.top};
+    SIZE size{rect.right - rect.left, rect.bottom - rect.top};
+    POINT source{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+
+    {
+        // No smoothing mode: the count is stroked without anti-aliasing, as crisp one-pixel black lines. The
+        // objects are released in reverse order, the drawing surface last, before the update reads the bitmap.
+        const GdipBitmapPtr pixels(PixelsOf(envelopeBitmap_.get()));
+        Gdiplus::GpGraphics* rawGraphics = nullptr;
+        if (pixels) {
+            gdip::GdipGetImageGraphicsContext(pixels.get(), &rawGraphics);
+        } else {
+            gdip::GdipCreateFromHDC(envelopeDc_.get(), &rawGraphics);
+        }
+        const GdipGraphicsPtr graphics(rawGraphics);
+        Gdiplus::GpPath* rawPath = nullptr;
+        gdip::GdipCreatePath(Gdiplus::FillModeAlternate, &rawPath);
+        const GdipPathPtr path(rawPath);
+        Gdiplus::GpPen* rawPen = nullptr;
+        gdip::GdipCreatePen1(kCountPenColour, 1.0f, Gdiplus::UnitWorld, &rawPen);
+        const GdipPenPtr pen(rawPen);
+        Gdiplus::GpFontFamily* rawFamily = nullptr;
+        gdip::GdipCreateFontFamilyFromName(kCountFontFamily, nullptr, &rawFamily);
+        const GdipFontFamilyPtr family(rawFamily);
+        Gdiplus::GpStringFormat* rawFormat = nullptr;
+        gdip::GdipCreateStringFormat(0, LANG_NEUTRAL, &rawFormat);
+        const GdipStringFormatPtr format(rawFormat);
+
+        const std::string countText = CountText(count);
+        SetHint(email);
+
+        const TextOrigin origin = CountTextOrigin(countText);
+        const Gdiplus::Rect layout(origin.x, origin.y, 0, 0);  // no wrapping, no clipping
+        if (graphics && path && pen && family) {
+            gdip::GdipAddPathStringI(path.get(), Widen(countText).c_str(), -1, family.get(), Gdiplus::FontStyleBold,
+                                     kCountEmSize, &layout, format.get());
+            gdip::GdipDrawPath(graphics.get(), pen.get(), path.get());
+        }
+    }
+
+    GdiFlush();
+    UpdateLayeredWindow(window_, screen.get(), &destination, &size, envelopeDc_.get(), &source, 0, &blend, ULW_ALPHA);
+}
+
+void Envelope::SlideIn() {
+    motion_.SlideIn();
+}
+
+void Envelope::SlideOut() {
+    motion_.SlideOut();
+}
+
+void Envelope::Timer2Timer() {
+    motion_.Timer2Timer();
+}
+
+void Envelope::FormClick() {
+    seams_.stopTrayFlashing();
+    motion_.EndDisplay();
+    seams_.openMail();
+}
+
+void Envelope::FormDestroy() {
+    ReleaseEnvelopeGraphics();
+}
+
+}  // namespace pigeonet

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <windows.h>
+
+#include "notify/envelope_motion.h"
+#include "util/handles_win32.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace pigeonet {
+
+// GDI+ for the process while the object lives: started by the constructor, shut down by the destructor. The
+// envelope owns one, so the main window's envelope starts GDI+ once for the whole run.
+class GdiplusSession {
+  public:
+    GdiplusSession();
+    ~GdiplusSession();
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+
+  private:
+    ULONG_PTR token_ = 0;
+};
+
+// What the envelope needs of the rest of the program and of the system. Members left empty get the default noted.
+struct EnvelopeSeams {
+    std::function<void(int milliseconds)> sleep;  // default: Sleep
+    std::function<ScreenSize()> screenSize;       // default: the primary screen's full size in pixels
+    std::function<void()> processMessages;        // default: ProcessPendingMessages
+    std::function<int()> animationSpeed;          // the live TrackBar1 position, 0..10; default 3
+    std::function<int()> displayTime;             // seconds: StoredDisplayTime(store), read at every tick; default 8
+    std::function<void()> stopTrayFlashing;       // tray cycle interval 0, then icon index 0; default nothing
+    std::function<void()> openMail;               // the open-mail command (N6Click); default nothing
+    std::function<void(bool enabled)> setTimer2Enabled;  // default nothing
+    // The PNG bytes of the picture; default: the image resource PG of type "PNG" ("Resource PG not found").
+    std::function<std::vector<std::uint8_t>()> pictureBytes;
+    // The temporary folder with its trailing "\" (UTF-8); default: TempFolderPath().
+    std::function<std::string()> tempFolderPath;
+    // Shows a modal message (UTF-8) captioned "Pigeonet" with an OK button; default: a message box owned by the
+    // window's owner (the application window).
+    std::function<void(const std::string& text)> showMessage;
+};
+
+// The envelope popup drawn on the main window: the picture with the count, pushed to the window as a layered
+// window with per-pixel alpha, its slide animations, its display timer and the click on it. The window must be a
+// WS_POPUP, top-most, and outlive the envelope or tell it of its end through FormDestroy.
+class Envelope {
+  public:
+    Envelope(HWND window, EnvelopeSeams seams);
+    ~Envelope();
+    Envelope(const Envelope&) = delete;
+    Envelope& operator=(const Envelope&) = delete;
+
+    // Draws the picture with `count` (> 0) into a new bitmap, sets the hint to `email` (UTF-8) and pushes the result
+    // to the window where it stands; neither shows nor moves it. A missing picture resource or a temporary file
+    // that cannot be written fails with an AppError before anything is drawn.
+    void ShowEnvelope(std::int32_t count, const std::string& email);
+    void SlideIn();
+    void SlideOut();
+    // The tick handler of the main window's Timer2 (1000 ms).
+    void Timer2Timer();
+    // A click on the popup: flashing stops, the envelope sinks at once, the mail program opens.
+    void FormClick();
+    // The main window's destroy handler: releases the bitmap and its device context.
+    void FormDestroy();
+
+    std::int32_t DisplayCounter() const { return motion_.DisplayCounter; }
+    // The window's hint, shown as its tooltip: the address of the latest show (UTF-8).
+    const std::string& Hint() const { return hint_; }
+
+    // For tests: the bitmap of the latest show (null before the first and after FormDestroy), and the tooltip.
+    HBITMAP EnvelopeBitmap() const { return envelopeBitmap_.get(); }
+    HWND Tooltip() const { return tooltip_.get(); }
+
+  private:
+    void SetHint(const std::string& hint);
+    void ReleaseEnvelopeGraphics();
+    std::string WritePictureFile();
+
+    GdiplusSession gdiplus_;  // first member: started before any drawing, shut down after everything else
+    HWND window_;
+    EnvelopeSeams seams_;
+    EnvelopeMotion motion_;
+    // The bitmap is declared before its context so that the context, which holds it selected, goes first.
+    UniqueBitmap envelopeBitmap_;
+    UniqueMemoryDc envelopeDc_;
+    UniqueWindow tooltip_;
+    std::string hint_;
+};
+
+}  // namespace pigeonet

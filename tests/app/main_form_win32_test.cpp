@@ -1,0 +1,191 @@
+#include "app/application_win32.h"
+#include "app/main_form_win32.h"
+#include "app/platform_win32.h"
+#include "settings/live_settings.h"
+#include "util/handles_win32.h"
+#include "util/unicode_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pigeonet {
+namespace {
+
+class RecordingLauncher final : public ProgramLauncher {
+  public:
+    void OpenWithShell(HWND, const std::string& target) override { calls.push_back("open " + target); }
+    void StartCommandLine(const std::string& commandLine) override { calls.push_back("start " + commandLine); }
+    std::vector<std::string> calls;
+};
+
+constexpr wchar_t kRoot[] = L"Software\\PigeonetTests\\MainForm";
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// The main window as start-up builds it, over a registry root of the test's own, a recording launcher and an
+// offline system, wired to live settings held in memory.
+class MainFormTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr),
+            ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        form_.reset();
+        application_.reset();
+        root_.reset();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+    }
+
+    TForm1& Start() {
+        application_ = std::make_unique<ApplicationWindow>();
+        MainFormSeams seams;
+        seams.isOnline = [] { return false; };
+        form_ = std::make_unique<TForm1>(*application_, root_.get(), launcher_, seams);
+        MainFormWiring wiring;
+        wiring.live = &live_;
+        form_->Wire(std::move(wiring));
+        return *form_;
+    }
+    void Command(UINT id) { SendMessageW(form_->Handle(), WM_COMMAND, id, 0); }
+    void Tick(int timer) { SendMessageW(form_->Handle(), WM_TIMER, static_cast<WPARAM>(timer), 0); }
+    std::string MenuText(UINT id) {
+        wchar_t text[128] = {};
+        GetMenuStringW(form_->PopupMenu1(), id, text, 128, MF_BYCOMMAND);
+        return Narrow(text);
+    }
+    bool Checked(UINT id) { return GetMenuState(form_->PopupMenu1(), id, MF_BYCOMMAND) & MF_CHECKED; }
+
+    UniqueRegKey root_;
+    RecordingLauncher launcher_;
+    MemoryLiveSettings live_;
+    std::unique_ptr<ApplicationWindow> application_;
+    std::unique_ptr<TForm1> form_;
+};
+
+TEST_F(MainFormTest, OpenMailOpensWebAddressesAndStartsProgramsOnlyWhenNotFlashing) {
+    TForm1& form = Start();
+    const struct {
+        const char* target;
+        bool flashing;
+        const char* expected;
+    } cases[] = {
+        {"http://mail.example.org", false, "open http://mail.example.org"},
+        {"HTTP://MAIL.EXAMPLE.ORG", true, "open HTTP://MAIL.EXAMPLE.ORG"},
+        {"msimn.exe", false, "start msimn.exe"},
+        {"msimn.exe", true, nullptr},
+        {"Http://mail.example.org", false, "start Http://mail.example.org"},
+    };
+    for (const auto& c : cases) {
+        live_.Values().mailProgram = c.target;
+        form.Tray().SetCycleInterval(c.flashing ? 400 : 0);
+        launcher_.calls.clear();
+        Command(kMenuN6);
+        const std::vector<std::string> expected =
+            c.expected ? std::vector<std::string>{c.expected} : std::vector<std::string>{};
+        EXPECT_EQ(launcher_.calls, expected) << c.target << (c.flashing ? " while flashing" : "");
+        EXPECT_EQ(form.Tray().CycleInterval(), 0u) << "open mail always stops the flashing";
+        EXPECT_EQ(form.Tray().IconIndex(), 0);
+    }
+}
+
+TEST_F(MainFormTest, AutostartWritesThisExecutableThenTheEmptyTextAndReadsTheMarkBack) {
+    Win32RegistryHive hive(root_.get());
+    ASSERT_TRUE(hive.CreateKey(kRunKey));
+    Start();
+    EXPECT_FALSE(Checked(kMenuN2));
+    Command(kMenuN2);
+    EXPECT_TRUE(Checked(kMenuN2));
+    EXPECT_EQ(hive.ReadValue(kRunKey, "pg")->text, ExecutablePath());
+    Command(kMenuN2);
+    EXPECT_FALSE(Checked(kMenuN2));
+    const auto value = hive.ReadValue(kRunKey, "pg");
+    ASSERT_TRUE(value.has_value()) << "the value stays, empty";
+    EXPECT_EQ(value->text, "");
+
+    hive.WriteText(kRunKey, "pg", "C:\\Tools\\pg.exe");
+    form_.reset();
+    application_.reset();
+    Start();
+    EXPECT_TRUE(Checked(kMenuN2)) << "a Run value containing \"pg\" checks the item at start";
+}
+
+TEST_F(MainFormTest, CheckNowMakesTheNextTickStartARound) {
+    TForm1& form = Start();
+    live_.Values().intervalPosition = 9;
+    Command(kMenuN7);
+    EXPECT_EQ(form.PollCounter, 601);
+    Tick(1);
+    EXPECT_EQ(form.PollCounter, 0) << "the round began and restarted the count";
+    EXPECT_TRUE(form.TimerEnabled(1)) << "the poll tick resumes after the round";
+}
+
+TEST_F(MainFormTest, SettingsCommandStopsThePollTickAndTheTickKeepsItsCount) {
+    TForm1& form = Start();
+    bool shown = false;
+    MainFormWiring wiring;
+    wiring.live = &live_;
+    wiring.showSettings = [&] { shown = true; };
+    form.Wire(std::move(wiring));
+    form.PollCounter = 42;
+    Command(kMenuN1);
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(form.TimerEnabled(1));
+    EXPECT_EQ(form.PollCounter, 42);
+}
+
+TEST_F(MainFormTest, EachTickSetsTheAccountsHint) {
+    TForm1& form = Start();
+    live_.AddAccount({"first@example.org", "pop", "u", "p", "3", "110"});
+    live_.AddAccount({"second@example.org", "pop", "u", "p", "0", "110"});
+    Tick(1);
+    EXPECT_EQ(form.Tray().Hint(), "Pigeonet\rfirst@example.org - 3\rsecond@example.org");
+}
+
+TEST_F(MainFormTest, StoredLanguageMarksTheMenuAndTheFirstApplicationSavesIt) {
+    const struct {
+        const char* stored;
+        UINT checked;  // 0: none
+        const char* saved;
+        const char* exitCaption;
+    } cases[] = {
+        {"1", kMenuEnglish, "1", "Close"}, {"2", kMenuDeutsch, "2", "Exit"}, {"7", 0, "0", "Выход"},
+        {"-1", 0, "0", "Выход"},           {"0", kMenuRusha, "0", "Выход"},
+    };
+    Win32RegistryHive hive(root_.get());
+    for (const auto& c : cases) {
+        hive.CreateKey("Software\\Zelvik\\pg");
+        hive.WriteText("Software\\Zelvik\\pg", "lang", c.stored);
+        form_.reset();
+        application_.reset();
+        Start();
+        for (UINT item : {kMenuRusha, kMenuEnglish, kMenuDeutsch}) {
+            EXPECT_EQ(Checked(item), item == c.checked) << "lang " << c.stored << ", item " << item;
+        }
+        Tick(4);
+        EXPECT_EQ(hive.ReadValue("Software\\Zelvik\\pg", "lang")->text, c.saved) << "lang " << c.stored;
+        EXPECT_EQ(MenuText(kMenuN4), c.exitCaption) << "lang " << c.stored;
+        EXPECT_FALSE(form_->TimerEnabled(4)) << "the language is applied once";
+    }
+}
+
+TEST_F(MainFormTest, EnglishItemTranslatesTheMenu) {
+    Start();
+    Command(kMenuEnglish);
+    const std::pair<UINT, const char*> captions[] = {
+        {kMenuN7, "Check your mail"}, {kMenuN6, "Open-mail"}, {kMenuN1, "Settings..."},
+        {kMenuN2, "Startup"},         {kMenuN3, "WebSite"},
+    };
+    for (const auto& [item, caption] : captions) {
+        EXPECT_EQ(MenuText(item), caption);
+    }
+    EXPECT_TRUE(Checked(kMenuEnglish));
+    EXPECT_FALSE(Checked(kMenuRusha));
+}
+
+}  // namespace
+}  // namespace pigeonet

@@ -97,17 +97,6 @@ RECT WindowRect(HWND window) {
 
 }  // namespace
 
-GdiplusSession::GdiplusSession() {
-    Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, with the background thread
-    Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-}
-
-GdiplusSession::~GdiplusSession() {
-    if (token_) {
-        Gdiplus::GdiplusShutdown(token_);
-    }
-}
-
 Envelope::Envelope(HWND window, EnvelopeSeams seams)
     : window_(window), seams_(std::move(seams)), motion_([this] {
           EnvelopeMotionSeams motion;

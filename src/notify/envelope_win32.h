@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "notify/envelope_motion.h"
+#include "util/gdiplus_win32.h"
 #include "util/handles_win32.h"
 
 #include <cstdint>
@@ -11,19 +12,6 @@
 #include <vector>
 
 namespace pigeonet {
-
-// GDI+ for the process while the object lives: started by the constructor, shut down by the destructor. The
-// envelope owns one, so the main window's envelope starts GDI+ once for the whole run.
-class GdiplusSession {
-  public:
-    GdiplusSession();
-    ~GdiplusSession();
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-
-  private:
-    ULONG_PTR token_ = 0;
-};
 
 // What the envelope needs of the rest of the program and of the system. Members left empty get the default noted.
 struct EnvelopeSeams {
@@ -80,7 +68,9 @@ class Envelope {
     void ReleaseEnvelopeGraphics();
     std::string WritePictureFile();
 
-    GdiplusSession gdiplus_;  // first member: started before any drawing, shut down after everything else
+    // First member: GDI+ starts before any drawing and shuts down after everything else. The main window's envelope
+    // lives for the whole run, so the program keeps GDI+ started from start-up to exit.
+    GdiplusSession gdiplus_;
     HWND window_;
     EnvelopeSeams seams_;
     EnvelopeMotion motion_;

@@ -1,6 +1,7 @@
 #include "app/main_form_win32.h"
 
 #include "app/menu_commands.h"
+#include "notify/envelope_motion.h"
 #include "polling/mailbox_probe.h"
 #include "polling/poll_schedule.h"
 #include "settings/live_settings.h"
@@ -27,6 +28,7 @@ TForm1::TForm1(ApplicationWindow& application, HKEY userRoot, ProgramLauncher& l
     Create(L"TForm1", WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP, L"Pigeonet", 0, 0, kEnvelopeSize, kEnvelopeSize,
            application.Handle());
     BuildPopupMenu();
+    envelope_ = std::make_unique<Envelope>(Handle(), EnvelopeWiring());
     // The icon is in the notification area before the creation handler runs, as the window is being built.
     imageList1_ = CreateTrayImageList();
     tray_ = std::make_unique<TrayIcon>(application.Handle(), Handle());
@@ -157,10 +159,20 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     break;
             }
             break;
+        case WM_LBUTTONUP:
+            envelope_->FormClick();
+            return 0;
+        case WM_SHOWWINDOW:
+            // Shown only as the envelope: the program never gets a taskbar button.
+            if (wParam) {
+                tray_->HideTaskbarButton();
+            }
+            break;
         case WM_CLOSE:
             DestroyWindow(Handle());
             return 0;
         case WM_DESTROY:
+            envelope_->FormDestroy();
             PostQuitMessage(0);
             return 0;
         default:
@@ -190,9 +202,29 @@ void TForm1::Timer1Timer() {
     }
 }
 
+EnvelopeSeams TForm1::EnvelopeWiring() {
+    EnvelopeSeams seams;
+    seams.animationSpeed = [this] { return wiring_.live ? wiring_.live->AnimationSpeed() : 3; };
+    seams.displayTime = [this] { return StoredDisplayTime(*store_); };
+    seams.stopTrayFlashing = [this] {
+        tray_->SetCycleInterval(0);
+        tray_->SetIconIndex(0);
+    };
+    seams.openMail = [this] { N6Click(); };
+    seams.setTimer2Enabled = [this](bool enabled) { SetTimerEnabled(2, enabled); };
+    return seams;
+}
+
 void TForm1::Timer2Timer() {
-    // The envelope's display time; the envelope arrives with its own module.
-    SetTimerEnabled(2, false);
+    try {
+        envelope_->Timer2Timer();
+    } catch (...) {
+        // An unreadable display time would otherwise raise an error box every second while the envelope stays:
+        // take the envelope down once and report the failure once.
+        SetTimerEnabled(2, false);
+        envelope_->SlideOut();
+        throw;
+    }
 }
 
 void TForm1::Timer3Timer() {
@@ -218,9 +250,13 @@ void TForm1::ShowTrayBalloon(const std::string& title, const std::string& text, 
     tray_->ShowBalloon(title, text, static_cast<BalloonIcon>(kind), static_cast<unsigned>(seconds));
 }
 
-void TForm1::ShowEnvelope(int, const std::string&) {}
+void TForm1::ShowEnvelope(int count, const std::string& email) {
+    envelope_->ShowEnvelope(count, email);
+}
 
-void TForm1::SlideIn() {}
+void TForm1::SlideIn() {
+    envelope_->SlideIn();
+}
 
 void TForm1::PlayAlertSound() {
     if (wiring_.playAlertSound) {

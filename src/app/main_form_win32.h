@@ -3,6 +3,7 @@
 #include "app/application_win32.h"
 #include "app/platform_win32.h"
 #include "i18n/language.h"
+#include "notify/envelope_win32.h"
 #include "polling/check_round.h"
 #include "polling/idle_pump_win32.h"
 #include "settings/registry_win32.h"
@@ -99,6 +100,7 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     void SetMenuCaption(UINT command, const std::string& text);
     void Timer1Timer();
     void Timer2Timer();
+    EnvelopeSeams EnvelopeWiring();
     void TrayIconClick();
     void Timer3Timer();
     void Timer4Timer();
@@ -127,6 +129,8 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     UniqueImageList imageList1_;
     std::unique_ptr<TrayIcon> tray_;
     std::unique_ptr<CheckRound> round_;
+    // The envelope popup is this window; it draws, slides and times itself.
+    std::unique_ptr<Envelope> envelope_;
     // Processes GUI messages while a probe waits on the network; registered from creation to the end of the run.
     Win32IdlePump idlePump_;
     HMENU languageMenu_ = nullptr;  // owned by popupMenu_

@@ -102,6 +102,9 @@ start_server() {
 prepare_prefix
 start_display
 start_server
-wine "$@"
+# In the background and waited for, so a TERM or INT sent to this script is handled at once (bash would defer it
+# until a foreground program ends); the trap then stops the program with its wineserver.
+wine "$@" &
+wait $!
 status=$?
 exit "$status"

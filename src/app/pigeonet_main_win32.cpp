@@ -69,10 +69,6 @@ int Run(HINSTANCE instance) {
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        // The settings dialog takes Tab and arrow keys like a dialog box.
-        if (settingsDialog.Visible() && IsDialogMessageW(settingsDialog.Handle(), &message)) {
-            continue;
-        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

@@ -1,19 +1,13 @@
 #include "polling/idle_pump_win32.h"
 
+#include "util/window_win32.h"
+
 namespace pigeonet {
 
 Win32IdlePump::Win32IdlePump() : gui_thread_(GetCurrentThreadId()) {}
 
 void Win32IdlePump::ProcessPendingMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    ::pigeonet::ProcessPendingMessages();
 }
 
 bool Win32IdlePump::IsGuiThread() const {

@@ -1,5 +1,7 @@
 #include "tray/tray_icon_win32.h"
 
+#include "util/window_win32.h"
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -246,16 +248,7 @@ bool SystemTrayDesktop::CursorPosition(POINT& position) {
 }
 
 void SystemTrayDesktop::ProcessPendingMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            // Not ours to consume: the main loop must still see it.
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    ::pigeonet::ProcessPendingMessages();
 }
 
 void SystemTrayDesktop::TrackMenu(HMENU menu, POINT position, HWND owner) {

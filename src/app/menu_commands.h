@@ -4,9 +4,12 @@
 
 namespace pigeonet {
 
-// The program's web page, opened by the tray menu's web site item. The project has no public page yet: this
-// reserved name stands in until it does.
-inline constexpr std::string_view kWebSiteAddress = "https://pigeonet.example.org/";
+// The program's web page, opened by the tray menu's web site item. A build setting (PIGEONET_WEB_SITE); the
+// project has no public page yet, so the default is a reserved name that stands in until it does.
+#ifndef PIGEONET_WEB_SITE
+#define PIGEONET_WEB_SITE "https://pigeonet.example.org/"
+#endif
+inline constexpr std::string_view kWebSiteAddress = PIGEONET_WEB_SITE;
 
 // Whether open mail hands the target to the shell as a web address: only when it starts with exactly "http:" or
 // exactly "HTTP:". Anything else, other capitalisations and "https:" included, is a command line to start.

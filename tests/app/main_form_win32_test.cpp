@@ -1,5 +1,6 @@
 #include "app/application_win32.h"
 #include "app/main_form_win32.h"
+#include "app/menu_commands.h"
 #include "app/platform_win32.h"
 #include "settings/live_settings.h"
 #include "util/handles_win32.h"
@@ -136,6 +137,65 @@ TEST_F(MainFormTest, SettingsCommandStopsThePollTickAndTheTickKeepsItsCount) {
     EXPECT_TRUE(shown);
     EXPECT_FALSE(form.TimerEnabled(1));
     EXPECT_EQ(form.PollCounter, 42);
+}
+
+TEST_F(MainFormTest, ADoubleClickOnTheFlashingIconStartsAProgramOnceAndOpensAnAddressTwice) {
+    TForm1& form = Start();
+    const struct {
+        const char* target;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"msimn.exe", {"start msimn.exe"}},
+        {"http://mail.example.org", {"open http://mail.example.org", "open http://mail.example.org"}},
+    };
+    for (const auto& c : cases) {
+        live_.Values().mailProgram = c.target;
+        form.Tray().SetCycleInterval(400);
+        launcher_.calls.clear();
+        // A double click reaches the icon as press, release, double-click message, release.
+        for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) {
+            form.Tray().HandleCallback(mouse);
+        }
+        EXPECT_EQ(launcher_.calls, c.expected) << c.target;
+        EXPECT_EQ(form.Tray().CycleInterval(), 0u);
+    }
+}
+
+TEST_F(MainFormTest, AClickOnTheSteadyIconDoesNothing) {
+    TForm1& form = Start();
+    live_.Values().mailProgram = "msimn.exe";
+    form.Tray().HandleCallback(WM_LBUTTONDOWN);
+    form.Tray().HandleCallback(WM_LBUTTONUP);
+    EXPECT_TRUE(launcher_.calls.empty());
+}
+
+TEST_F(MainFormTest, WebSiteItemOpensTheProgramsPage) {
+    Start();
+    Command(kMenuN3);
+    EXPECT_EQ(launcher_.calls, std::vector<std::string>{"open " + std::string(kWebSiteAddress)});
+}
+
+TEST_F(MainFormTest, AtPositionZeroARoundStartsEveryTwentySixTicks) {
+    TForm1& form = Start();
+    live_.Values().intervalPosition = 0;
+    for (int tick = 1; tick <= 25; ++tick) {
+        Tick(1);
+        EXPECT_EQ(form.PollCounter, tick);
+    }
+    Tick(1);
+    EXPECT_EQ(form.PollCounter, 0) << "the 26th tick starts a round";
+}
+
+TEST_F(MainFormTest, CheckNowWhileTheSettingsAreOpenWaitsForThePollTick) {
+    TForm1& form = Start();
+    live_.Values().intervalPosition = 9;
+    Command(kMenuN1);
+    Command(kMenuN7);
+    EXPECT_FALSE(form.TimerEnabled(1));
+    EXPECT_EQ(form.PollCounter, 601) << "no round until the dialog enables the tick again";
+    form.SetTimerEnabled(1, true);
+    Tick(1);
+    EXPECT_EQ(form.PollCounter, 0);
 }
 
 TEST_F(MainFormTest, EachTickSetsTheAccountsHint) {

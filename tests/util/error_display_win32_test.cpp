@@ -1,0 +1,56 @@
+#include "util/error_display_win32.h"
+#include "util/errors.h"
+#include "util/window_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace pigeonet {
+namespace {
+
+// A window whose handler fails the way an event handler of the program can.
+class FailingWindow final : public Window {
+public:
+    FailingWindow() { Create(L"PigeonetFailingWindow", 0, WS_POPUP, L"failing", 0, 0, 10, 10, nullptr); }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_USER) {
+            throw AppError("Read Timeout");
+        }
+        if (message == WM_USER + 1) {
+            throw AppError("-ERR locked\r\n");
+        }
+        return Window::HandleMessage(message, wParam, lParam);
+    }
+};
+
+class ErrorDisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetErrorDisplay([this](const std::string& text) { shown_.push_back(text); });
+    }
+    void TearDown() override { SetErrorDisplay({}); }
+    std::vector<std::string> shown_;
+};
+
+TEST_F(ErrorDisplayTest, FailuresOfAHandlerReachTheDisplayAndTheWindowLivesOn) {
+    FailingWindow window;
+    SendMessageW(window.Handle(), WM_USER, 0, 0);
+    SendMessageW(window.Handle(), WM_USER + 1, 0, 0);
+    const std::vector<std::string> expected = {"Read Timeout.", "-ERR locked\r\n"};
+    EXPECT_EQ(shown_, expected);
+    EXPECT_TRUE(IsWindow(window.Handle()));
+}
+
+TEST_F(ErrorDisplayTest, GuardEventStopsEveryKindOfFailure) {
+    GuardEvent([] { throw AppError("Connection Closed Gracefully."); });
+    GuardEvent([] { throw 42; });
+    ASSERT_EQ(shown_.size(), 2u);
+    EXPECT_EQ(shown_[0], "Connection Closed Gracefully.");
+}
+
+}  // namespace
+}  // namespace pigeonet

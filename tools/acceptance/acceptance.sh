@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Runs the acceptance scenarios (a Win32 test program) under Wine, with the servers they talk to:
+#
+#   tools/acceptance/acceptance.sh PATH/TO/acceptance_win32_tests.exe [GTEST-ARG...]
+#
+# Starts a private Dovecot (accounts fresh, steady, arrive, second; password "secret"; empty Maildirs) and the
+# scripted fake POP3 server (answers STAT with "-ERR mailbox is locked"), passes their ports and folders in the
+# environment, and runs the program through tools/wine-run.sh in its own Wine prefix, on a private Xvfb screen of
+# 1024 x 768 (DISPLAY is ignored, so the envelope's positions are those of that screen). Every server is stopped
+# by its process id on the way out; wine-run.sh stops the Wine server and the screen.
+set -uo pipefail
+
+exe=$(realpath "${1:?usage: $0 PATH/TO/acceptance_win32_tests.exe [GTEST-ARG...]}")
+shift
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+dovecot="$root/tools/dovecot/dovecot.sh"
+build=${PIGEONET_BUILD_DIR:-$(dirname "$exe")}
+
+if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null; then
+    echo "skipped: needs root and dovecot-pop3d"
+    exit 0
+fi
+
+work=$(mktemp -d /tmp/pigeonet-acceptance.XXXXXX)
+dovecot_pid=
+dovecot_dir=
+fake_pid=
+cleanup() {
+    trap - EXIT INT TERM
+    if [[ -n "$fake_pid" ]]; then
+        kill "$fake_pid" 2>/dev/null
+        wait "$fake_pid" 2>/dev/null
+    fi
+    [[ -n "$dovecot_pid" ]] && "$dovecot" stop "$dovecot_pid" "$dovecot_dir"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+server=$("$dovecot" start fresh:secret steady:secret arrive:secret second:secret) || exit 1
+dovecot_pid=$(sed -n 's/^pid=//p' <<<"$server")
+dovecot_dir=$(sed -n 's/^dir=//p' <<<"$server")
+dovecot_port=$(sed -n 's/^port=//p' <<<"$server")
+echo "acceptance: Dovecot on 127.0.0.1:$dovecot_port (pid $dovecot_pid)"
+
+python3 "$root/tools/fake-pop3/fake_pop3.py" --sessions 4 --record "$work/fake-received" \
+    login 'send:-ERR mailbox is locked\r\n' >"$work/fake-address" &
+fake_pid=$!
+for _ in $(seq 100); do
+    grep -q '^pid=' "$work/fake-address" 2>/dev/null && break
+    sleep 0.05
+done
+fake_port=$(sed -n 's/^port=//p' "$work/fake-address")
+[[ -n "$fake_port" ]] || { echo "acceptance: the fake server did not start" >&2; exit 1; }
+echo "acceptance: fake POP3 server on 127.0.0.1:$fake_port (pid $fake_pid)"
+
+unset DISPLAY
+export PIGEONET_BUILD_DIR=$build
+export WINEPREFIX=$build/acceptance-scenarios-wineprefix
+export PIGEONET_DOVECOT_PORT=$dovecot_port PIGEONET_DOVECOT_DIR=$dovecot_dir
+export PIGEONET_FAKE_PORT=$fake_port PIGEONET_FAKE_RECORD=$work/fake-received
+PIGEONET_WINE_QUIET=1 "$root/tools/wine-run.sh" "$exe" "$@"
+status=$?
+if ((status != 0)); then
+    echo "acceptance: Dovecot's log:"
+    sed 's/^/  /' "$dovecot_dir/dovecot.log" | tail -40
+fi
+exit "$status"

@@ -533,8 +533,22 @@ TEST(Acceptance, SettingsSavedByTheDialogSurviveARestart) {
 // One line per scenario and a count at the end, after gtest's own report.
 class ScenarioSummary : public ::testing::EmptyTestEventListener {
   public:
+    // "ASecondStartEndsWithExitCode0" reads "a second start ends with exit code 0".
+    static std::string Sentence(const std::string& name) {
+        std::string sentence;
+        for (char c : name) {
+            const bool upper = c >= 'A' && c <= 'Z';
+            const bool digit = c >= '0' && c <= '9';
+            if ((upper || digit) && !sentence.empty()) {
+                sentence += ' ';
+            }
+            sentence += upper ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        return sentence;
+    }
+
     void OnTestEnd(const ::testing::TestInfo& test) override {
-        lines_.push_back(std::string(test.result()->Passed() ? "PASS  " : "FAIL  ") + test.name());
+        lines_.push_back(std::string(test.result()->Passed() ? "PASS  " : "FAIL  ") + Sentence(test.name()));
         (test.result()->Passed() ? passed_ : failed_)++;
     }
     void OnTestProgramEnd(const ::testing::UnitTest&) override {

@@ -1,6 +1,7 @@
 // Acceptance scenarios: the real pigeonet.exe, started as a user starts it, against a private Dovecot and the
 // scripted fake POP3 server. Everything checked here is what a user or another program can see: registry values,
-// windows with their positions and texts, processes and exit codes, the server's log and the bytes it received.
+// windows with their positions and texts, the screen's pixels, processes and exit codes, the server's log and the
+// bytes it received.
 //
 // tools/acceptance/acceptance.sh starts the servers and hands them over in the environment:
 //   PIGEONET_DOVECOT_PORT, PIGEONET_DOVECOT_DIR   Dovecot with the accounts fresh, steady, arrive, second
@@ -283,6 +284,37 @@ bool EnvelopeAtRest(HWND mainWindow) {
            frame.left == ScreenWidth() - kEnvelopeSize && frame.top == ScreenHeight() - kEnvelopeRise;
 }
 
+// The screen's pixels in the envelope's resting place, as a screenshot shows them.
+std::vector<COLORREF> RestingPlacePixels() {
+    const int left = ScreenWidth() - kEnvelopeSize;
+    const int top = ScreenHeight() - kEnvelopeRise;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, kEnvelopeSize, kEnvelopeSize);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, kEnvelopeSize, kEnvelopeSize, screen, left, top, SRCCOPY | CAPTUREBLT);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < kEnvelopeSize; y += 5) {
+        for (int x = 0; x < kEnvelopeSize; x += 5) {
+            pixels.push_back(GetPixel(memory, x, y));
+        }
+    }
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// How many of the sampled pixels differ between two screenshots of the resting place.
+int ChangedPixels(const std::vector<COLORREF>& before, const std::vector<COLORREF>& after) {
+    int changed = 0;
+    for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
+        changed += before[i] != after[i] ? 1 : 0;
+    }
+    return changed;
+}
+
 // Any part of the main window above the bottom edge of the screen, shown.
 bool EnvelopeOnScreen(HWND mainWindow) {
     const Frame frame = FrameOf(mainWindow);
@@ -424,16 +456,23 @@ TEST(Acceptance, AMessageDeliveredBetweenStartsIsAnnouncedAndItsCountStored) {
         Exit(program);
     }
     Deliver("arrive", 1);
+    const std::vector<COLORREF> emptyCorner = RestingPlacePixels();
     ProgramUnderTest program;
     const HWND mainWindow = WaitForMainWindow(program);
     ASSERT_NE(mainWindow, nullptr);
     EXPECT_TRUE(WaitUntil([&] { return EnvelopeAtRest(mainWindow); }, 30s))
         << "the envelope rises to (" << ScreenWidth() - kEnvelopeSize << ", " << ScreenHeight() - kEnvelopeRise
         << "); it stands at (" << FrameOf(mainWindow).left << ", " << FrameOf(mainWindow).top << ")";
+    const int drawn = ChangedPixels(emptyCorner, RestingPlacePixels());
+    // The picture is translucent and its corners transparent: a good part of the corner changes, not all of it.
+    EXPECT_GT(drawn, static_cast<int>(emptyCorner.size() / 4))
+        << "the envelope is drawn: " << drawn << " of " << emptyCorner.size() << " sampled pixels changed";
     EXPECT_EQ(Stored(L"count0"), "3");
     // After the display time of 3 seconds it sinks back below the screen.
     EXPECT_TRUE(WaitUntil([&] { return FrameOf(mainWindow).top == ScreenHeight(); }, 20s))
         << "the envelope went back down; its top is " << FrameOf(mainWindow).top;
+    EXPECT_TRUE(WaitUntil([&] { return ChangedPixels(emptyCorner, RestingPlacePixels()) == 0; }, 5s))
+        << "the corner looks as before: " << ChangedPixels(emptyCorner, RestingPlacePixels()) << " pixels differ";
     Exit(program);
 }
 

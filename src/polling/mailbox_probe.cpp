@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "polling/idle_pump.h"
+#include "polling/tls_stream.h"
 #include "util/text.h"
 
 namespace pigeonet {
@@ -126,35 +127,63 @@ void MailboxProbe::ConnectMailbox(std::int32_t connect_timeout_ms) {
 }
 
 void MailboxProbe::OpenSocket(std::int32_t connect_timeout_ms) {
-    socket_ = layer_.CreateSocket();
+    std::unique_ptr<TcpSocket> owned = layer_.CreateSocket();
+    TcpSocket& socket = *owned;
+    socket_ = std::move(owned);
     const std::uint32_t address = ResolveHost();
     const auto port = static_cast<std::uint16_t>(static_cast<std::uint32_t>(port_) & 0xFFFF);
     if (connect_timeout_ms != -1 && connect_timeout_ms != 0) {
-        PumpedConnect(address, port, connect_timeout_ms);
+        PumpedConnect(socket, address, port, connect_timeout_ms);
     } else if (IdlePumpApplies()) {
-        PumpedConnect(address, port, kPumpedConnectLimitMs);
+        PumpedConnect(socket, address, port, kPumpedConnectLimitMs);
     } else {
-        ConnectProgress progress = socket_->StartConnect(address, port);
+        ConnectProgress progress = socket.StartConnect(address, port);
         if (progress.status == ConnectStatus::Pending) {
-            progress = socket_->WaitConnect(-1);
+            progress = socket.WaitConnect(-1);
         }
         if (progress.status == ConnectStatus::Failed) {
             throw SocketError(progress.error);
         }
     }
+    if (port == kTlsPort) {
+        socket_.release();
+        StartTls(std::unique_ptr<TcpSocket>(&socket));
+    }
+}
+
+// Implicit TLS: the handshake runs before the greeting, its waits sliced and pumped like those for a reply, each
+// limited by the read timeout. A failed handshake closes the socket without QUIT: there is nothing to say it in.
+void MailboxProbe::StartTls(std::unique_ptr<TcpSocket> socket) {
+    std::unique_ptr<TlsEngine> engine;
+    try {
+        engine = CreatePlatformTlsEngine(host_);
+    } catch (const ProbeError&) {
+        socket_ = std::move(socket);
+        throw;
+    }
+    auto stream = std::make_unique<TlsStream>(std::move(socket), std::move(engine));
+    TlsStream& tls = *stream;
+    socket_ = std::move(stream);
+    bool done = tls.Handshake();
+    while (!done) {
+        if (!WaitReadable(read_timeout_)) {
+            throw ReadTimeoutError();
+        }
+        done = tls.Handshake();
+    }
 }
 
 // Waits for a non-blocking connect in slices, serving the GUI after each slice that ended with the connect still
 // pending, and goes on as soon as the connect has finished: a server on the same machine costs no slice at all.
-void MailboxProbe::PumpedConnect(std::uint32_t address, std::uint16_t port, std::int32_t limit_ms) {
-    ConnectProgress progress = socket_->StartConnect(address, port);
+void MailboxProbe::PumpedConnect(TcpSocket& socket, std::uint32_t address, std::uint16_t port, std::int32_t limit_ms) {
+    ConnectProgress progress = socket.StartConnect(address, port);
     std::int64_t remaining = limit_ms;
     while (progress.status == ConnectStatus::Pending) {
         if (remaining <= 0) {
             throw ConnectTimeoutError();
         }
         const int slice = static_cast<int>(std::min<std::int64_t>(kConnectSliceMs, remaining));
-        progress = socket_->WaitConnect(slice);
+        progress = socket.WaitConnect(slice);
         remaining -= slice;
         if (progress.status == ConnectStatus::Pending) {
             RequestIdlePump(true);

@@ -29,12 +29,16 @@ struct ProbeReply {
     std::string Text() const;
 };
 
-// Asks one POP3 mailbox (RFC 1939, plain TCP) for its message count: USER/PASS login, STAT, QUIT. One probe serves
-// any number of connections one after the other. It blocks the calling thread; while it waits for the network on
-// the GUI thread, the registered IdlePump processes GUI messages between short waits. Failures are ProbeErrors.
+// Asks one POP3 mailbox (RFC 1939; plain TCP, or implicit TLS on port 995) for its message count: USER/PASS login,
+// STAT, QUIT. One probe serves any number of connections one after the other. It blocks the calling thread; while it
+// waits for the network on the GUI thread, the registered IdlePump processes GUI messages between short waits. Failures
+// are ProbeErrors.
 class MailboxProbe {
   public:
     static constexpr std::int32_t kDefaultPort = 110;
+    // The POP3S port: the connection starts with a TLS handshake (certificate checked for host()) before the
+    // greeting. Every other port speaks plain POP3.
+    static constexpr std::uint16_t kTlsPort = 995;
     static constexpr std::size_t kMaxLineLength = 16384;  // bytes before the LF, a CR included
     static constexpr std::size_t kReceiveChunk = 32768;   // the most one receive call asks for
     static constexpr int kConnectSliceMs = 125;
@@ -90,7 +94,8 @@ class MailboxProbe {
 
   private:
     void OpenSocket(std::int32_t connect_timeout_ms);
-    void PumpedConnect(std::uint32_t address, std::uint16_t port, std::int32_t limit_ms);
+    void PumpedConnect(TcpSocket& socket, std::uint32_t address, std::uint16_t port, std::int32_t limit_ms);
+    void StartTls(std::unique_ptr<TcpSocket> socket);
     std::uint32_t ResolveHost() const;
     void ReceiveOnce();
     bool WaitSlice(int milliseconds);
@@ -105,9 +110,9 @@ class MailboxProbe {
     std::string password_;
     std::int32_t read_timeout_ = 0;
 
-    std::unique_ptr<TcpSocket> socket_;  // null: no socket (before the first open, after CloseMailbox)
-    std::string input_;                  // received bytes not yet taken out as lines
-    std::size_t searched_ = 0;           // bytes of input_ already searched for the current line's LF
+    std::unique_ptr<ByteStream> socket_;  // null: no socket (before the first open, after CloseMailbox)
+    std::string input_;                   // received bytes not yet taken out as lines
+    std::size_t searched_ = 0;            // bytes of input_ already searched for the current line's LF
     bool closed_ = false;
     std::vector<char> chunk_;
     ProbeReply reply_;

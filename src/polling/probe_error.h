@@ -23,6 +23,7 @@ enum class ProbeErrorKind {
     Conversion,
     SocketSetup,     // no socket could be created, or the local bind failed
     InvalidCommand,  // a command line would carry a line break (see MailboxProbe::WriteLine)
+    Tls,             // the TLS handshake or a record failed (see TlsError in tls_stream.h)
 };
 
 class ProbeError : public AppError {

@@ -3,8 +3,10 @@
 # passwd-file, Maildirs, runtime and state folders, log) lives in one temporary folder; nothing touches
 # /etc/dovecot or /var/run/dovecot.
 #
-#   tools/dovecot/dovecot.sh start [USER:PASSWORD ...]   (default account user:pass)
+#   tools/dovecot/dovecot.sh start [--port N] [--tls CERT KEY] [USER:PASSWORD ...]   (default account user:pass)
 #       starts the server in the background and prints three lines: port=N, pid=P, dir=FOLDER
+#       --port N         listens on 127.0.0.1:N instead of a free port (995 needs root)
+#       --tls CERT KEY   POP3S only: implicit TLS with this PEM certificate (chain) and key, ssl = required
 #   tools/dovecot/dovecot.sh deliver FOLDER USER [COUNT]
 #       puts COUNT (default 1) new messages into USER's Maildir
 #   tools/dovecot/dovecot.sh stop PID FOLDER
@@ -38,10 +40,18 @@ deliver() {
 }
 
 start() {
+    local port= cert= key=
+    while (($# > 0)); do
+        case "$1" in
+            --port) (($# >= 2)) || die "--port needs a number"; port=$2; shift 2 ;;
+            --tls) (($# >= 3)) || die "--tls needs CERT and KEY"; cert=$(realpath "$2"); key=$(realpath "$3"); shift 3 ;;
+            *) break ;;
+        esac
+    done
     local accounts=("$@")
     ((${#accounts[@]} > 0)) || accounts=(user:pass)
     command -v dovecot >/dev/null || die "dovecot is not installed (package dovecot-pop3d)"
-    local folder port uid gid
+    local folder uid gid
     folder=$(mktemp -d /tmp/pigeonet-dovecot.XXXXXX)
     chmod 755 "$folder"
     uid=$(id -u dovecot)
@@ -58,14 +68,25 @@ start() {
     done
     chown -R dovecot:dovecot "$folder/mail"
     chmod 644 "$folder/passwd"
-    port=$(free_port)
+    [[ -n "$port" ]] || port=$(free_port)
+    # Plain POP3 on the port; with --tls the port is a POP3S listener and nothing is served in clear.
+    local ssl=no plain_port=$port tls_port=0 tls_settings=
+    if [[ -n "$cert" ]]; then
+        [[ -r "$cert" && -r "$key" ]] || die "cannot read $cert or $key"
+        ssl=required
+        plain_port=0
+        tls_port=$port
+        tls_settings="ssl_cert = <$cert
+ssl_key = <$key"
+    fi
     cat >"$folder/dovecot.conf" <<CONF
 protocols = pop3
 listen = 127.0.0.1
 base_dir = $folder/run
 state_dir = $folder/state
 log_path = $folder/dovecot.log
-ssl = no
+ssl = $ssl
+$tls_settings
 disable_plaintext_auth = no
 auth_mechanisms = plain
 default_login_user = dovenull
@@ -85,10 +106,12 @@ userdb {
 service pop3-login {
   inet_listener pop3 {
     address = 127.0.0.1
-    port = $port
+    port = $plain_port
   }
   inet_listener pop3s {
-    port = 0
+    address = 127.0.0.1
+    port = $tls_port
+    ssl = yes
   }
 }
 service anvil {
@@ -149,5 +172,5 @@ case "$command" in
     start) start "$@" ;;
     deliver) (($# >= 2)) || die "usage: deliver FOLDER USER [COUNT]"; deliver "$@" ;;
     stop) (($# == 2)) || die "usage: stop PID FOLDER"; stop "$@" ;;
-    *) die "usage: $0 start [USER:PASSWORD ...] | deliver FOLDER USER [COUNT] | stop PID FOLDER" ;;
+    *) die "usage: $0 start [--port N] [--tls CERT KEY] [USER:PASSWORD ...] | deliver FOLDER USER [COUNT] | stop PID FOLDER" ;;
 esac

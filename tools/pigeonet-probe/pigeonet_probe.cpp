@@ -26,8 +26,9 @@ namespace {
 constexpr char kUsage[] =
     "Usage: pigeonet-probe HOST PORT USER PASSWORD\n"
     "\n"
-    "Asks the POP3 mailbox USER on HOST:PORT (plain TCP, USER/PASS login) how many messages it holds,\n"
-    "exactly as Pigeonet's check round does, with a read timeout of 5000 ms.\n"
+    "Asks the POP3 mailbox USER on HOST:PORT (USER/PASS login) how many messages it holds,\n"
+    "exactly as Pigeonet's check round does, with a read timeout of 5000 ms. Port 995 speaks TLS\n"
+    "(the server's certificate must be trusted by the system and name HOST); other ports plain TCP.\n"
     "\n"
     "On success the message count is printed alone on standard output and the exit status is 0.\n"
     "On a failure the message Pigeonet would show is printed on standard error and the exit status is 1.\n"

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Drives pigeonet-probe (native, or the .exe through Wine) as a black box against POP3 over TLS on 127.0.0.1:995:
+#   probe_exe_tls_test.sh PATH/TO/pigeonet-probe[.exe]
+# A test certificate authority is made here with openssl. Natively it is trusted through SSL_CERT_FILE for the
+# probe's runs only; under Wine it is added to the user's Root store of a private prefix beside the executable
+# (with add-root-certificate.exe from the same folder). Dovecot (ssl = required, POP3S only) and the silent
+# listener are stopped by their process ids on the way out. Port 995 is fixed, so CTest runs this alone.
+set -uo pipefail
+
+exe=$(realpath "${1:?usage: $0 PATH/TO/pigeonet-probe}")
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+dovecot="$root/tools/dovecot/dovecot.sh"
+port=995
+
+if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null || ! command -v openssl >/dev/null; then
+    echo "skipped: needs root (port 995), dovecot-pop3d and openssl"
+    exit 0
+fi
+
+work=$(mktemp -d /tmp/pigeonet-tls.XXXXXX)
+server_pid=
+server_dir=
+listener_pid=
+stop_servers() {
+    if [[ -n "$server_pid" ]]; then
+        "$dovecot" stop "$server_pid" "$server_dir"
+        server_pid=
+    fi
+    if [[ -n "$listener_pid" ]]; then
+        kill "$listener_pid" 2>/dev/null
+        wait "$listener_pid" 2>/dev/null
+        listener_pid=
+    fi
+}
+trap 'stop_servers; rm -rf "$work"' EXIT
+
+# --- certificates: the trusted test authority, a stranger authority, and server certificates from both ---
+authority() {  # NAME CN
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/$1.key" -out "$work/$1.pem" -days 2 -subj "/CN=$2" \
+        -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+}
+server_certificate() {  # NAME AUTHORITY SUBJECT_ALT_NAMES
+    openssl req -newkey rsa:2048 -nodes -keyout "$work/$1.key" -out "$work/$1.csr" -subj "/CN=$1" 2>/dev/null
+    printf 'subjectAltName=%s\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n' "$3" >"$work/$1.ext"
+    openssl x509 -req -in "$work/$1.csr" -CA "$work/$2.pem" -CAkey "$work/$2.key" -CAcreateserial \
+        -out "$work/$1.pem" -days 2 -extfile "$work/$1.ext" 2>/dev/null
+}
+authority test-ca "Pigeonet Test CA" || exit 1
+authority stranger-ca "Stranger CA" || exit 1
+server_certificate localhost test-ca "DNS:localhost,IP:127.0.0.1" || exit 1
+server_certificate other-host test-ca "DNS:mail.example.org" || exit 1
+server_certificate stranger stranger-ca "DNS:localhost,IP:127.0.0.1" || exit 1
+
+if [[ "$exe" == *.exe ]]; then
+    export WINEPREFIX="$(dirname "$exe")/tls-wineprefix"
+    if ! PIGEONET_WINE_QUIET=1 "$root/tools/wine-run.sh" "$(dirname "$exe")/add-root-certificate.exe" \
+        "Z:${work//\//\\}\\test-ca.pem"; then
+        echo "FAIL could not trust the test authority in $WINEPREFIX"
+        exit 1
+    fi
+fi
+
+run_probe() {
+    if [[ "$exe" == *.exe ]]; then
+        LC_ALL=C.UTF-8 PIGEONET_WINE_QUIET=1 "$root/tools/wine-run.sh" "$exe" "$@"
+    else
+        SSL_CERT_FILE="$work/test-ca.pem" SSL_CERT_DIR="$work/no-such-dir" "$exe" "$@"
+    fi
+}
+
+start_dovecot() {  # [--tls CERT KEY]
+    local server
+    server=$("$dovecot" start --port "$port" "$@" user:pass) || return 1
+    server_pid=$(sed -n 's/^pid=//p' <<<"$server")
+    server_dir=$(sed -n 's/^dir=//p' <<<"$server")
+}
+
+failures=0
+elapsed_ms=0
+# expect NAME STATUS STDOUT STDERR -- ARGS...: one probe run and its exact output.
+expect() {
+    local name=$1 status=$2 stdout=$3 stderr=$4
+    shift 5
+    local out err got start
+    out=$(mktemp)
+    err=$(mktemp)
+    start=$(date +%s%N)
+    run_probe "$@" >"$out" 2>"$err"
+    got=$?
+    elapsed_ms=$((($(date +%s%N) - start) / 1000000))
+    if [[ $got -ne $status || "$(cat "$out"; echo x)" != "${stdout}x" || "$(cat "$err"; echo x)" != "${stderr}x" ]]; then
+        echo "FAIL $name: status $got (want $status)"
+        echo "  stdout: $(od -c "$out" | head -5)"
+        echo "  stderr: $(od -c "$err" | head -5)"
+        failures=$((failures + 1))
+    else
+        echo "ok   $name (${elapsed_ms} ms)"
+    fi
+    rm -f "$out" "$err"
+}
+
+start_dovecot --tls "$work/localhost.pem" "$work/localhost.key" || exit 1
+"$dovecot" deliver "$server_dir" user 3
+expect "the count is read over TLS" 0 $'3\n' '' -- localhost "$port" user pass
+# QUIT went inside TLS: Dovecot logs an orderly logout only for a QUIT it has read.
+if grep -q "Disconnected: Logged out" "$server_dir/dovecot.log"; then
+    echo "ok   QUIT reached the server inside TLS"
+else
+    echo "FAIL no logout in Dovecot's log:"
+    sed 's/^/  /' "$server_dir/dovecot.log"
+    failures=$((failures + 1))
+fi
+expect "a wrong password over TLS shows the server's text" 1 '' $' [AUTH] Authentication failed.\r\n\n' -- \
+    localhost "$port" user wrong
+stop_servers
+
+start_dovecot --tls "$work/other-host.pem" "$work/other-host.key" || exit 1
+expect "a certificate for another host name is refused" 1 '' \
+    $'TLS handshake failed: certificate is for another host name.\n' -- localhost "$port" user pass
+stop_servers
+
+start_dovecot --tls "$work/stranger.pem" "$work/stranger.key" || exit 1
+expect "a certificate from an untrusted authority is refused" 1 '' \
+    $'TLS handshake failed: certificate not trusted.\n' -- localhost "$port" user pass
+stop_servers
+
+start_dovecot || exit 1
+expect "a plain POP3 server on 995 is refused cleanly" 1 '' \
+    $'TLS handshake failed: the server did not answer in TLS.\n' -- localhost "$port" user pass
+stop_servers
+
+# A listener that accepts and never says a word: the handshake's wait ends with the read timeout (5000 ms).
+python3 -c '
+import socket, time
+s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("127.0.0.1", 995)); s.listen(4); print("ready", flush=True)
+held = []
+deadline = time.time() + 120
+while time.time() < deadline:
+    s.settimeout(1)
+    try: held.append(s.accept()[0])
+    except socket.timeout: pass
+' >"$work/listener.out" &
+listener_pid=$!
+for _ in $(seq 50); do grep -q ready "$work/listener.out" 2>/dev/null && break; sleep 0.1; done
+expect "a server that never answers the handshake times out" 1 '' $'Read Timeout.\n' -- localhost "$port" user pass
+if ((elapsed_ms < 5000)); then
+    echo "FAIL the timeout came after ${elapsed_ms} ms, before the 5000 ms read timeout"
+    failures=$((failures + 1))
+fi
+stop_servers
+
+if ((failures > 0)); then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "all passed"

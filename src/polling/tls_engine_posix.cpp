@@ -36,7 +36,13 @@ class OpenSslEngine final : public TlsEngine {
         in_ = BIO_new(BIO_s_mem());
         out_ = BIO_new(BIO_s_mem());
         if (ssl_ == nullptr || in_ == nullptr || out_ == nullptr) {
-            throw TlsError("TLS is not available: " + LastErrorText());
+            // A constructor that throws runs no destructor, and no buffer belongs to the session yet.
+            const std::string detail = LastErrorText();
+            SSL_free(ssl_);
+            BIO_free(in_);
+            BIO_free(out_);
+            SSL_CTX_free(context_);
+            throw TlsError("TLS is not available: " + detail);
         }
         SSL_set_bio(ssl_, in_, out_);  // the session owns both buffers from here on
         if (IsIpAddress(host)) {

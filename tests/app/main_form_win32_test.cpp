@@ -2,7 +2,9 @@
 #include "app/main_form_win32.h"
 #include "app/menu_commands.h"
 #include "app/platform_win32.h"
+#include "polling/support/fake_pop3_server.h"
 #include "settings/live_settings.h"
+#include "settings/settings_store.h"
 #include "util/handles_win32.h"
 #include "util/unicode_win32.h"
 
@@ -42,10 +44,12 @@ class MainFormTest : public ::testing::Test {
         RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
     }
 
-    TForm1& Start() {
+    TForm1& Start(bool online = false) {
+        form_.reset();
+        application_.reset();
         application_ = std::make_unique<ApplicationWindow>();
         MainFormSeams seams;
-        seams.isOnline = [] { return false; };
+        seams.isOnline = [online] { return online; };
         form_ = std::make_unique<TForm1>(*application_, root_.get(), launcher_, seams);
         MainFormWiring wiring;
         wiring.live = &live_;
@@ -204,6 +208,36 @@ TEST_F(MainFormTest, EachTickSetsTheAccountsHint) {
     live_.AddAccount({"second@example.org", "pop", "u", "p", "0", "110"});
     Tick(1);
     EXPECT_EQ(form.Tray().Hint(), "Pigeonet\rfirst@example.org - 3\rsecond@example.org");
+}
+
+TEST_F(MainFormTest, ARoundAgainstAServerAnnouncesAChangedCountAndFlashesTheIconWhenAsked) {
+    const struct {
+        const char* storedCount;
+        bool flashIcon;
+        bool announced;
+        unsigned cycleInterval;
+    } cases[] = {
+        {"1", true, true, 400},
+        {"1", false, true, 0},
+        {"3", true, false, 0},
+    };
+    for (const auto& c : cases) {
+        testing::FakePop3Server server(testing::LoginThenStat("+OK 3 1200\r\n"));
+        live_ = MemoryLiveSettings();
+        live_.Values().flashIcon = c.flashIcon;
+        live_.AddAccount({"box@example.org", "127.0.0.1", "u", "p", c.storedCount, std::to_string(server.port())});
+        TForm1& form = Start(true);
+        form.CheckMailboxes();
+        const std::string which = std::string("stored ") + c.storedCount + (c.flashIcon ? ", flashing on" : "");
+        EXPECT_EQ(IsWindowVisible(form.Handle()) != FALSE, c.announced) << which;
+        EXPECT_EQ(form.TimerEnabled(2), c.announced) << which << ": the display time runs while the envelope is up";
+        EXPECT_EQ(form.Tray().CycleInterval(), c.cycleInterval) << which;
+        EXPECT_EQ(live_.AccountAt(0).count, "3") << which;
+        EXPECT_EQ(form.Store().LoadText(kSettingsSection, "count0", ""), "3") << which;
+        const std::string quit = c.announced ? "" : "QUIT\r\n";
+        EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nSTAT\r\n" + quit)
+            << which << ": an announcement ends the round before QUIT";
+    }
 }
 
 TEST_F(MainFormTest, StoredLanguageMarksTheMenuAndTheFirstApplicationSavesIt) {

@@ -55,15 +55,7 @@ bool TlsStream::Handshake() {
         established_ = true;
         if (!raw_.empty()) {
             // Records that came with the end of the handshake (a greeting, session tickets).
-            try {
-                std::string answer;
-                if (!engine_->Decrypt(raw_, plain_, answer)) {
-                    peer_closed_ = true;
-                }
-                SendAll(answer);
-            } catch (const ProbeError&) {
-                failure_ = std::current_exception();
-            }
+            DecryptRaw();
         }
         return true;
     }
@@ -104,15 +96,7 @@ bool TlsStream::WaitReadable(int milliseconds) {
             return true;
         }
         if (!peer_closed_ && !failure_) {
-            try {
-                std::string answer;
-                if (!engine_->Decrypt(raw_, plain_, answer)) {
-                    peer_closed_ = true;
-                }
-                SendAll(answer);
-            } catch (const ProbeError&) {
-                failure_ = std::current_exception();
-            }
+            DecryptRaw();
         }
         if (HasNews()) {
             return true;
@@ -161,6 +145,18 @@ std::size_t TlsStream::Send(const char* data, std::size_t size) {
     engine_->Encrypt(std::string_view(data, size), records);
     SendAll(records);
     return size;
+}
+
+void TlsStream::DecryptRaw() {
+    try {
+        std::string answer;
+        if (!engine_->Decrypt(raw_, plain_, answer)) {
+            peer_closed_ = true;
+        }
+        SendAll(answer);
+    } catch (const ProbeError&) {
+        failure_ = std::current_exception();
+    }
 }
 
 void TlsStream::SendAll(const std::string& bytes) {

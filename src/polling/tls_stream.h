@@ -75,6 +75,9 @@ class TlsStream final : public ByteStream {
   private:
     // One receive from the socket into raw_; records a close or a failure instead of raising it.
     void ReceiveRaw();
+    // Decrypts what raw_ holds into plain_ and sends what the engine answers (key updates, say); records a close
+    // notify or a failure for the reader instead of raising it.
+    void DecryptRaw();
     void SendAll(const std::string& bytes);
     bool HasNews() const { return !plain_.empty() || peer_closed_ || failure_; }
 

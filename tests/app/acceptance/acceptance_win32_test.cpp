@@ -203,8 +203,9 @@ std::vector<HWND> Descendants(HWND parent) {
     return found;
 }
 
-// The error display of the program: a visible dialog box captioned "Pigeonet", owned by its application window.
-HWND ErrorBox(DWORD processId) {
+// The first shown top-level window captioned "Pigeonet" that the program's application window owns and that
+// `matches` accepts, or nullptr.
+HWND OwnedPigeonetWindow(DWORD processId, bool (*matches)(HWND)) {
     const HWND application = FindProcessWindow(processId, L"TApplication");
     if (!application) {
         return nullptr;
@@ -212,15 +213,17 @@ HWND ErrorBox(DWORD processId) {
     struct Search {
         DWORD processId;
         HWND owner;
+        bool (*matches)(HWND);
         HWND found;
-    } search{processId, application, nullptr};
+    } search{processId, application, matches, nullptr};
     EnumWindows(
         [](HWND window, LPARAM parameter) -> BOOL {
             auto* search = reinterpret_cast<Search*>(parameter);
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
-            if (process == search->processId && ClassOf(window) == L"#32770" && IsWindowVisible(window) &&
-                GetWindow(window, GW_OWNER) == search->owner && TextOf(window) == "Pigeonet") {
+            if (process == search->processId && IsWindowVisible(window) &&
+                GetWindow(window, GW_OWNER) == search->owner && TextOf(window) == "Pigeonet" &&
+                search->matches(window)) {
                 search->found = window;
                 return FALSE;
             }
@@ -228,6 +231,11 @@ HWND ErrorBox(DWORD processId) {
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+// The error display of the program: a message box.
+HWND ErrorBox(DWORD processId) {
+    return OwnedPigeonetWindow(processId, [](HWND window) { return ClassOf(window) == L"#32770"; });
 }
 
 std::string BoxText(HWND box) {
@@ -346,27 +354,8 @@ struct SettingsControls {
 // The settings dialog as a user meets it: a shown window titled "Pigeonet" with an OK button, owned by the
 // program's application window.
 HWND SettingsDialog(DWORD processId) {
-    const HWND application = FindProcessWindow(processId, L"TApplication");
-    struct Search {
-        DWORD processId;
-        HWND owner;
-        HWND found;
-    } search{processId, application, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(parameter);
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process == search->processId && IsWindowVisible(window) && ClassOf(window) != L"#32770" &&
-                GetWindow(window, GW_OWNER) == search->owner && TextOf(window) == "Pigeonet" &&
-                ButtonLabelled(window, "OK") != nullptr) {
-                search->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return application ? search.found : nullptr;
+    return OwnedPigeonetWindow(
+        processId, [](HWND window) { return ClassOf(window) != L"#32770" && ButtonLabelled(window, "OK") != nullptr; });
 }
 
 // Opens the settings dialog from the tray menu's command and finds its controls by kind, as a user sees them.

@@ -12,10 +12,10 @@ namespace {
 
 // A window whose handler fails the way an event handler of the program can.
 class FailingWindow final : public Window {
-public:
+  public:
     FailingWindow() { Create(L"PigeonetFailingWindow", 0, WS_POPUP, L"failing", 0, 0, 10, 10, nullptr); }
 
-protected:
+  protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == WM_USER) {
             throw AppError("Read Timeout");
@@ -28,7 +28,7 @@ protected:
 };
 
 class ErrorDisplayTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetErrorDisplay([this](const std::string& text) { shown_.push_back(text); });
     }

@@ -8,6 +8,7 @@
 #include "util/unicode_win32.h"
 
 #include <wininet.h>
+#include <utility>
 
 namespace pigeonet {
 
@@ -95,6 +96,10 @@ void TForm1::BuildPopupMenu() {
 
 void TForm1::SetTimerEnabled(int timer, bool enabled) {
     if (enabled) {
+        if (timerEnabled_[timer]) {
+            // Already running: enabling again keeps its rhythm (a second announcement must not delay the tick).
+            return;
+        }
         SetTimer(Handle(), static_cast<UINT_PTR>(timer), static_cast<UINT>(kTimerPeriods[timer]), nullptr);
     } else if (timerEnabled_[timer]) {
         KillTimer(Handle(), static_cast<UINT_PTR>(timer));
@@ -159,9 +164,23 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     break;
             }
             break;
-        case WM_LBUTTONUP:
-            envelope_->FormClick();
+        case WM_LBUTTONDOWN:
+            envelopePressed_ = true;
             return 0;
+        case WM_LBUTTONUP: {
+            // A click is a press and a release on the envelope. Its slide-out pumps messages, so the second click
+            // of a double click arrives inside the first: it must not slide the envelope again or open mail twice.
+            const bool pressed = std::exchange(envelopePressed_, false);
+            if (pressed && !inEnvelopeClick_) {
+                inEnvelopeClick_ = true;
+                struct EndClick {
+                    bool& flag;
+                    ~EndClick() { flag = false; }
+                } endClick{inEnvelopeClick_};
+                envelope_->FormClick();
+            }
+            return 0;
+        }
         case WM_SHOWWINDOW:
             // Shown only as the envelope: the program never gets a taskbar button.
             if (wParam) {

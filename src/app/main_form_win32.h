@@ -137,6 +137,8 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     LanguageMarks marks_{};
     std::string statusCaption_;
     bool timerEnabled_[5] = {};
+    bool envelopePressed_ = false;  // the left button went down on the envelope
+    bool inEnvelopeClick_ = false;
 };
 
 }  // namespace pigeonet

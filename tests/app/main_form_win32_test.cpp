@@ -173,6 +173,26 @@ TEST_F(MainFormTest, AClickOnTheSteadyIconDoesNothing) {
     EXPECT_TRUE(launcher_.calls.empty());
 }
 
+TEST_F(MainFormTest, AClickOnTheEnvelopeOpensMailOnceEvenWhenDoubled) {
+    TForm1& form = Start();
+    live_.Values().mailProgram = "msimn.exe";
+    const HWND envelope = form.Handle();
+
+    SendMessageW(envelope, WM_LBUTTONUP, 0, 0);
+    EXPECT_TRUE(launcher_.calls.empty()) << "a release without a press on the envelope is no click";
+
+    // The second click of a double click arrives while the first one's slide-out pumps messages.
+    SendMessageW(envelope, WM_LBUTTONDOWN, 0, 0);
+    PostMessageW(envelope, WM_LBUTTONDOWN, 0, 0);
+    PostMessageW(envelope, WM_LBUTTONUP, 0, 0);
+    SendMessageW(envelope, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(launcher_.calls, std::vector<std::string>{"start msimn.exe"});
+
+    SendMessageW(envelope, WM_LBUTTONDOWN, 0, 0);
+    SendMessageW(envelope, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(launcher_.calls.size(), 2u) << "a later click opens mail again";
+}
+
 TEST_F(MainFormTest, WebSiteItemOpensTheProgramsPage) {
     Start();
     Command(kMenuN3);

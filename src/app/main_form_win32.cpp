@@ -5,6 +5,7 @@
 #include "polling/mailbox_probe.h"
 #include "polling/poll_schedule.h"
 #include "settings/live_settings.h"
+#include "util/error_display_win32.h"
 #include "util/unicode_win32.h"
 
 #include <wininet.h>
@@ -69,8 +70,10 @@ void TForm1::FormCreate() {
     const bool autostart = run && run->isText && AutostartMarked(run->text, ExecutablePath());
     CheckMenuItem(popupMenu_.get(), kMenuN2, MF_BYCOMMAND | (autostart ? MF_CHECKED : MF_UNCHECKED));
 
+    // Without its store the program cannot run: that failure ends the start (with its message, see Run).
     store_ = std::make_unique<SettingsStore>(userRegistry_);
-    SetMarks(MarksForStoredLanguage(store_->LoadInt(kSettingsSection, "lang", 0)));
+    // An unreadable "lang" is shown and leaves the menu unmarked; the program starts all the same.
+    GuardEvent([this] { SetMarks(MarksForStoredLanguage(store_->LoadInt(kSettingsSection, "lang", 0))); });
 }
 
 void TForm1::BuildPopupMenu() {

@@ -9,6 +9,8 @@
 
 #include <commctrl.h>
 
+#include <exception>
+
 namespace pigeonet {
 namespace {
 
@@ -79,5 +81,12 @@ int Run(HINSTANCE instance) {
 }  // namespace pigeonet
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    return pigeonet::Run(instance);
+    try {
+        return pigeonet::Run(instance);
+    } catch (const std::exception& failure) {
+        // Only a start that cannot go on gets here (the settings key cannot be created, say): say why, then end,
+        // rather than vanish without a word.
+        pigeonet::ShowApplicationError(failure);
+        return 1;
+    }
 }

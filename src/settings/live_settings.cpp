@@ -15,11 +15,12 @@ std::string Indexed(const char* name, int index) {
 
 }  // namespace
 
-SettingsValues LoadSettingsValues(const SettingsStore& store,
-                                  const std::string& defaultMailCommand,
-                                  const std::string& noSoundEntry) {
+void LoadSettingsInto(const SettingsStore& store,
+                      SettingsValues& values,
+                      const std::function<std::string()>& defaultMailCommand,
+                      const std::string& noSoundEntry) {
     const auto section = kSettingsSection;
-    SettingsValues values;
+    values.accounts.clear();
     values.animationSpeed = std::clamp(store.LoadInt(section, "speed", 3), 0, kMaxAnimationSpeed);
     values.intervalPosition = std::clamp(store.LoadInt(section, "timer", 9), 0, kMaxIntervalPosition);
     values.flashIcon = store.LoadFlag(section, "hit", true);
@@ -28,18 +29,26 @@ SettingsValues LoadSettingsValues(const SettingsStore& store,
 
     const int count = store.LoadInt(section, "list", 0);
     for (int i = 0; i < count; ++i) {
-        Account account;
+        // The row is there before its fields are read, as the list shows it when a read fails half way.
+        Account& account = values.accounts.emplace_back();
         account.email = store.LoadText(section, Indexed("email", i), "");
         account.server = store.LoadText(section, Indexed("smtp", i), "");
         account.login = store.LoadText(section, Indexed("log", i), "");
         account.password = store.LoadText(section, Indexed("pas", i), "");
         account.count = std::to_string(store.LoadInt(section, Indexed("count", i), 0));
         account.port = std::to_string(store.LoadInt(section, Indexed("port", i), 110));
-        values.accounts.push_back(std::move(account));
     }
 
-    values.mailProgram = store.LoadText(section, "exe", defaultMailCommand);
+    values.mailProgram = store.LoadText(section, "exe", defaultMailCommand());
     values.sound = store.LoadText(section, "wav", noSoundEntry);
+}
+
+SettingsValues LoadSettingsValues(const SettingsStore& store,
+                                  const std::string& defaultMailCommand,
+                                  const std::string& noSoundEntry) {
+    SettingsValues values;
+    LoadSettingsInto(
+        store, values, [&] { return defaultMailCommand; }, noSoundEntry);
     return values;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -98,8 +99,16 @@ class MemoryLiveSettings final : public LiveSettings {
     std::uint64_t revision_ = 0;
 };
 
-// Reads every setting and the account list from the store in the dialog's loading order, bringing out-of-range
-// values to their bounds. The mail program defaults to `defaultMailCommand`, the sound to `noSoundEntry`.
+// Reads every setting and the account list from the store in the dialog's loading order into `values`, bringing
+// out-of-range values to their bounds. The mail program defaults to `defaultMailCommand()`, asked for only when its
+// turn comes, the sound to `noSoundEntry`. A read that fails (a value of another registry type) ends the loading
+// with its error and leaves in `values` what was read before it, a half-read account row included.
+void LoadSettingsInto(const SettingsStore& store,
+                      SettingsValues& values,
+                      const std::function<std::string()>& defaultMailCommand,
+                      const std::string& noSoundEntry);
+
+// LoadSettingsInto for a fresh set of values.
 SettingsValues LoadSettingsValues(const SettingsStore& store,
                                   const std::string& defaultMailCommand,
                                   const std::string& noSoundEntry);

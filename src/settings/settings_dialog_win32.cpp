@@ -7,11 +7,13 @@
 #include "settings/mail_command.h"
 #include "settings/registry_win32.h"
 #include "settings/settings_dialog_rules.h"
+#include "util/error_display_win32.h"
 #include "util/unicode_win32.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <exception>
 #include <vector>
 
 namespace pigeonet {
@@ -212,7 +214,8 @@ TForm2::TForm2(HINSTANCE instance,
            owner);
     CreateControls();
     RegisterDialogKeys(Handle());
-    FormCreate();
+    // A failure of the creation handler is shown and the program goes on with the dialog as far as it was loaded.
+    GuardEvent([this] { FormCreate(); });
 }
 
 TForm2::~TForm2() {
@@ -358,12 +361,22 @@ void TForm2::CreateIndicationPage(HWND page) {
 }
 
 void TForm2::FormCreate() {
-    const std::int32_t storedLang = store_.LoadInt(kSettingsSection, "lang", 0);
-    const std::string noSound = NoSoundEntry(storedLang);
-    RemoveAllRows();
-    const std::string mailCommand = DefaultMailCommand(*seams_.localMachine, seams_.sound.tempFolderPath());
-    const SettingsValues values = LoadSettingsValues(store_, mailCommand, noSound);
+    // A stored value of another registry type ends the loading with its error; the controls then show what was read
+    // before it, and the defaults for the rest.
+    SettingsValues values;
+    std::string noSound = NoSoundEntry(0);
+    std::exception_ptr failure;
+    try {
+        noSound = NoSoundEntry(store_.LoadInt(kSettingsSection, "lang", 0));
+        values.sound = noSound;
+        LoadSettingsInto(
+            store_, values, [this] { return DefaultMailCommand(*seams_.localMachine, seams_.sound.tempFolderPath()); },
+            noSound);
+    } catch (...) {
+        failure = std::current_exception();
+    }
 
+    RemoveAllRows();
     SendMessageW(Control("TrackBar1"), TBM_SETPOS, TRUE, values.animationSpeed);
     SendMessageW(Control("TrackBar2"), TBM_SETPOS, TRUE, values.intervalPosition);
     IntervalLabel();
@@ -383,6 +396,9 @@ void TForm2::FormCreate() {
         SendMessageW(sounds, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
     }
     SetWindowText(sounds, values.sound);
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }
 
 void TForm2::Show() {

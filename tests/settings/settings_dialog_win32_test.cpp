@@ -263,6 +263,29 @@ TEST_F(SettingsDialog, BringsStoredValuesIntoRangeButKeepsThemStoredUntilOk) {
     EXPECT_EQ(Stored("hit"), "1");
 }
 
+TEST_F(SettingsDialog, AValueOfAnotherTypeIsReportedAndTheDialogKeepsWhatWasReadBeforeIt) {
+    Put("speed", "7");
+    Put("list", "2");
+    Put("email0", "first@example.org");
+    Put("smtp0", "pop.example.org");
+    Put("email1", "second@example.org");
+    Put("smtp1", "pop.example.org");
+    const DWORD number = 1;
+    hive_->CreateKey(kSection);
+    const std::wstring section = Widen(kSection);
+    ASSERT_EQ(RegSetKeyValueW(root_.get(), section.c_str(), L"log1", REG_DWORD, &number, sizeof(number)),
+              ERROR_SUCCESS);
+    Open();
+    EXPECT_EQ(errors_, std::vector<std::string>{"Invalid data type for 'log1'"});
+    EXPECT_EQ(dialog_->AnimationSpeed(), 7);
+    ASSERT_EQ(dialog_->AccountCount(), 2) << "the row being read when it failed is there";
+    EXPECT_EQ(dialog_->AccountAt(0).port, "110");
+    EXPECT_EQ(dialog_->AccountAt(1).server, "pop.example.org");
+    EXPECT_EQ(dialog_->AccountAt(1).login, "");
+    EXPECT_EQ(dialog_->Sound(), kNoSound) << "what was not read shows its default";
+    EXPECT_TRUE(recording_->written.empty());
+}
+
 TEST_F(SettingsDialog, OkWritesEveryValueInOrderHidesAndEnablesThePollTick) {
     PutAccounts(2);
     Open();

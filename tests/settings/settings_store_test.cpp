@@ -63,6 +63,33 @@ TEST_F(LiveSettingsLoad, GivesDefaultsToAFreshUser) {
     EXPECT_FALSE(registry_.KeyExists(kSection));
 }
 
+TEST_F(LiveSettingsLoad, AFailedReadEndsTheLoadingAndKeepsWhatWasReadBeforeIt) {
+    Put("timer", "4");
+    Put("list", "3");
+    Put("email0", "a@example.org");
+    Put("email1", "b@example.org");
+    registry_.PutNonText(kSection, "pas1");
+    SettingsValues values;
+    bool askedForMailCommand = false;
+    try {
+        LoadSettingsInto(
+            store_, values,
+            [&] {
+                askedForMailCommand = true;
+                return std::string("C:\\");
+            },
+            "[silence]");
+        ADD_FAILURE() << "the read of pas1 must fail";
+    } catch (const AppError& error) {
+        EXPECT_STREQ(error.what(), "Invalid data type for 'pas1'");
+    }
+    EXPECT_EQ(values.intervalPosition, 4);
+    ASSERT_EQ(values.accounts.size(), 2u);
+    EXPECT_EQ(values.accounts[1].email, "b@example.org");
+    EXPECT_EQ(values.accounts[1].password, "");
+    EXPECT_FALSE(askedForMailCommand) << "the mail program's default is found only when its turn comes";
+}
+
 TEST_F(LiveSettingsLoad, BringsOutOfRangeValuesToTheirBounds) {
     const struct {
         const char* name;

@@ -509,6 +509,41 @@ TEST(Acceptance, AStatFailureShowsItsMessageBoxAndTheProgramKeepsRunning) {
     Exit(program);
 }
 
+TEST(Acceptance, ASettingStoredAsANumberIsReportedAndTheProgramStartsAllTheSame) {
+    SetStore({});
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSection, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    const DWORD english = 1;
+    RegSetValueExW(key, L"lang", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&english), sizeof(english));
+    RegCloseKey(key);
+
+    ProgramUnderTest program;
+    int boxes = 0;
+    // The main window and the settings dialog both read the value at start: each says so once.
+    while (boxes < 3) {
+        HWND box = nullptr;
+        if (!WaitUntil([&] { return (box = ErrorBox(program.ProcessId())) != nullptr; }, boxes == 0 ? 30s : 5s)) {
+            break;
+        }
+        EXPECT_EQ(BoxText(box), "Invalid data type for 'lang'");
+        ++boxes;
+        const HWND ok = ButtonLabelled(box, "OK");
+        ASSERT_NE(ok, nullptr);
+        Press(ok);
+        WaitUntil([&] { return ErrorBox(program.ProcessId()) != box; }, 10s);
+    }
+    EXPECT_EQ(boxes, 2);
+    const HWND mainWindow = WaitForMainWindow(program);
+    ASSERT_NE(mainWindow, nullptr);
+    EXPECT_EQ(program.WaitForExit(2s), -1) << "the program keeps running";
+    const SettingsControls settings = OpenSettings(program, mainWindow);
+    EXPECT_NE(settings.dialog, nullptr) << "the settings dialog opens";
+    if (settings.ok) {
+        Press(settings.ok);
+    }
+    Exit(program);
+}
+
 TEST(Acceptance, ASecondStartEndsAtOnceWithExitCode0AndTheFirstKeepsRunning) {
     SetStore(StoreWith({}));
     ProgramUnderTest first;

@@ -26,7 +26,9 @@ void ShowApplicationError(const std::exception& failure) {
         replacementDisplay(text);
         return;
     }
-    MessageBoxW(errorOwner, Widen(text).c_str(), L"Pigeonet", MB_OK | MB_ICONSTOP);
+    // Messages may carry a server's own words in whatever code page it answers in.
+    const HWND owner = IsWindow(errorOwner) ? errorOwner : nullptr;
+    MessageBoxW(owner, WidenForeign(text).c_str(), L"Pigeonet", MB_OK | MB_ICONSTOP);
 }
 
 }  // namespace pigeonet

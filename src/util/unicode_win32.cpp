@@ -15,6 +15,20 @@ std::wstring Widen(std::string_view utf8) {
     return wide;
 }
 
+std::wstring WidenForeign(std::string_view bytes) {
+    if (bytes.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(bytes.size());
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0) > 0) {
+        return Widen(bytes);
+    }
+    const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), length);
+    return wide;
+}
+
 std::string Narrow(std::wstring_view utf16) {
     if (utf16.empty()) {
         return {};

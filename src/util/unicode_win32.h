@@ -10,4 +10,8 @@ namespace pigeonet {
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
 
+// For text that came from outside as bytes (a mail server's reply): UTF-8 when it is valid UTF-8, otherwise the
+// system's ANSI code page, which is what a server answering in an 8-bit Cyrillic code page most likely meant.
+std::wstring WidenForeign(std::string_view bytes);
+
 }  // namespace pigeonet

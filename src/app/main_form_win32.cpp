@@ -206,7 +206,10 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void TForm1::Timer1Timer() {
     ++PollCounter;
     const int position = wiring_.live ? wiring_.live->IntervalPosition() : 9;
-    if (RoundLimit(position) < PollCounter) {
+    // While a round runs (the tick comes through its message pump) a due round waits for the first tick after it,
+    // rather than being used up by a refused start.
+    const bool roundRunning = round_ && round_->Running();
+    if (RoundLimit(position) < PollCounter && !roundRunning) {
         SetTimerEnabled(1, false);
         PollCounter = 0;
         // The poll tick resumes however the round ends, also when its failure goes on to the error display.

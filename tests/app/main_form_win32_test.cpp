@@ -129,6 +129,20 @@ TEST_F(MainFormTest, CheckNowMakesTheNextTickStartARound) {
     EXPECT_TRUE(form.TimerEnabled(1)) << "the poll tick resumes after the round";
 }
 
+TEST_F(MainFormTest, CheckNowDuringARoundStartsTheNextRoundAtTheFirstTickAfterIt) {
+    testing::FakePop3Server server(testing::LoginThenStat("+OK 0 0\r\n"));
+    live_.AddAccount({"box@example.org", "127.0.0.1", "u", "p", "0", std::to_string(server.port())});
+    TForm1& form = Start(true);
+    live_.Values().intervalPosition = 9;
+    Command(kMenuN7);
+    // The tick arrives while the round pumps messages.
+    PostMessageW(form.Handle(), WM_TIMER, 1, 0);
+    form.CheckMailboxes();
+    EXPECT_GT(form.PollCounter, 601) << "the check-now request outlives the round";
+    Tick(1);
+    EXPECT_EQ(form.PollCounter, 0) << "the first tick after the round starts the next one";
+}
+
 TEST_F(MainFormTest, SettingsCommandStopsThePollTickAndTheTickKeepsItsCount) {
     TForm1& form = Start();
     bool shown = false;

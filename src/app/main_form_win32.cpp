@@ -191,6 +191,13 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_CLOSE:
+            if (round_ && round_->Running()) {
+                // Asked inside a round's message pump: the round still holds this window. The icon goes at once,
+                // the round stops at its next step, and the window closes when it has returned.
+                closing_ = true;
+                tray_->SetIconVisible(false);
+                return 0;
+            }
             DestroyWindow(Handle());
             return 0;
         case WM_DESTROY:
@@ -258,9 +265,18 @@ void TForm1::Timer3Timer() {
 }
 
 void TForm1::CheckMailboxes() {
-    if (round_) {
-        round_->CheckMailboxes();
+    if (!round_ || closing_) {
+        return;
     }
+    struct CloseAfterRound {
+        TForm1& form;
+        ~CloseAfterRound() {
+            if (form.closing_ && !form.round_->Running()) {
+                PostMessageW(form.Handle(), WM_CLOSE, 0, 0);
+            }
+        }
+    } closeAfterRound{*this};
+    round_->CheckMailboxes();
 }
 
 bool TForm1::IsOnline() {

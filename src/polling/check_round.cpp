@@ -31,15 +31,23 @@ void CheckRound::CheckMailboxes() {
     }
     const std::unique_ptr<MailboxProbe> probe = makeProbe_();
     effects_.ProcessMessages();
-    ProbeAccounts(*probe);
+    try {
+        ProbeAccounts(*probe);
+    } catch (const std::exception&) {
+        if (!effects_.ProgramClosing()) {
+            throw;
+        }
+        // Nobody is left to tell: the program is ending.
+    }
 }
 
 void CheckRound::ProbeAccounts(MailboxProbe& probe) {
     const int accounts = live_.AccountCount();
     const auto revision = live_.AccountListRevision();
     const auto listUnchanged = [&] { return live_.AccountListRevision() == revision; };
+    const auto goOn = [&] { return listUnchanged() && !effects_.ProgramClosing(); };
 
-    for (int i = 0; i < accounts && listUnchanged(); ++i) {
+    for (int i = 0; i < accounts && goOn(); ++i) {
         const Account account = live_.AccountAt(i);
         probe.set_host(account.server);
         probe.set_user(account.login);
@@ -58,7 +66,7 @@ void CheckRound::ProbeAccounts(MailboxProbe& probe) {
 
         if (connected) {
             const int count = probe.StatMessageCount();
-            if (!listUnchanged()) {
+            if (!goOn()) {
                 // The row may now be another account: keep its count unwritten; the next round asks again.
                 return;
             }

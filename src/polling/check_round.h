@@ -27,6 +27,9 @@ class RoundEffects {
     // 400 starts the tray icon flashing.
     virtual void SetTrayCycleInterval(unsigned milliseconds) = 0;
     virtual void ProcessMessages() = 0;
+    // True once the user has asked the program to end (the request arrives through ProcessMessages): the round
+    // then stops at its next step, announces nothing and reports no failure.
+    virtual bool ProgramClosing() = 0;
 
     // The announcement, in this order: envelope drawn with the count and the address, slid up, sound played,
     // display timer started.

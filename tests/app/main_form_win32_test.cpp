@@ -7,6 +7,7 @@
 #include "settings/settings_store.h"
 #include "util/handles_win32.h"
 #include "util/unicode_win32.h"
+#include "util/window_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -141,6 +142,24 @@ TEST_F(MainFormTest, CheckNowDuringARoundStartsTheNextRoundAtTheFirstTickAfterIt
     EXPECT_GT(form.PollCounter, 601) << "the check-now request outlives the round";
     Tick(1);
     EXPECT_EQ(form.PollCounter, 0) << "the first tick after the round starts the next one";
+}
+
+TEST_F(MainFormTest, ExitDuringARoundRemovesTheIconAtOnceAndClosesWhenTheRoundHasStopped) {
+    testing::FakePop3Server server(testing::LoginThenStat("+OK 3 300\r\n"));
+    live_.AddAccount({"box@example.org", "127.0.0.1", "u", "p", "0", std::to_string(server.port())});
+    TForm1& form = Start(true);
+    const HWND window = form.Handle();
+    // The exit command is handled by the round's first message pump.
+    Command(kMenuN4);
+    form.CheckMailboxes();
+    EXPECT_FALSE(form.Tray().IconVisible());
+    EXPECT_FALSE(IsWindowVisible(window)) << "nothing is announced";
+    EXPECT_EQ(server.ReceivedSoFar(), "") << "no mailbox is asked";
+    EXPECT_TRUE(IsWindow(window)) << "the window outlives the round that used it";
+    ProcessPendingMessages();
+    EXPECT_FALSE(IsWindow(window)) << "and closes right after it";
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the program's message loop ends";
 }
 
 TEST_F(MainFormTest, SettingsCommandStopsThePollTickAndTheTickKeepsItsCount) {

@@ -24,6 +24,7 @@ using testing::LoginThenStat;
 class RecordingEffects final : public RoundEffects {
   public:
     bool online = true;
+    bool closing = false;
     std::function<void()> onProcessMessages;
     std::vector<std::string> log;
 
@@ -42,6 +43,7 @@ class RecordingEffects final : public RoundEffects {
             onProcessMessages();
         }
     }
+    bool ProgramClosing() override { return closing; }
     void ShowEnvelope(int count, const std::string& email) override {
         log.push_back("envelope " + std::to_string(count) + " " + email);
     }
@@ -213,6 +215,36 @@ TEST_F(CheckRoundTest, NeverWritesACountToAnotherAccountWhenRowsChangeMidRound) 
     ASSERT_EQ(live_.AccountCount(), 1);
     EXPECT_EQ(live_.AccountAt(0).count, "0") << "the second account keeps its own count";
     EXPECT_FALSE(effects_.Announced());
+}
+
+TEST_F(CheckRoundTest, StopsAtItsNextStepWhenTheProgramIsClosingAndAnnouncesNothing) {
+    const struct {
+        const char* when;
+        bool afterFirstLogin;
+        std::string firstStatReply;
+    } cases[] = {
+        {"before the first account", false, "+OK 5 500\r\n"},
+        {"while the first account is open", true, "+OK 5 500\r\n"},
+        {"with the first account's STAT failing", true, "-ERR mailbox locked\r\n"},
+    };
+    for (const auto& c : cases) {
+        FakePop3Server first(LoginThenStat(c.firstStatReply));
+        FakePop3Server second(LoginThenStat("+OK 2 200\r\n"));
+        live_ = MemoryLiveSettings();
+        AddAccount("first@example.org", first.port(), "0");
+        AddAccount("second@example.org", second.port(), "0");
+        effects_ = RecordingEffects();
+        effects_.onProcessMessages = [&] {
+            // The exit command is handled by one of the round's pumps.
+            if (!c.afterFirstLogin || first.ReceivedSoFar().find("PASS") != std::string::npos) {
+                effects_.closing = true;
+            }
+        };
+        EXPECT_NO_THROW(Check()) << c.when;
+        EXPECT_FALSE(effects_.Announced()) << c.when;
+        EXPECT_EQ(second.ReceivedSoFar(), "") << c.when << ": no further mailbox is asked";
+        EXPECT_FALSE(round_.Running()) << c.when;
+    }
 }
 
 TEST_F(CheckRoundTest, RefusesARoundStartedWhileOneRuns) {

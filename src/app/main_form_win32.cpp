@@ -248,15 +248,7 @@ EnvelopeSeams TForm1::EnvelopeWiring() {
 }
 
 void TForm1::Timer2Timer() {
-    try {
-        envelope_->Timer2Timer();
-    } catch (...) {
-        // An unreadable display time would otherwise raise an error box every second while the envelope stays:
-        // take the envelope down once and report the failure once.
-        SetTimerEnabled(2, false);
-        envelope_->SlideOut();
-        throw;
-    }
+    envelope_->Timer2Timer();
 }
 
 void TForm1::Timer3Timer() {

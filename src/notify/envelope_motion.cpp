@@ -85,9 +85,22 @@ void EnvelopeMotion::Timer2Timer() {
     if (next <= std::numeric_limits<std::int32_t>::max()) {
         DisplayCounter = static_cast<std::int32_t>(next);
     }
-    if (seams_.displayTime() >= next) {
+    std::int64_t displayTime = 0;
+    try {
+        displayTime = seams_.displayTime();
+    } catch (...) {
+        // An unreadable display time would otherwise fail again at every tick while the envelope stays up: end the
+        // display once, then report the failure once.
+        EndDisplayNow();
+        throw;
+    }
+    if (displayTime >= next) {
         return;
     }
+    EndDisplayNow();
+}
+
+void EnvelopeMotion::EndDisplayNow() {
     seams_.setTimer2Enabled(false);
     DisplayCounter = 0;
     SlideOut();

@@ -78,6 +78,7 @@ class EnvelopeMotion {
     // Lowers the window 161 pixels and parks it with its top edge at the screen height; it stays visible.
     void SlideOut();
     // One tick of the one-second display timer: when the running count passes the display time, the display ends.
+    // A display time that cannot be read ends the display too, and its failure goes on to the caller.
     void Timer2Timer();
     // Ends a display at once, however long the display time (the click on the popup).
     void EndDisplay();
@@ -87,6 +88,8 @@ class EnvelopeMotion {
 
   private:
     void Step(int direction, bool sleeps);
+    // Stops the display timer, resets the count and slides the popup out.
+    void EndDisplayNow();
 
     EnvelopeMotionSeams seams_;
 };

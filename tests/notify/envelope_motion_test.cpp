@@ -286,7 +286,7 @@ TEST_F(DisplayTimeTest, ClickEndsTheDisplayAtOnceWhateverTheDisplayTime) {
     }
 }
 
-TEST_F(DisplayTimeTest, DisplayTimeOfAnotherRegistryTypeFailsTheTickAfterCounting) {
+TEST_F(DisplayTimeTest, DisplayTimeOfAnotherRegistryTypeEndsTheDisplayAndFailsTheTickOnce) {
     registry.PutNonText("Software\\Zelvik\\pg", "infotime");
     EXPECT_THROW(
         {
@@ -298,8 +298,9 @@ TEST_F(DisplayTimeTest, DisplayTimeOfAnotherRegistryTypeFailsTheTickAfterCountin
             }
         },
         AppError);
-    EXPECT_EQ(motion.DisplayCounter, 1);
-    EXPECT_TRUE(desktop.timer2);
+    EXPECT_FALSE(desktop.timer2) << "no failure at every further tick";
+    EXPECT_EQ(motion.DisplayCounter, 0) << "the next display counts from the start";
+    EXPECT_EQ(desktop.origin, (WindowOrigin{889, 768}));
 }
 
 TEST(EnvelopeCount, TextAndOriginMoveLeftSixPixelsPerDigit) {

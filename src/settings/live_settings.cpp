@@ -27,7 +27,8 @@ void LoadSettingsInto(const SettingsStore& store,
     values.displayTime = std::clamp(store.LoadInt(section, "infotime", 8), kMinDisplayTime, kMaxDisplayTime);
     values.connectNotice = store.LoadFlag(section, "infoconect", false);
 
-    const int count = store.LoadInt(section, "list", 0);
+    // A corrupt "list" (two thousand million, say) must not keep the start busy for hours.
+    const int count = std::min(store.LoadInt(section, "list", 0), kMaxLoadedAccounts);
     for (int i = 0; i < count; ++i) {
         // The row is there before its fields are read, as the list shows it when a read fails half way.
         Account& account = values.accounts.emplace_back();

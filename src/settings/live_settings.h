@@ -26,6 +26,8 @@ inline constexpr int kMaxIntervalPosition = 30;
 inline constexpr int kMaxAnimationSpeed = 10;
 inline constexpr int kMinDisplayTime = 3;
 inline constexpr int kMaxDisplayTime = 60;
+// The most account rows loaded from the store: far more than anyone checks, few enough to load in a moment.
+inline constexpr int kMaxLoadedAccounts = 10000;
 
 // The settings in effect while the program runs. The settings dialog's controls hold them and every other part
 // reads their current values through this interface when it needs them, never a copy.

@@ -63,6 +63,17 @@ TEST_F(LiveSettingsLoad, GivesDefaultsToAFreshUser) {
     EXPECT_FALSE(registry_.KeyExists(kSection));
 }
 
+TEST_F(LiveSettingsLoad, ACorruptAccountNumberLoadsNoMoreThanTheMostRows) {
+    const struct {
+        const char* list;
+        std::size_t rows;
+    } cases[] = {{"0", 0}, {"-5", 0}, {"3", 3}, {"2147483647", kMaxLoadedAccounts}};
+    for (const auto& c : cases) {
+        Put("list", c.list);
+        EXPECT_EQ(Load().accounts.size(), c.rows) << c.list;
+    }
+}
+
 TEST_F(LiveSettingsLoad, AFailedReadEndsTheLoadingAndKeepsWhatWasReadBeforeIt) {
     Put("timer", "4");
     Put("list", "3");

@@ -195,6 +195,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 // Asked inside a round's message pump: the round still holds this window. The icon goes at once,
                 // the round stops at its next step, and the window closes when it has returned.
                 closing_ = true;
+                idlePump_.abandon_waits();
                 tray_->SetIconVisible(false);
                 return 0;
             }

@@ -1,5 +1,7 @@
 #include "polling/idle_pump.h"
 
+#include "polling/probe_error.h"
+
 #include <atomic>
 
 namespace pigeonet {
@@ -36,6 +38,9 @@ void RequestIdlePump(bool idle) {
     }
     if (idle || !pump->only_when_idle()) {
         pump->ProcessPendingMessages();
+    }
+    if (pump->waits_abandoned()) {
+        throw WaitAbandonedError();
     }
 }
 

@@ -22,6 +22,10 @@ class IdlePump {
     // fast reply is read without GUI interruptions.
     bool only_when_idle() const { return only_when_idle_; }
     void set_only_when_idle(bool only_when_idle) { only_when_idle_ = only_when_idle; }
+    // Once the program is ending, a probe waiting under this pump gives up at its next pump request (with
+    // WaitAbandonedError) instead of keeping the ending program alive for the rest of its timeout.
+    bool waits_abandoned() const { return waits_abandoned_; }
+    void abandon_waits() { waits_abandoned_ = true; }
 
     // Processes every pending GUI message now, dispatching until the queue is empty.
     virtual void ProcessPendingMessages() = 0;
@@ -31,6 +35,7 @@ class IdlePump {
   private:
     bool active_ = true;
     bool only_when_idle_ = true;
+    bool waits_abandoned_ = false;
 };
 
 // The registered pump, or nullptr.
@@ -40,7 +45,7 @@ IdlePump* RegisteredIdlePump();
 bool IdlePumpApplies();
 
 // A pump request: runs the registered pump when it applies and `idle` is true (or only-when-idle is off); does
-// nothing otherwise.
+// nothing otherwise. Throws WaitAbandonedError when the pump applies and its waits are abandoned.
 void RequestIdlePump(bool idle);
 
 }  // namespace pigeonet

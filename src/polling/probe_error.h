@@ -24,6 +24,7 @@ enum class ProbeErrorKind {
     SocketSetup,     // no socket could be created, or the local bind failed
     InvalidCommand,  // a command line would carry a line break (see MailboxProbe::WriteLine)
     Tls,             // the TLS handshake or a record failed (see TlsError in tls_stream.h)
+    Abandoned,       // the program is ending: the wait was given up (see IdlePump::abandon_waits)
 };
 
 class ProbeError : public AppError {
@@ -119,6 +120,11 @@ class SocketSetupError : public ProbeError {
 class InvalidCommandError : public ProbeError {
   public:
     InvalidCommandError() : ProbeError(ProbeErrorKind::InvalidCommand, "Line break in a POP3 command.") {}
+};
+
+class WaitAbandonedError : public ProbeError {
+  public:
+    WaitAbandonedError() : ProbeError(ProbeErrorKind::Abandoned, "Check abandoned: the program is closing.") {}
 };
 
 }  // namespace pigeonet

@@ -11,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace pigeonet {
@@ -160,6 +162,28 @@ TEST_F(MainFormTest, ExitDuringARoundRemovesTheIconAtOnceAndClosesWhenTheRoundHa
     EXPECT_FALSE(IsWindow(window)) << "and closes right after it";
     MSG quit;
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the program's message loop ends";
+}
+
+TEST_F(MainFormTest, ExitWhileAServerKeepsTheRoundWaitingEndsTheWaitAtOnce) {
+    // Logged in, then no answer to STAT: the round waits up to its 5 s read timeout.
+    testing::FakePop3Server server(testing::LoginThenStat(""));
+    live_.AddAccount({"box@example.org", "127.0.0.1", "u", "p", "0", std::to_string(server.port())});
+    TForm1& form = Start(true);
+    const HWND window = form.Handle();
+    std::thread user([window] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    form.CheckMailboxes();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    user.join();
+    EXPECT_LT(elapsed, std::chrono::milliseconds(3500)) << "the wait ends with the exit, not with the timeout";
+    EXPECT_FALSE(form.Tray().IconVisible());
+    ProcessPendingMessages();
+    EXPECT_FALSE(IsWindow(window));
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 TEST_F(MainFormTest, SettingsCommandStopsThePollTickAndTheTickKeepsItsCount) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
 #include <thread>
 
@@ -152,6 +153,38 @@ TEST(IdlePump, ReportsARefusalAtTheEndOfItsSlice) {
     }
     EXPECT_EQ(layer.connect_waits.size(), 3u);
     EXPECT_EQ(pump.runs.size(), 2u);
+}
+
+TEST(IdlePump, AbandonedWaitsEndAtTheNextPumpRequest) {
+    const struct {
+        const char* wait;
+        std::function<void(MailboxProbe&, ScriptedSocketLayer&)> run;
+    } cases[] = {
+        {"a reply",
+         [](MailboxProbe& probe, ScriptedSocketLayer& layer) {
+             probe.set_read_timeout(5000);
+             OpenThenSilence(probe, layer, 1000);
+             probe.StatMessageCount();
+         }},
+        {"a connect",
+         [](MailboxProbe& probe, ScriptedSocketLayer& layer) {
+             layer.pending_connect_waits = -1;
+             probe.ConnectMailbox(-1);
+         }},
+    };
+    for (const auto& c : cases) {
+        RecordingPump pump;
+        // The exit command arrives through the second pump.
+        pump.on_run = [&] {
+            if (pump.runs.size() == 2) {
+                pump.abandon_waits();
+            }
+        };
+        ScriptedSocketLayer layer;
+        MailboxProbe probe(layer);
+        EXPECT_THROW(c.run(probe, layer), WaitAbandonedError) << c.wait;
+        EXPECT_EQ(pump.runs.size(), 2u) << c.wait << ": given up at once, not after the timeout";
+    }
 }
 
 TEST(IdlePump, LeavesAnUnpumpedConnectToOneBlockingWait) {

@@ -365,6 +365,7 @@ void TForm2::FormCreate() {
     // before it, and the defaults for the rest.
     SettingsValues values;
     std::string noSound = NoSoundEntry(0);
+    values.sound = noSound;
     std::exception_ptr failure;
     try {
         noSound = NoSoundEntry(store_.LoadInt(kSettingsSection, "lang", 0));

@@ -6,6 +6,7 @@
 #include "polling/poll_schedule.h"
 #include "settings/live_settings.h"
 #include "util/error_display_win32.h"
+#include "util/scope_exit.h"
 #include "util/unicode_win32.h"
 
 #include <wininet.h>
@@ -176,10 +177,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             const bool pressed = std::exchange(envelopePressed_, false);
             if (pressed && !inEnvelopeClick_) {
                 inEnvelopeClick_ = true;
-                struct EndClick {
-                    bool& flag;
-                    ~EndClick() { flag = false; }
-                } endClick{inEnvelopeClick_};
+                const ScopeExit endClick([this] { inEnvelopeClick_ = false; });
                 envelope_->FormClick();
             }
             return 0;
@@ -221,10 +219,7 @@ void TForm1::Timer1Timer() {
         SetTimerEnabled(1, false);
         PollCounter = 0;
         // The poll tick resumes however the round ends, also when its failure goes on to the error display.
-        struct ResumeTick {
-            TForm1& form;
-            ~ResumeTick() { form.SetTimerEnabled(1, true); }
-        } resume{*this};
+        const ScopeExit resume([this] { SetTimerEnabled(1, true); });
         CheckMailboxes();
     }
     if (wiring_.live) {
@@ -261,14 +256,11 @@ void TForm1::CheckMailboxes() {
     if (!round_ || closing_) {
         return;
     }
-    struct CloseAfterRound {
-        TForm1& form;
-        ~CloseAfterRound() {
-            if (form.closing_ && !form.round_->Running()) {
-                PostMessageW(form.Handle(), WM_CLOSE, 0, 0);
-            }
+    const ScopeExit closeAfterRound([this] {
+        if (closing_ && !round_->Running()) {
+            PostMessageW(Handle(), WM_CLOSE, 0, 0);
         }
-    } closeAfterRound{*this};
+    });
     round_->CheckMailboxes();
 }
 

@@ -3,6 +3,7 @@
 #include "polling/mailbox_probe.h"
 #include "settings/live_settings.h"
 #include "settings/settings_store.h"
+#include "util/scope_exit.h"
 #include "util/text.h"
 
 namespace pigeonet {
@@ -15,10 +16,7 @@ void CheckRound::CheckMailboxes() {
         return;
     }
     running_ = true;
-    struct Finish {
-        bool& running;
-        ~Finish() { running = false; }
-    } finish{running_};
+    const ScopeExit finish([this] { running_ = false; });
 
     effects_.SetTrayHint("Pigeonet - " + effects_.StatusCaption() + "...");
     effects_.SetTrayIconIndex(0);

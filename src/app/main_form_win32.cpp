@@ -192,7 +192,6 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (round_ && round_->Running()) {
                 // Asked inside a round's message pump: the round still holds this window. The icon goes at once,
                 // the round stops at its next step, and the window closes when it has returned.
-                closing_ = true;
                 idlePump_.abandon_waits();
                 tray_->SetIconVisible(false);
                 return 0;
@@ -253,11 +252,11 @@ void TForm1::Timer3Timer() {
 }
 
 void TForm1::CheckMailboxes() {
-    if (!round_ || closing_) {
+    if (!round_ || ProgramClosing()) {
         return;
     }
     const ScopeExit closeAfterRound([this] {
-        if (closing_ && !round_->Running()) {
+        if (ProgramClosing() && !round_->Running()) {
             PostMessageW(Handle(), WM_CLOSE, 0, 0);
         }
     });

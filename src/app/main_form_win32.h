@@ -114,7 +114,8 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     void ShowTrayBalloon(const std::string& title, const std::string& text, int kind, int seconds) override;
     void SetTrayCycleInterval(unsigned milliseconds) override { tray_->SetCycleInterval(milliseconds); }
     void ProcessMessages() override { ProcessPendingMessages(); }
-    bool ProgramClosing() override { return closing_; }
+    // Exit was asked for while a round ran: the round's waits are given up from then on.
+    bool ProgramClosing() override { return idlePump_.waits_abandoned(); }
     void ShowEnvelope(int count, const std::string& email) override;
     void SlideIn() override;
     void PlayAlertSound() override;
@@ -140,7 +141,6 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     bool timerEnabled_[5] = {};
     bool envelopePressed_ = false;  // the left button went down on the envelope
     bool inEnvelopeClick_ = false;
-    bool closing_ = false;  // exit was asked for while a round ran
 };
 
 }  // namespace pigeonet

@@ -44,15 +44,6 @@ void LoadSettingsInto(const SettingsStore& store,
     values.sound = store.LoadText(section, "wav", noSoundEntry);
 }
 
-SettingsValues LoadSettingsValues(const SettingsStore& store,
-                                  const std::string& defaultMailCommand,
-                                  const std::string& noSoundEntry) {
-    SettingsValues values;
-    LoadSettingsInto(
-        store, values, [&] { return defaultMailCommand; }, noSoundEntry);
-    return values;
-}
-
 void SaveLiveSettings(SettingsStore& store, const LiveSettings& settings) {
     const auto section = kSettingsSection;
     store.SaveInt(section, "speed", settings.AnimationSpeed());

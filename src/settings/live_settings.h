@@ -110,11 +110,6 @@ void LoadSettingsInto(const SettingsStore& store,
                       const std::function<std::string()>& defaultMailCommand,
                       const std::string& noSoundEntry);
 
-// LoadSettingsInto for a fresh set of values.
-SettingsValues LoadSettingsValues(const SettingsStore& store,
-                                  const std::string& defaultMailCommand,
-                                  const std::string& noSoundEntry);
-
 // Writes every live setting but the language, in the dialog's saving order. A port or count text that is not an
 // integer fails with "'%s' is not a valid integer value"; what was written before the failure stays written.
 void SaveLiveSettings(SettingsStore& store, const LiveSettings& settings);

@@ -9,6 +9,14 @@
 namespace pigeonet {
 namespace {
 
+// Everything the store holds, as the settings dialog loads it.
+SettingsValues LoadedValues(const SettingsStore& store, const std::string& mailCommand, const std::string& noSound) {
+    SettingsValues values;
+    LoadSettingsInto(
+        store, values, [&] { return mailCommand; }, noSound);
+    return values;
+}
+
 const std::string kSection = "Software\\Zelvik\\pg";
 
 TEST(SettingsStore, KeepsItsContractOverTheInMemoryRegistry) {
@@ -44,7 +52,7 @@ TEST(SettingsStore, ReportsWritesThatFail) {
 class LiveSettingsLoad : public ::testing::Test {
   protected:
     void Put(const std::string& name, const std::string& text) { registry_.PutRawText(kSection, name, text); }
-    SettingsValues Load() { return LoadSettingsValues(store_, "C:\\", "[silence]"); }
+    SettingsValues Load() { return LoadedValues(store_, "C:\\", "[silence]"); }
 
     MemoryRegistry registry_;
     SettingsStore store_{registry_};
@@ -152,7 +160,7 @@ TEST(LiveSettingsSave, WritesEveryValueAndKeepsStaleAccountsUnread) {
     EXPECT_EQ(store.LoadInt("pg", "list", 0), 3);
     EXPECT_EQ(store.LoadText("pg", "email0", ""), "user2@example.org");
     EXPECT_EQ(store.LoadText("pg", "email4", ""), "user4@example.org");
-    EXPECT_EQ(LoadSettingsValues(store, "", "").accounts.size(), 3u);
+    EXPECT_EQ(LoadedValues(store, "", "").accounts.size(), 3u);
     EXPECT_EQ(store.LoadText("pg", "hit", ""), "1");
     EXPECT_EQ(store.LoadText("pg", "infotime", ""), "8");
 }

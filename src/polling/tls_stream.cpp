@@ -12,8 +12,8 @@ namespace {
 
 constexpr std::size_t kRawChunk = 16384 + 2048;  // one whole TLS record with its overhead
 
-// TLS records begin with a content type from 20 (change cipher spec) to 24 (heartbeat); a POP3 greeting such
-// as "+OK" never does.
+// TLS records begin with a content type byte from 20 to 24 (the record types TLS defines, heartbeat last); a POP3
+// greeting such as "+OK" never does.
 bool IsTlsRecordType(char c) {
     const auto type = static_cast<unsigned char>(c);
     return type >= 20 && type <= 24;

@@ -68,11 +68,72 @@ start() {
     done
     chown -R dovecot:dovecot "$folder/mail"
     chmod 644 "$folder/passwd"
-    [[ -n "$port" ]] || port=$(free_port)
+    if [[ -n "$cert" ]]; then
+        [[ -r "$cert" && -r "$key" ]] || die "cannot read $cert or $key"
+    fi
+    local fixed_port=$port pid
+    # A free port is one nobody held a moment ago: if another program binds it before Dovecot does, Dovecot stops
+    # with "Address already in use" and another port is tried.
+    for _ in 1 2 3 4 5; do
+        [[ -n "$fixed_port" ]] || port=$(free_port)
+        write_config "$folder" "$port" "$uid" "$cert" "$key"
+        # -F keeps the master in the foreground of its own background job, so its pid is the one to stop.
+        dovecot -F -c "$folder/dovecot.conf" </dev/null >>"$folder/dovecot.log" 2>&1 &
+        pid=$!
+        if wait_ready "$pid" "$port" "$cert"; then
+            echo "port=$port"
+            echo "pid=$pid"
+            echo "dir=$folder"
+            return
+        fi
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        if [[ -n "$fixed_port" ]] || ! grep -q "Address already in use" "$folder/dovecot.log"; then
+            break
+        fi
+    done
+    cat "$folder/dovecot.log" >&2
+    rm -rf "$folder"
+    die "dovecot did not start on 127.0.0.1:$port (its log is above)"
+}
+
+# Waits until the Dovecot master PID itself listens on PORT, then for a client to get the greeting. It connects only
+# once the port is Dovecot's: until then it may be another program's, whose connection it must not take. The greeting
+# means a login process is up, so the first probe does not spend its read timeout on Dovecot's cold start.
+wait_ready() {
+    local pid=$1 port=$2 tls=$3
+    local deadline=$((SECONDS + ${PIGEONET_DOVECOT_START_LIMIT:-120}))
+    while ! ss -Hltnp "sport = :$port" 2>/dev/null | grep -q "pid=$pid,"; do
+        kill -0 "$pid" 2>/dev/null || return 1
+        if ((SECONDS >= deadline)); then
+            echo "dovecot.sh: dovecot (pid $pid) was not listening on 127.0.0.1:$port after the start limit" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+    python3 - "$port" "${tls:+tls}" "$((deadline - SECONDS + 1))" <<'PY' || return 1
+import socket, ssl, sys
+port, tls, limit = int(sys.argv[1]), sys.argv[2] == "tls", max(5.0, float(sys.argv[3]))
+try:
+    connection = socket.create_connection(("127.0.0.1", port), limit)
+    if tls:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+        context.check_hostname = False
+        context.verify_mode = ssl.CERT_NONE
+        connection = context.wrap_socket(connection)
+    greeting = connection.makefile("rb").readline()
+except OSError as error:
+    sys.exit(f"dovecot.sh: no greeting from 127.0.0.1:{port} after the start limit: {error}")
+if not greeting.startswith(b"+OK"):
+    sys.exit(f"dovecot.sh: 127.0.0.1:{port} greeted with {greeting!r}")
+PY
+}
+
+write_config() {
+    local folder=$1 port=$2 uid=$3 cert=$4 key=$5
     # Plain POP3 on the port; with --tls the port is a POP3S listener and nothing is served in clear.
     local ssl=no plain_port=$port tls_port=0 tls_settings=
     if [[ -n "$cert" ]]; then
-        [[ -r "$cert" && -r "$key" ]] || die "cannot read $cert or $key"
         ssl=required
         plain_port=0
         tls_port=$port
@@ -104,6 +165,8 @@ userdb {
   args = username_format=%u $folder/passwd
 }
 service pop3-login {
+  # A login process waits ready for the next client, so a probe's read timeout is not spent on starting one.
+  process_min_avail = 1
   inet_listener pop3 {
     address = 127.0.0.1
     port = $plain_port
@@ -126,27 +189,6 @@ service stats {
   }
 }
 CONF
-    # -F keeps the master in the foreground of its own background job, so its pid is the one to stop.
-    dovecot -F -c "$folder/dovecot.conf" </dev/null >>"$folder/dovecot.log" 2>&1 &
-    local pid=$!
-    local i
-    for ((i = 0; i < 100; i++)); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            cat "$folder/dovecot.log" >&2
-            rm -rf "$folder"
-            die "dovecot did not start"
-        fi
-        if python3 -c "import socket,sys; socket.create_connection(('127.0.0.1', $port), 1).close()" 2>/dev/null; then
-            echo "port=$port"
-            echo "pid=$pid"
-            echo "dir=$folder"
-            return
-        fi
-        sleep 0.1
-    done
-    kill "$pid" 2>/dev/null || true
-    rm -rf "$folder"
-    die "dovecot did not listen on port $port"
 }
 
 stop() {

@@ -2,6 +2,7 @@
 """A scripted fake POP3 server on 127.0.0.1, for black-box and Wine tests of the mailbox probe.
 
     fake_pop3.py [--port N] [--sessions N] [--record FILE] STEP...
+    fake_pop3.py --refuse
 
 Prints "port=N" and "pid=P" once it listens, then serves SESSIONS connections (default 1) one after the other,
 running the steps on each; after the steps it stays silent and records until the client closes. Every byte
@@ -15,10 +16,15 @@ received is appended to FILE at once, so a test can compare exactly what the cli
     reset            abort the connection with a reset
     login            shorthand for: send:+OK ready\\r\\n line send:+OK\\r\\n line send:+OK\\r\\n line
 
+With --refuse it only holds a port: bound, never listening, so every connection to it is refused and no other
+program can take the port meanwhile (a port that was merely free a moment ago may by then be another test's server,
+whose first connection would be taken). It prints the same two lines and runs until it is stopped.
+
 Stop it by its process id (SIGTERM) when it should end early.
 """
 import argparse
 import os
+import signal
 import socket
 import struct
 import sys
@@ -105,12 +111,18 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--sessions", type=int, default=1)
     parser.add_argument("--record")
+    parser.add_argument("--refuse", action="store_true")
     parser.add_argument("steps", nargs="*")
     args = parser.parse_args()
     steps = list(expand(args.steps))
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", args.port))
+    if args.refuse:
+        print(f"port={listener.getsockname()[1]}", flush=True)
+        print(f"pid={os.getpid()}", flush=True)
+        while True:
+            signal.pause()
     listener.listen(16)
     if args.record:
         open(args.record, "wb").close()

@@ -243,10 +243,10 @@ void FakePop3Server::RunSession(std::intptr_t connection) {
 }
 
 std::uint16_t UnusedLoopbackPort() {
+    // Bound and never listening, so connections are refused; and never closed, so no other program's server (a
+    // parallel test's) can take the port while this process may still connect to it.
     NativeSocket s = BindLoopback(0);
-    const std::uint16_t port = LocalPort(s);
-    CloseNative(s);
-    return port;
+    return LocalPort(s);
 }
 
 }  // namespace pigeonet::testing

@@ -68,7 +68,7 @@ class FakePop3Server {
     std::thread thread_;
 };
 
-// A loopback port nothing listens on (one that was free a moment ago).
+// A loopback port that refuses connections: held bound, not listening, until the test process ends.
 std::uint16_t UnusedLoopbackPort();
 
 }  // namespace pigeonet::testing

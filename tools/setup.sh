@@ -10,7 +10,7 @@ packages=(
     wine wine64 fonts-wine
     xvfb xauth x11-utils xdotool imagemagick
     dovecot-pop3d openssl libssl-dev fonts-dejavu-core
-    procps python3
+    procps python3 iproute2
 )
 
 missing=()

@@ -2,13 +2,18 @@
 # Runs probe-bench against a private Dovecot on loopback: tools/probe-bench/dovecot-bench.sh BUILD_DIR [N] [plain|tls|both]
 # plain: POP3 on a free port. tls: POP3S on 127.0.0.1:995 (needs root) with a certificate from a throwaway test
 # authority that only this run trusts (SSL_CERT_FILE). both (the default) prints one row after the other.
-# Each Dovecot is started with tools/dovecot/dovecot.sh and stopped by its process id afterwards.
+# Each Dovecot is started with tools/dovecot/dovecot.sh and stopped by its process id afterwards. With the TLS row the
+# whole run is in a private network namespace of its own (tools/private-net.sh), where 995 is always free.
 set -euo pipefail
-build=${1:?usage: $0 BUILD_DIR [N] [plain|tls|both]}
+build=$(realpath "${1:?usage: $0 BUILD_DIR [N] [plain|tls|both]}")
 count=${2:-50}
 mode=${3:-both}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 dovecot="$root/tools/dovecot/dovecot.sh"
+
+if [[ "$mode" != plain && -z "${PIGEONET_PRIVATE_NET:-}" ]]; then
+    exec "$root/tools/private-net.sh" bash "${BASH_SOURCE[0]}" "$build" "$count" "$mode"
+fi
 
 pid=
 dir=

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Drives pigeonet-probe (native, or the .exe through Wine) as a black box against a private Dovecot:
 #   probe_exe_dovecot_test.sh PATH/TO/pigeonet-probe[.exe]
-# Starts Dovecot with tools/dovecot/dovecot.sh and stops it by its process id on the way out.
+# Starts Dovecot with tools/dovecot/dovecot.sh and stops it by its process id on the way out, like the port holder
+# of the refused case. The .exe cases share one Wine session.
 set -uo pipefail
 
 exe=$(realpath "${1:?usage: $0 PATH/TO/pigeonet-probe}")
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 dovecot="$root/tools/dovecot/dovecot.sh"
+source "$root/tests/polling/support/servers.sh"
 
 if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null; then
     echo "skipped: needs root and dovecot-pop3d"
     exit 0
+fi
+if [[ "$exe" == *.exe && -z "${PIGEONET_WINE_SESSION:-}" ]]; then
+    export WINEPREFIX=${WINEPREFIX:-$(dirname "$exe")/wineprefixes/pigeonet_probe_exe_dovecot}
+    exec "$root/tools/wine-run.sh" --session bash "${BASH_SOURCE[0]}" "$@"
 fi
 
 run_probe() {
@@ -22,11 +28,20 @@ run_probe() {
     fi
 }
 
+work=$(mktemp -d /tmp/pigeonet-dovecot-test.XXXXXX)
+pid=
+holder_pid=
+cleanup() {
+    [[ -n "$pid" ]] && "$dovecot" stop "$pid" "$dir"
+    [[ -n "$holder_pid" ]] && stop_process "$holder_pid"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
 server=$("$dovecot" start user:pass 'joerg:пароль ü') || exit 1
 port=$(sed -n 's/^port=//p' <<<"$server")
 pid=$(sed -n 's/^pid=//p' <<<"$server")
 dir=$(sed -n 's/^dir=//p' <<<"$server")
-trap '"$dovecot" stop "$pid" "$dir"' EXIT
 echo "dovecot on 127.0.0.1:$port (pid $pid)"
 
 failures=0
@@ -34,9 +49,7 @@ failures=0
 expect() {
     local name=$1 status=$2 stdout=$3 stderr=$4
     shift 5
-    local out err got
-    out=$(mktemp)
-    err=$(mktemp)
+    local out=$work/out err=$work/err got
     run_probe "$@" >"$out" 2>"$err"
     got=$?
     if [[ $got -ne $status || "$(cat "$out"; echo x)" != "${stdout}x" || "$(cat "$err"; echo x)" != "${stderr}x" ]]; then
@@ -47,7 +60,6 @@ expect() {
     else
         echo "ok   $name"
     fi
-    rm -f "$out" "$err"
 }
 
 expect "empty mailbox counts 0" 0 $'0\n' '' -- 127.0.0.1 "$port" user pass
@@ -58,7 +70,9 @@ expect "a message delivered between two probes counts 4" 0 $'4\n' '' -- localhos
 "$dovecot" deliver "$dir" joerg 2
 expect "non-ASCII password" 0 $'2\n' '' -- 127.0.0.1 "$port" joerg 'пароль ü'
 expect "port above 65535 uses its low 16 bits" 0 $'4\n' '' -- 127.0.0.1 "$((port + 65536))" user pass
-refused=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 "$root/tools/fake-pop3/fake_pop3.py" --refuse >"$work/holder" &
+holder_pid=$!
+refused=$(line_value "$work/holder" port "the refusing port's holder" "$holder_pid") || exit 1
 expect "refused port" 1 '' $'Socket Error # 10061\r\nConnection refused.\n' -- 127.0.0.1 "$refused" user pass
 expect "unknown host" 1 '' $'Socket Error # 11001\r\nHost not found.\n' -- no-such-host.invalid 110 user pass
 expect "port that is not a number" 1 '' $'\'x1\' is not a valid integer value.\n' -- 127.0.0.1 x1 user pass

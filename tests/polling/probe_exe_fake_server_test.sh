@@ -2,15 +2,22 @@
 # Drives pigeonet-probe (native, or the .exe through Wine) as a black box against the scripted fake POP3 server
 # and checks its output, its exit status and the exact bytes it sent:
 #   probe_exe_fake_server_test.sh PATH/TO/pigeonet-probe[.exe]
-# Every fake server it starts is stopped by its process id.
+# Every fake server it starts is stopped by its process id. The .exe cases share one Wine session.
 set -uo pipefail
 
 exe=$(realpath "${1:?usage: $0 PATH/TO/pigeonet-probe}")
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-work=$(mktemp -d)
+source "$root/tests/polling/support/servers.sh"
+
+if [[ "$exe" == *.exe && -z "${PIGEONET_WINE_SESSION:-}" ]]; then
+    export WINEPREFIX=${WINEPREFIX:-$(dirname "$exe")/wineprefixes/pigeonet_probe_exe_fake_server}
+    exec "$root/tools/wine-run.sh" --session bash "${BASH_SOURCE[0]}" "$@"
+fi
+
+work=$(mktemp -d /tmp/pigeonet-fake-test.XXXXXX)
 server_pid=
 cleanup() {
-    [[ -n "$server_pid" ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+    [[ -n "$server_pid" ]] && stop_process "$server_pid"
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -24,34 +31,39 @@ run_probe() {
 }
 
 failures=0
+cases=0
 # expect NAME STATUS STDOUT STDERR SENT -- STEP...: one probe of a fresh fake server running the steps.
 expect() {
     local name=$1 status=$2 stdout=$3 stderr=$4 sent=$5
     shift 6
-    python3 "$root/tools/fake-pop3/fake_pop3.py" --record "$work/sent" "$@" >"$work/server" &
+    # Files of this case's own: the shell creates a background job's output file only once the job runs, so a
+    # file shared with the case before could still show the old server's port line, and the probe would go there.
+    cases=$((cases + 1))
+    local files=$work/$cases
+    mkdir "$files"
+    python3 "$root/tools/fake-pop3/fake_pop3.py" --record "$files/sent" "$@" >"$files/server" &
     server_pid=$!
-    local port=
-    for _ in $(seq 100); do
-        port=$(sed -n 's/^port=//p' "$work/server")
-        [[ -n "$port" ]] && break
-        sleep 0.05
-    done
-    run_probe 127.0.0.1 "$port" x y >"$work/out" 2>"$work/err"
-    local got=$?
-    # The server ends once the probe has closed its connection.
-    for _ in $(seq 100); do
-        kill -0 "$server_pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    kill "$server_pid" 2>/dev/null
-    wait "$server_pid" 2>/dev/null
+    local port got
+    if ! port=$(line_value "$files/server" port "the fake server's port" "$server_pid"); then
+        echo "FAIL $name: the fake server did not start"
+        failures=$((failures + 1))
+        stop_process "$server_pid"
+        server_pid=
+        return
+    fi
+    run_probe 127.0.0.1 "$port" x y >"$files/out" 2>"$files/err"
+    got=$?
+    # The server ends once it has read the probe's close: by then it has recorded every byte the probe sent.
+    local ended=1
+    wait_end "$server_pid" "the fake server to see the probe's close" || ended=
+    stop_process "$server_pid"
     server_pid=
-    if [[ $got -ne $status || "$(cat "$work/out"; echo x)" != "${stdout}x" ||
-        "$(cat "$work/err"; echo x)" != "${stderr}x" || "$(cat "$work/sent"; echo x)" != "${sent}x" ]]; then
+    if [[ -z "$ended" || $got -ne $status || "$(cat "$files/out"; echo x)" != "${stdout}x" ||
+        "$(cat "$files/err"; echo x)" != "${stderr}x" || "$(cat "$files/sent"; echo x)" != "${sent}x" ]]; then
         echo "FAIL $name: status $got (want $status)"
-        echo "  stdout: $(od -c "$work/out" | head -3)"
-        echo "  stderr: $(od -c "$work/err" | head -3)"
-        echo "  sent:   $(od -c "$work/sent" | head -3)"
+        echo "  stdout: $(od -c "$files/out" | head -3)"
+        echo "  stderr: $(od -c "$files/err" | head -3)"
+        echo "  sent:   $(od -c "$files/sent" | head -3)"
         failures=$((failures + 1))
     else
         echo "ok   $name"

@@ -4,17 +4,28 @@
 # A test certificate authority is made here with openssl. Natively it is trusted through SSL_CERT_FILE for the
 # probe's runs only; under Wine it is added to the user's Root store of a private prefix beside the executable
 # (with add-root-certificate.exe from the same folder). Dovecot (ssl = required, POP3S only) and the silent
-# listener are stopped by their process ids on the way out. Port 995 is fixed, so CTest runs this alone.
+# listener are stopped by their process ids on the way out. Port 995 is fixed: the script runs in a private network
+# namespace of its own (tools/private-net.sh), where the port is always free, so any number of runs can go at once.
+# The .exe cases share one Wine session.
 set -uo pipefail
 
 exe=$(realpath "${1:?usage: $0 PATH/TO/pigeonet-probe}")
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 dovecot="$root/tools/dovecot/dovecot.sh"
+source "$root/tests/polling/support/servers.sh"
 port=995
 
 if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null || ! command -v openssl >/dev/null; then
-    echo "skipped: needs root (port 995), dovecot-pop3d and openssl"
+    echo "skipped: needs root (a network namespace), dovecot-pop3d and openssl"
     exit 0
+fi
+if [[ -z "${PIGEONET_PRIVATE_NET:-}" ]]; then
+    exec "$root/tools/private-net.sh" bash "${BASH_SOURCE[0]}" "$@"
+fi
+if [[ "$exe" == *.exe && -z "${PIGEONET_WINE_SESSION:-}" ]]; then
+    # The test authority is trusted in this prefix only.
+    export WINEPREFIX=${WINEPREFIX:-$(dirname "$exe")/wineprefixes/pigeonet_probe_exe_tls}
+    exec "$root/tools/wine-run.sh" --session bash "${BASH_SOURCE[0]}" "$@"
 fi
 
 work=$(mktemp -d /tmp/pigeonet-tls.XXXXXX)
@@ -27,8 +38,7 @@ stop_servers() {
         server_pid=
     fi
     if [[ -n "$listener_pid" ]]; then
-        kill "$listener_pid" 2>/dev/null
-        wait "$listener_pid" 2>/dev/null
+        stop_process "$listener_pid"
         listener_pid=
     fi
 }
@@ -66,21 +76,10 @@ server_certificate other-host test-ca "DNS:mail.example.org" || exit 1
 server_certificate stranger stranger-ca "DNS:localhost,IP:127.0.0.1" || exit 1
 expired_certificate expired test-ca "DNS:localhost,IP:127.0.0.1" || exit 1
 
-if [[ "$exe" == *.exe ]]; then
-    export WINEPREFIX="$(dirname "$exe")/tls-wineprefix"
-    # Tried twice: the very first run in a new prefix has been seen to fail once, right after wineboot.
-    trusted=
-    for _ in 1 2; do
-        if PIGEONET_WINE_QUIET=1 "$root/tools/wine-run.sh" "$(dirname "$exe")/add-root-certificate.exe" \
-            "Z:${work//\//\\}\\test-ca.pem"; then
-            trusted=1
-            break
-        fi
-    done
-    if [[ -z "$trusted" ]]; then
-        echo "FAIL could not trust the test authority in $WINEPREFIX"
-        exit 1
-    fi
+if [[ "$exe" == *.exe ]] && ! PIGEONET_WINE_QUIET=1 "$root/tools/wine-run.sh" \
+    "$(dirname "$exe")/add-root-certificate.exe" "Z:${work//\//\\}\\test-ca.pem"; then
+    echo "FAIL could not trust the test authority in $WINEPREFIX"
+    exit 1
 fi
 
 run_probe() {
@@ -161,7 +160,7 @@ stop_servers
 python3 -c '
 import socket, time
 s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-s.bind(("127.0.0.1", 995)); s.listen(4); print("ready", flush=True)
+s.bind(("127.0.0.1", 995)); s.listen(4); print("port=995", flush=True)
 held = []
 deadline = time.time() + 120
 while time.time() < deadline:
@@ -170,7 +169,7 @@ while time.time() < deadline:
     except socket.timeout: pass
 ' >"$work/listener.out" &
 listener_pid=$!
-for _ in $(seq 50); do grep -q ready "$work/listener.out" 2>/dev/null && break; sleep 0.1; done
+line_value "$work/listener.out" port "the silent listener" "$listener_pid" >/dev/null || exit 1
 expect "a server that never answers the handshake times out" 1 '' $'Read Timeout.\n' -- localhost "$port" user pass
 if ((elapsed_ms < 5000)); then
     echo "FAIL the timeout came after ${elapsed_ms} ms, before the 5000 ms read timeout"

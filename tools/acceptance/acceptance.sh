@@ -15,6 +15,7 @@ shift
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 dovecot="$root/tools/dovecot/dovecot.sh"
 build=${PIGEONET_BUILD_DIR:-$(dirname "$exe")}
+source "$root/tests/polling/support/servers.sh"
 
 if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null; then
     echo "skipped: needs root and dovecot-pop3d"
@@ -27,10 +28,7 @@ dovecot_dir=
 fake_pid=
 cleanup() {
     trap - EXIT INT TERM
-    if [[ -n "$fake_pid" ]]; then
-        kill "$fake_pid" 2>/dev/null
-        wait "$fake_pid" 2>/dev/null
-    fi
+    [[ -n "$fake_pid" ]] && stop_process "$fake_pid"
     [[ -n "$dovecot_pid" ]] && "$dovecot" stop "$dovecot_pid" "$dovecot_dir"
     rm -rf "$work"
 }
@@ -47,17 +45,12 @@ echo "acceptance: Dovecot on 127.0.0.1:$dovecot_port (pid $dovecot_pid)"
 python3 "$root/tools/fake-pop3/fake_pop3.py" --sessions 4 --record "$work/fake-received" \
     login 'send:-ERR mailbox is locked\r\n' >"$work/fake-address" &
 fake_pid=$!
-for _ in $(seq 100); do
-    grep -q '^pid=' "$work/fake-address" 2>/dev/null && break
-    sleep 0.05
-done
-fake_port=$(sed -n 's/^port=//p' "$work/fake-address")
-[[ -n "$fake_port" ]] || { echo "acceptance: the fake server did not start" >&2; exit 1; }
+fake_port=$(line_value "$work/fake-address" port "the fake server's port" "$fake_pid") || exit 1
 echo "acceptance: fake POP3 server on 127.0.0.1:$fake_port (pid $fake_pid)"
 
 unset DISPLAY
 export PIGEONET_BUILD_DIR=$build
-export WINEPREFIX=$build/acceptance-scenarios-wineprefix
+export WINEPREFIX=${WINEPREFIX:-$build/wineprefixes/acceptance_scenarios}
 export PIGEONET_DOVECOT_PORT=$dovecot_port PIGEONET_DOVECOT_DIR=$dovecot_dir
 export PIGEONET_FAKE_PORT=$fake_port PIGEONET_FAKE_RECORD=$work/fake-received
 PIGEONET_WINE_QUIET=1 "$root/tools/wine-run.sh" "$exe" "$@"

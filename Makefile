@@ -25,18 +25,16 @@ win:
 run: build
 	tools/run.sh
 
-# Every suite runs even when an earlier one fails; the exit status reports any failure.
+# Every suite runs even when an earlier one fails, in parallel within a tree; the last line counts both trees
+# ("N passed, N failed") and the exit status reports any failure.
 test: build
-	@status=0; \
-	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS) || status=1; \
-	ctest --test-dir $(WIN) --output-on-failure || status=1; \
-	exit $$status
+	@JOBS=$(JOBS) tools/run-tests.sh $(NATIVE) $(WIN)
 
 test-native: setup native
-	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
+	@JOBS=$(JOBS) tools/run-tests.sh $(NATIVE)
 
 test-win: setup win
-	ctest --test-dir $(WIN) --output-on-failure
+	@JOBS=$(JOBS) tools/run-tests.sh $(WIN)
 
 format:
 	find src tests tools -name '*.cpp' -o -name '*.h' | xargs clang-format -i

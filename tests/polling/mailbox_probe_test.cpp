@@ -281,7 +281,8 @@ TEST(MailboxProbe, DoesNotWaitForTheReplyToQuit) {
     probe.StatMessageCount();
     const auto start = std::chrono::steady_clock::now();
     probe.CloseMailbox();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    // Well below the read timeout of 3000 ms, with room for a loaded machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
 }
 
 TEST(MailboxProbe, ConnectsToLocalhostInAnyCase) {
@@ -312,7 +313,8 @@ TEST(MailboxProbe, ReportsARefusedPort) {
     EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(-1); }), std::make_pair(ProbeErrorKind::Socket, refused));
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(5000); }), std::make_pair(ProbeErrorKind::Connect, refused));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(125));
+    // Ended by the refusal, not by the limit of 5000 ms; a loaded machine may add to the slice of 125 ms.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     probe.CloseMailbox();  // nothing to send, nothing raised
 }
 

@@ -329,9 +329,12 @@ bool EnvelopeOnScreen(HWND mainWindow) {
     return frame.visible && frame.top < ScreenHeight();
 }
 
+// Generous for a loaded machine: the window usually comes within a second.
 HWND WaitForMainWindow(const ProgramUnderTest& program) {
     HWND window = nullptr;
-    WaitUntil([&] { return (window = FindProcessWindow(program.ProcessId(), L"TForm1")) != nullptr; }, 20s);
+    if (!WaitUntil([&] { return (window = FindProcessWindow(program.ProcessId(), L"TForm1")) != nullptr; }, 60s)) {
+        ADD_FAILURE() << "gave up waiting 60 s for the main window (TForm1) of process " << program.ProcessId();
+    }
     return window;
 }
 

@@ -1,18 +1,41 @@
 # Pigeonet: `make run` starts the program under Wine, `make test` runs every suite.
-# Both install what is missing first (Debian 12, as root) and build both trees.
+# Each installs what is missing first (Debian 12, as root).
+#
+# Two configurations of the one CMake tree: the test trees (Debug, natively under the sanitizers) in build/native
+# and build/win, built and run by `make test`; the product (MinSizeRel, stripped, no tests) in build/release-win
+# (pigeonet.exe, pigeonet-probe.exe) and build/release-native (pigeonet-probe for benchmarks), built by `make build`.
 
 NATIVE := build/native
 WIN := build/win
+RELEASE_WIN := build/release-win
+RELEASE_NATIVE := build/release-native
+DIST := build/dist
+PRODUCT := -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build native win run test test-native test-win format clean
+.PHONY: all setup build release release-win release-native native win run test test-native test-win \
+	format clean
 
 all: build
 
 setup:
 	@tools/setup.sh
 
-build: setup native win
+# ---- the product: build, run, dist
+build: setup release
+
+release: release-win release-native
+
+release-win:
+	@test -f $(RELEASE_WIN)/CMakeCache.txt || \
+		cmake -S . -B $(RELEASE_WIN) $(PRODUCT) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+	cmake --build $(RELEASE_WIN) -j $(JOBS)
+
+release-native:
+	@test -f $(RELEASE_NATIVE)/CMakeCache.txt || cmake -S . -B $(RELEASE_NATIVE) $(PRODUCT)
+	cmake --build $(RELEASE_NATIVE) -j $(JOBS)
+
+# ---- end of the product targets
 
 native:
 	@test -f $(NATIVE)/CMakeCache.txt || cmake -S . -B $(NATIVE) -G Ninja
@@ -26,7 +49,7 @@ run: build
 	tools/run.sh
 
 # Every suite runs even when an earlier one fails; the exit status reports any failure.
-test: build
+test: setup native win release
 	@status=0; \
 	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS) || status=1; \
 	ctest --test-dir $(WIN) --output-on-failure || status=1; \

@@ -1,4 +1,4 @@
-# Pigeonet: `make run` starts the program under Wine, `make test` runs every suite.
+# Pigeonet: `make run` starts the program under Wine, `make test` runs every suite, `make dist` packs the product.
 # Each installs what is missing first (Debian 12, as root).
 #
 # Two configurations of the one CMake tree: the test trees (Debug, natively under the sanitizers) in build/native
@@ -13,7 +13,7 @@ DIST := build/dist
 PRODUCT := -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build release release-win release-native native win run test test-native test-win \
+.PHONY: all setup build release release-win release-native native win run dist test test-native test-win \
 	format clean
 
 all: build
@@ -34,6 +34,10 @@ release-win:
 release-native:
 	@test -f $(RELEASE_NATIVE)/CMakeCache.txt || cmake -S . -B $(RELEASE_NATIVE) $(PRODUCT)
 	cmake --build $(RELEASE_NATIVE) -j $(JOBS)
+
+# Signs with osslsigncode when PIGEONET_SIGN_PFX (and PIGEONET_SIGN_PASSWORD) name a code-signing certificate.
+dist: build
+	tools/dist/dist.sh $(RELEASE_WIN) $(DIST)
 
 # ---- end of the product targets
 

@@ -13,7 +13,7 @@ DIST := build/dist
 PRODUCT := -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build release release-win release-native native win run dist test test-native test-win \
+.PHONY: all setup build release release-win release-native native win run dist test test-dist test-native test-win \
 	format clean
 
 all: build
@@ -39,6 +39,9 @@ release-native:
 dist: build
 	tools/dist/dist.sh $(RELEASE_WIN) $(DIST)
 
+# The packages and the product under test: size, signing, the MSI under Wine, the acceptance scenarios.
+test-dist: setup win release
+	tools/dist/test-dist.sh $(RELEASE_WIN) $(RELEASE_NATIVE) $(WIN)
 # ---- end of the product targets
 
 native:
@@ -57,6 +60,7 @@ test: setup native win release
 	@status=0; \
 	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS) || status=1; \
 	ctest --test-dir $(WIN) --output-on-failure || status=1; \
+	$(MAKE) --no-print-directory test-dist || status=1; \
 	exit $$status
 
 test-native: setup native

@@ -5,8 +5,8 @@
 #
 # pigeonet-probe of the product build (default build/release-native, `make build`) against `fetchmail -c` and
 # `mpop -s` (Debian's fetchmail and mpop, configured by rc files in a temporary folder). Each round runs the three in
-# turn; printed are the median wall time over N rounds (default 30), the ratios, and the size of pigeonet.exe of the
-# product build (default build/release-win). Dovecot is started with tools/dovecot/dovecot.sh and stopped by its
+# turn; printed are the median wall time over N rounds (default 30) with the ratios, the median CPU time (user and
+# system) with its ratio, and the size of pigeonet.exe of the product build (default build/release-win). Dovecot is started with tools/dovecot/dovecot.sh and stopped by its
 # process id.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -61,21 +61,35 @@ commands = {
     "fetchmail -c": ["fetchmail", "-c", "-f", os.path.join(work, "fetchmailrc")],
     "mpop -s": ["mpop", "-C", os.path.join(work, "mpoprc"), "-s"],
 }
-times = {name: [] for name in commands}
-for name, command in commands.items():  # one warm-up run each, which must succeed
-    subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+def run(command):
+    """Wall and CPU (user + system) seconds of one run, which must succeed."""
+    start = time.perf_counter()
+    child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(child.pid, 0)
+    wall = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"compare-bench: {' '.join(command)} failed")
+    return wall, usage.ru_utime + usage.ru_stime
+
+wall = {name: [] for name in commands}
+cpu = {name: [] for name in commands}
+for command in commands.values():  # one warm-up run each
+    run(command)
 for _ in range(rounds):
     for name, command in commands.items():
-        start = time.perf_counter()
-        subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        times[name].append(time.perf_counter() - start)
+        w, c = run(command)
+        wall[name].append(w)
+        cpu[name].append(c)
 
-median = {name: statistics.median(values) * 1000 for name, values in times.items()}
+median = {name: statistics.median(values) * 1000 for name, values in wall.items()}
+median_cpu = {name: statistics.median(values) * 1000 for name, values in cpu.items()}
 print(f"Whole-process time of one check, plain POP3 on 127.0.0.1:{port} (Dovecot, 3 messages), median of {rounds}")
-print(f"{'tool':<16}{'median ms':>11}{'min ms':>9}{'vs fetchmail -c':>17}{'vs mpop -s':>12}")
+print(f"{'tool':<16}{'wall ms':>9}{'min ms':>9}{'vs fetchmail -c':>17}{'vs mpop -s':>12}"
+      f"{'CPU ms':>9}{'CPU vs fetchmail':>18}")
 for name in commands:
-    print(f"{name:<16}{median[name]:>11.2f}{min(times[name]) * 1000:>9.2f}"
-          f"{median[name] / median['fetchmail -c']:>17.2f}{median[name] / median['mpop -s']:>12.2f}")
+    print(f"{name:<16}{median[name]:>9.2f}{min(wall[name]) * 1000:>9.2f}"
+          f"{median[name] / median['fetchmail -c']:>17.2f}{median[name] / median['mpop -s']:>12.2f}"
+          f"{median_cpu[name]:>9.2f}{median_cpu[name] / median_cpu['fetchmail -c']:>18.2f}")
 if os.path.exists(exe):
     size = os.path.getsize(exe)
     print(f"pigeonet.exe (product build): {size} bytes ({size / 1024:.0f} KiB)")

@@ -104,13 +104,23 @@ wait_for() {  # wait_for SECONDS COMMAND...
         sleep 0.5
     done
 }
-all_installed() { [[ -f "$folder/pigeonet.exe" && -f "$folder/pigeonet-probe.exe" && -f "$folder/README.md" && -f "$folder/LICENSE.txt" ]]; }
+all_installed() {
+    local file
+    for file in pigeonet.exe pigeonet-probe.exe README.md LICENSE.txt; do
+        [[ -f "$folder/$file" ]] || return 1
+    done
+}
+per_user_package() {
+    local word_count
+    word_count=$(msiinfo suminfo "$1" | sed -n 's/^Source: \([0-9]*\).*/\1/p')
+    ((word_count & 8)) && ! msiinfo export "$1" Property | grep -q '^ALLUSERS'
+}
 version_of() { msiinfo export "$1" Property | tr -d '\r' | awk '$1 == "ProductVersion" { print $2 }'; }
 
 old_version=$(version_of "$package")
 new_version=$(version_of "$newer")
-check "the package asks for no administrator rights and sets no ALLUSERS" \
-    bash -c '(( $(msiinfo suminfo "$1" | sed -n "s/^Source: \([0-9]*\).*/\1/p") & 8 )) && ! msiinfo export "$1" Property | grep -q "^ALLUSERS"' _ "$package"
+# Word count bit 8: no elevation needed; without ALLUSERS the installation is the current user's.
+check "the package asks for no administrator rights and sets no ALLUSERS" per_user_package "$package"
 
 check "msiexec /i $(basename "$package") /qn succeeds" msiexec /i "$(windows_path "$package")"
 check "the files are in the user's local programs folder" all_installed
@@ -119,8 +129,9 @@ check "installed for this user alone" registered_for_user
 check "one uninstall entry, with version $old_version and publisher Zelvik" test "$(entries)" = "$old_version Zelvik"
 check "the Run value pg starts the installed program" test "$(run_value)" = "\"$windows_folder\\pigeonet.exe\""
 
-check "no tray icon before the program starts" bash -c '! xwininfo -name "Wine System Tray" 2>/dev/null | grep -q IsViewable'
-wine start "C:\\users\\$(id -un)\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Pigeonet.lnk" >/dev/null 2>&1
+check "no tray icon before the program starts" eval '! tray_shown'
+start_menu="C:\\users\\$(id -un)\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
+wine start "$start_menu\\Pigeonet.lnk" >/dev/null 2>&1
 check "the program started from the shortcut shows its tray icon" wait_for 90 tray_shown ||
     xwininfo -root -tree | grep '"' | sed 's/^/msi:   /'
 wine taskkill /f /im pigeonet.exe >/dev/null 2>&1

@@ -54,14 +54,16 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/ca.key" -out "$work/ca.
     -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
 openssl req -newkey rsa:2048 -nodes -keyout "$work/signer.key" -out "$work/signer.csr" \
     -subj "/CN=Pigeonet Test Signer" 2>/dev/null
-printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >"$work/signer.ext"
+printf '%s\n' basicConstraints=CA:FALSE keyUsage=critical,digitalSignature extendedKeyUsage=codeSigning \
+    >"$work/signer.ext"
 openssl x509 -req -in "$work/signer.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" -CAcreateserial -days 1 \
     -extfile "$work/signer.ext" -out "$work/signer.pem" 2>/dev/null
 openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -certfile "$work/ca.pem" \
     -passout pass:test-password -out "$work/signer.pfx"
 PIGEONET_SIGN_PFX=$work/signer.pfx PIGEONET_SIGN_PASSWORD=test-password \
     "$here/dist.sh" "$release" "$work/signed" >"$work/signed.log" 2>&1
-check "dist with a certificate signs both executables and the MSI" test "$(grep -c '^dist: signed' "$work/signed.log")" = 3
+check "dist with a certificate signs both executables and the MSI" \
+    test "$(grep -c '^dist: signed' "$work/signed.log")" = 3
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
     "$work/signed/$name.zip" "$work/signed/zip" 2>/dev/null
 for file in zip/pigeonet.exe zip/pigeonet-probe.exe "$name.msi"; do

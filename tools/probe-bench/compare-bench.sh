@@ -6,8 +6,8 @@
 # pigeonet-probe of the product build (default build/release-native, `make build`) against `fetchmail -c` and
 # `mpop -s` (Debian's fetchmail and mpop, configured by rc files in a temporary folder). Each round runs the three in
 # turn; printed are the median wall time over N rounds (default 30) with the ratios, the median CPU time (user and
-# system) with its ratio, and the size of pigeonet.exe of the product build (default build/release-win). Dovecot is started with tools/dovecot/dovecot.sh and stopped by its
-# process id.
+# system) with its ratio, and the size of pigeonet.exe of the product build (default build/release-win). Dovecot is
+# started with tools/dovecot/dovecot.sh and stopped by its process id.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 native=${1:-$root/build/release-native}

@@ -36,6 +36,12 @@ check "its version resource and manifest say $version.0" python3 -c '
 import sys
 data, quad = open(sys.argv[1], "rb").read(), sys.argv[2] + ".0"
 sys.exit(not (quad.encode("utf-16-le") in data and b"version=\"" + quad.encode() + b"\"" in data))' "$exe" "$version"
+check "its manifest declares Windows 7, 8, 8.1 and 10/11" python3 -c '
+import sys
+data = open(sys.argv[1], "rb").read().lower()
+ids = ["35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+       "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"]
+sys.exit(not all(b"supportedos id=\"{" + i.encode() + b"}\"" in data for i in ids))' "$exe"
 check "pigeonet-probe --version says $version" test "$("$native/pigeonet-probe" --version)" = "pigeonet-probe $version"
 
 # Unsigned packages.

@@ -1,18 +1,48 @@
-# Pigeonet: `make run` starts the program under Wine, `make test` runs every suite.
-# Both install what is missing first (Debian 12, as root) and build both trees.
+# Pigeonet: `make run` starts the program under Wine, `make test` runs every suite, `make dist` packs the product.
+# Each installs what is missing first (Debian 12, as root).
+#
+# Two configurations of the one CMake tree: the test trees (Debug, natively under the sanitizers) in build/native
+# and build/win, built and run by `make test`; the product (MinSizeRel, stripped, no tests) in build/release-win
+# (pigeonet.exe, pigeonet-probe.exe) and build/release-native (pigeonet-probe for benchmarks), built by `make build`.
 
 NATIVE := build/native
 WIN := build/win
+RELEASE_WIN := build/release-win
+RELEASE_NATIVE := build/release-native
+DIST := build/dist
+PRODUCT := -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build native win run test test-native test-win format clean
+.PHONY: all setup build release release-win release-native native win run dist test test-dist test-native test-win \
+	format clean
 
 all: build
 
 setup:
 	@tools/setup.sh
 
-build: setup native win
+# ---- the product: build, run, dist
+build: setup release
+
+release: release-win release-native
+
+release-win:
+	@test -f $(RELEASE_WIN)/CMakeCache.txt || \
+		cmake -S . -B $(RELEASE_WIN) $(PRODUCT) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+	cmake --build $(RELEASE_WIN) -j $(JOBS)
+
+release-native:
+	@test -f $(RELEASE_NATIVE)/CMakeCache.txt || cmake -S . -B $(RELEASE_NATIVE) $(PRODUCT)
+	cmake --build $(RELEASE_NATIVE) -j $(JOBS)
+
+# Signs with osslsigncode when PIGEONET_SIGN_PFX (and PIGEONET_SIGN_PASSWORD) name a code-signing certificate.
+dist: build
+	tools/dist/dist.sh $(RELEASE_WIN) $(DIST)
+
+# The product under test (also part of `make test`): size, signing, the MSI under Wine, the acceptance scenarios.
+test-dist: setup win release
+	ctest --test-dir $(WIN) -R '^product_' --output-on-failure
+# ---- end of the product targets
 
 native:
 	@test -f $(NATIVE)/CMakeCache.txt || cmake -S . -B $(NATIVE) -G Ninja
@@ -25,9 +55,10 @@ win:
 run: build
 	tools/run.sh
 
-# Every suite runs even when an earlier one fails, in parallel within a tree; the last line counts both trees
+# Every suite runs even when an earlier one fails, in parallel within a tree; the Windows tree also checks the
+# product (its packages, and the acceptance scenarios against its pigeonet.exe). The last line counts both trees
 # ("N passed, N failed") and the exit status reports any failure.
-test: build
+test: setup native win release
 	@JOBS=$(JOBS) tools/run-tests.sh $(NATIVE) $(WIN)
 
 test-native: setup native

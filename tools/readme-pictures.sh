@@ -71,7 +71,7 @@ Windows Registry Editor Version 5.00
 "exe"="C:\\\\Program Files\\\\Mail\\\\mail.exe"
 REG
     "$here/wine-run.sh" regedit /S "Z:${reg_file//\//\\}" >/dev/null 2>&1
-    "$here/wine-run.sh" "$root/build/win/pigeonet.exe" &
+    "$here/wine-run.sh" "$root/build/release-win/pigeonet.exe" &
     program_pid=$!
     wait_for '"Wine System Tray"'
     paint_desktop

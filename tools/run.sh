@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# `make run`: starts Pigeonet under Wine in the private prefix build/wineprefix, with a demo POP3 mailbox on
-# 127.0.0.1 that gives it something to announce. On $DISPLAY when there is one; otherwise on a private Xvfb screen
-# of 1024 x 768, with a screenshot of every announcement saved under build/screenshots/. Ctrl-C stops Pigeonet,
-# Wine, the demo mailbox and the screen, each by process id.
+# `make run`: starts the product build of Pigeonet (build/release-win/pigeonet.exe) under Wine in the private prefix
+# build/wineprefix, with a demo POP3 mailbox on 127.0.0.1 that gives it something to announce. On $DISPLAY when
+# there is one; otherwise on a private Xvfb screen of 1024 x 768, with a screenshot of every announcement saved
+# under build/screenshots/. Ctrl-C stops Pigeonet, Wine, the demo mailbox and the screen, each by process id.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
@@ -84,8 +84,8 @@ REG
     echo "run: configured the account demo@localhost for the demo mailbox"
 fi
 
-echo "run: starting build/win/pigeonet.exe under Wine (prefix $WINEPREFIX); Ctrl-C stops everything"
-"$here/wine-run.sh" "$root/build/win/pigeonet.exe" &
+echo "run: starting build/release-win/pigeonet.exe under Wine (prefix $WINEPREFIX); Ctrl-C stops everything"
+"$here/wine-run.sh" "$root/build/release-win/pigeonet.exe" &
 program_pid=$!
 
 if [[ -n "$own_screen" ]]; then

@@ -11,6 +11,7 @@ packages=(
     xvfb xauth x11-utils xdotool imagemagick
     dovecot-pop3d openssl libssl-dev fonts-dejavu-core
     procps python3 iproute2
+    wixl msitools osslsigncode
 )
 
 missing=()

@@ -8,5 +8,5 @@
 // Pictures (type "PNG")
 #define IDR_ENVELOPE_PICTURE_NAME L"PG"
 
-// Version information
-#define PIGEONET_VERSION_TEXT "2.1.0.0"
+// Version information: PIGEONET_VERSION_FIELDS and PIGEONET_VERSION_QUAD
+#include "pigeonet_version.h"

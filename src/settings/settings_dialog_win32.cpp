@@ -9,6 +9,7 @@
 #include "settings/settings_dialog_rules.h"
 #include "util/error_display_win32.h"
 #include "util/unicode_win32.h"
+#include "pigeonet_version.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -235,8 +236,8 @@ void TForm2::CreateControls() {
     // Header labels over the white band; the pictures are painted with the band.
     Name("Label1",
          CreateControl(form, WC_STATICW, "Pigeonet", SS_LEFT | SS_NOPREFIX, 69, 11, 90, 22, kStatic, titleFont_.get()));
-    Name("Label3",
-         CreateControl(form, WC_STATICW, "2.1", SS_LEFT | SS_NOPREFIX, 146, 7, 24, 12, kStatic, versionFont_.get()));
+    Name("Label3", CreateControl(form, WC_STATICW, PIGEONET_VERSION_SHORT, SS_LEFT | SS_NOPREFIX, 146, 7, 24, 12,
+                                 kStatic, versionFont_.get()));
     Name("Label2", CreateControl(form, WC_STATICW, "система уведомлений о поступившей почты", SS_LEFT | SS_NOPREFIX, 70,
                                  32, 390, 16, kStatic, subtitleFont_.get()));
 

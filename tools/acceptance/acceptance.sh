@@ -7,7 +7,8 @@
 # scripted fake POP3 server (answers STAT with "-ERR mailbox is locked"), passes their ports and folders in the
 # environment, and runs the program through tools/wine-run.sh in its own Wine prefix, on a private Xvfb screen of
 # 1024 x 768 (DISPLAY is ignored, so the envelope's positions are those of that screen). Every server is stopped
-# by its process id on the way out; wine-run.sh stops the Wine server and the screen.
+# by its process id on the way out; wine-run.sh stops the Wine server and the screen. The program under test is the
+# build tree's pigeonet.exe, or the one PIGEONET_PROGRAM names (the product build: `make test-dist`).
 set -uo pipefail
 
 exe=$(realpath "${1:?usage: $0 PATH/TO/acceptance_win32_tests.exe [GTEST-ARG...]}")

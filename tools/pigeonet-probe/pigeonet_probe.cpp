@@ -1,4 +1,5 @@
 // pigeonet-probe HOST PORT USER PASSWORD
+// pigeonet-probe --version
 //
 // Asks one POP3 mailbox for its message count the way the check round does (read timeout 5000 ms, no idle pump):
 // prints the count alone on standard output and exits 0, or prints the failure as the application's error display
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "pigeonet_version.h"
 #include "polling/mailbox_probe.h"
 #include "util/errors.h"
 #include "util/text.h"
@@ -25,6 +27,7 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage: pigeonet-probe HOST PORT USER PASSWORD\n"
+    "       pigeonet-probe --version\n"
     "\n"
     "Asks the POP3 mailbox USER on HOST:PORT (USER/PASS login) how many messages it holds,\n"
     "exactly as Pigeonet's check round does, with a read timeout of 5000 ms. Port 995 speaks TLS\n"
@@ -42,6 +45,10 @@ void Write(std::FILE* stream, const std::string& text) {
 int RunProbe(const std::vector<std::string>& args) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "/?")) {
         Write(stdout, kUsage);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        Write(stdout, "pigeonet-probe " PIGEONET_VERSION "\n");
         return 0;
     }
     if (args.size() != 4) {

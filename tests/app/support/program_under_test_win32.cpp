@@ -7,9 +7,11 @@
 
 namespace pigeonet::testing {
 
-std::wstring BuildTreeFile(const std::wstring& name) {
-    const char* directory = std::getenv("PIGEONET_BUILD_DIR");
-    std::wstring path = directory ? L"Z:" + Widen(directory) + L"/" + name : name;
+namespace {
+
+// A Unix path as Wine's Z: drive shows it.
+std::wstring WinePath(const std::wstring& unixPath) {
+    std::wstring path = L"Z:" + unixPath;
     for (auto& c : path) {
         if (c == L'/') {
             c = L'\\';
@@ -18,12 +20,21 @@ std::wstring BuildTreeFile(const std::wstring& name) {
     return path;
 }
 
+}  // namespace
+
+std::wstring BuildTreeFile(const std::wstring& name) {
+    const char* directory = std::getenv("PIGEONET_BUILD_DIR");
+    return directory ? WinePath(Widen(directory) + L"/" + name) : name;
+}
+
 void ForgetSettings() {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Zelvik");
 }
 
 ProgramUnderTest::ProgramUnderTest() {
-    std::wstring commandLine = L"\"" + BuildTreeFile(L"pigeonet.exe") + L"\"";
+    // PIGEONET_PROGRAM names another pigeonet.exe by its Unix path: the product build, say.
+    const char* program = std::getenv("PIGEONET_PROGRAM");
+    std::wstring commandLine = L"\"" + (program ? WinePath(Widen(program)) : BuildTreeFile(L"pigeonet.exe")) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,

@@ -7,8 +7,8 @@
 
 namespace pigeonet::testing {
 
-// The real pigeonet.exe of this build tree, started as a user would start it (a separate process), for black-box
-// tests under Wine.
+// The real pigeonet.exe of this build tree (or the one PIGEONET_PROGRAM names), started as a user would start it (a
+// separate process), for black-box tests under Wine.
 class ProgramUnderTest {
   public:
     ProgramUnderTest();

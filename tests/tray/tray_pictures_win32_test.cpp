@@ -35,6 +35,23 @@ TEST(TrayImageList, HoldsTheMailPictureAndABlankOne) {
     }
 }
 
+TEST(TrayImageList, GivesTheShellIconsOfEveryDrawnSizeWithTheirMask) {
+    for (const int size : kTrayPictureSizes) {
+        UniqueImageList list = CreateTrayImageList(size);
+        ASSERT_TRUE(list) << size;
+        UniqueIcon icon(ImageList_GetIcon(list.get(), kTrayMailImage, ILD_NORMAL));
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon.get(), &info)) << size;
+        BITMAP colour{};
+        GetObjectW(info.hbmColor, sizeof(colour), &colour);
+        EXPECT_EQ(colour.bmWidth, size);
+        EXPECT_EQ(colour.bmHeight, size);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+    EXPECT_EQ(TrayIconSize(), TrayPictureSizeFor(GetSystemMetrics(SM_CXSMICON)));
+}
+
 TEST(ProgramIcon, IsAbsentFromAnExecutableWithoutTheResource) {
     // The test program carries no icon resource; the tray then falls back to the mail picture.
     EXPECT_FALSE(LoadProgramIcon());

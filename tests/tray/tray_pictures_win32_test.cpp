@@ -52,6 +52,18 @@ TEST(TrayImageList, GivesTheShellIconsOfEveryDrawnSizeWithTheirMask) {
     EXPECT_EQ(TrayIconSize(), TrayPictureSizeFor(GetSystemMetrics(SM_CXSMICON)));
 }
 
+// Also run at 144 and 192 DPI by tests/settings/dpi-suite.sh, where the shell asks for larger icons.
+TEST(TrayPicturesAtScreenDpi, TheImageListIsAtTheShellsSmallIconSize) {
+    SetProcessDPIAware();
+    const int asked = GetSystemMetrics(SM_CXSMICON);
+    UniqueImageList list = CreateTrayImageList();
+    int width = 0, height = 0;
+    ASSERT_TRUE(ImageList_GetIconSize(list.get(), &width, &height));
+    EXPECT_EQ(width, TrayPictureSizeFor(asked)) << "SM_CXSMICON " << asked;
+    EXPECT_EQ(height, width);
+    EXPECT_EQ(ImageList_GetImageCount(list.get()), kTrayImageCount);
+}
+
 TEST(ProgramIcon, IsAbsentFromAnExecutableWithoutTheResource) {
     // The test program carries no icon resource; the tray then falls back to the mail picture.
     EXPECT_FALSE(LoadProgramIcon());

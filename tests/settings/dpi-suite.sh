@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the Windows tests of the screen's resolution at one DPI under Wine, in a Wine prefix of that DPI's own
-# (build/wineprefix-dpi-N, created once), so the main prefix stays at 96 DPI.
+# (wineprefix-dpi-N in $PIGEONET_BUILD_DIR, else in build/; created once), so the main prefix stays at 96 DPI.
 #
 #   tests/settings/dpi-suite.sh DPI PROGRAM.exe [GTEST_FILTER]
 #

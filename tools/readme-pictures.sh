@@ -2,17 +2,33 @@
 # Draws the README's pictures from the real program under Wine: the envelope over a desktop, the tray menu in
 # Russian and English, each settings tab and the account editor. Output: docs/pictures/*.png.
 #
-#   tools/readme-pictures.sh        (after `make build`)
+#   tools/readme-pictures.sh [DPI [FOLDER]]        (after `make build`)
 #
 # Runs on a private Xvfb screen with a private Wine prefix (build/readme-wineprefix) and a demo mailbox on a free
-# loopback port; stops all of them by process id.
+# loopback port; stops all of them by process id. With a DPI other than 96 the screen has that resolution (a prefix
+# of its own, build/readme-wineprefix-DPI, with Wine's LogPixels set) and every name gets the scale as a suffix:
+# `tools/readme-pictures.sh 144` draws docs/pictures/*-150.png. FOLDER replaces docs/pictures.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
-out=$root/docs/pictures
+dpi=${1:-96}
+out=${2:-$root/docs/pictures}
+suffix=
 export WINEPREFIX=$root/build/readme-wineprefix
+if ((dpi != 96)); then
+    suffix=-$((dpi * 100 / 96))
+    export WINEPREFIX=$root/build/readme-wineprefix-$dpi
+fi
 export PIGEONET_WINE_QUIET=1
 mkdir -p "$out"
+# A length of the 96 DPI design in pixels of this screen, rounded as the program rounds it.
+sc() { echo $((($1 * dpi + 48) / 96)); }
+# The envelope's side and how far it rises: 135 and 161 below 150 %, drawn for 150 % and 200 % above.
+if ((dpi >= 192)); then envelope=270; elif ((dpi >= 144)); then envelope=203; else envelope=135; fi
+rise=$(((161 * envelope + 67) / 135))
+rest="${envelope}x${envelope}\\+$((1024 - envelope))\\+$((768 - rise))"
+parked="${envelope}x${envelope}\\+$((1024 - envelope))\\+768"
+dialog="$(sc 474)x$(sc 281)"
 
 xvfb_pid=
 demo_pid=
@@ -71,6 +87,12 @@ Windows Registry Editor Version 5.00
 "exe"="C:\\\\Program Files\\\\Mail\\\\mail.exe"
 REG
     "$here/wine-run.sh" regedit /S "Z:${reg_file//\//\\}" >/dev/null 2>&1
+    if ((dpi != 96)); then
+        for key in 'HKCU\Control Panel\Desktop' \
+            'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+            "$here/wine-run.sh" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+        done
+    fi
     "$here/wine-run.sh" "$root/build/release-win/pigeonet.exe" &
     program_pid=$!
     wait_for '"Wine System Tray"'
@@ -92,35 +114,36 @@ wait_for() {
 }
 
 shot() {  # shot NAME X Y WIDTH HEIGHT
-    import -window root -crop "$4x$5+$2+$3" +repage "$out/$1.png"
-    echo "readme-pictures: $out/$1.png"
+    import -window root -crop "$4x$5+$2+$3" +repage "$out/$1$suffix.png"
+    echo "readme-pictures: $out/$1$suffix.png"
 }
 
 open_tray_menu() {
     read -r x y _ _ < <(geometry '"Wine System Tray"')
-    xdotool mousemove $((x + 9)) $((y + 10)) click 3
+    xdotool mousemove $((x + $(sc 9))) $((y + $(sc 10))) click 3
     sleep 1
 }
 
 # Russian: the envelope, the menu, the settings tabs and the editor.
 start_program 0
-wait_for '"Pigeonet".*135x135\+889\+607' && sleep 0.5 && shot envelope 724 548 300 220
+wait_for "\"Pigeonet\".*$rest" && sleep 0.5 &&
+    shot envelope $((1024 - $(sc 300))) $((768 - $(sc 220))) "$(sc 300)" "$(sc 220)"
 # The envelope sinks after its display time; the settings dialog opens where it stood.
-wait_for '"Pigeonet".*135x135\+889\+768'
+wait_for "\"Pigeonet\".*$parked"
 open_tray_menu
-shot tray-menu-ru 0 0 260 230
+shot tray-menu-ru 0 0 "$(sc 260)" "$(sc 230)"
 xdotool key Down Down Down Return
-wait_for '"Pigeonet".*474x281'
+wait_for "\"Pigeonet\".*$dialog"
 sleep 1
-read -r dx dy dw dh < <(geometry '"Pigeonet".*474x281')
+read -r dx dy dw dh < <(geometry "\"Pigeonet\".*$dialog")
 for tab in 0 1 2; do
-    xdotool mousemove $((dx + 43 + tab * 60)) $((dy + 84)) click 1
+    xdotool mousemove $((dx + $(sc $((43 + tab * 60))))) $((dy + $(sc 84))) click 1
     sleep 0.7
     shot "settings-tab-$((tab + 1))" "$dx" "$dy" "$dw" "$dh"
 done
-xdotool mousemove $((dx + 60 + 43)) $((dy + 84)) click 1
+xdotool mousemove $((dx + $(sc 103))) $((dy + $(sc 84))) click 1
 sleep 0.5
-xdotool mousemove $((dx + 388 + 37)) $((dy + 95 + 12)) click 1
+xdotool mousemove $((dx + $(sc 425))) $((dy + $(sc 107))) click 1
 sleep 1.5
 editor=$(xdotool search --onlyvisible --name 'E-mail$' | head -1)
 if [[ -n "$editor" ]]; then
@@ -131,7 +154,7 @@ stop_program
 
 # English: the menu.
 start_program 1
-wait_for '"Pigeonet".*135x135\+889\+607' && sleep 1
+wait_for "\"Pigeonet\".*$rest" && sleep 1
 open_tray_menu
-shot tray-menu-en 0 0 260 230
+shot tray-menu-en 0 0 "$(sc 260)" "$(sc 230)"
 stop_program

@@ -15,8 +15,15 @@ constexpr int kCountTextCentre = 63;
 constexpr int kCountDigitShift = 6;
 constexpr int kCountTextTop = 84;
 
+constexpr int kCountEmSize = 20;
+
 int LastDigit(int step) {
     return step % 10;
+}
+
+// `length` designed for the 135 pixel picture, in pixels of a picture of `size`, rounded to the nearest.
+int ForSize(int length, int size) {
+    return (length * size + kEnvelopeWidth / 2) / kEnvelopeWidth;
 }
 
 }  // namespace
@@ -39,19 +46,41 @@ std::string CountText(std::int32_t count) {
     return std::to_string(count);
 }
 
-TextOrigin CountTextOrigin(std::string_view countText) {
-    return {kCountTextCentre - kCountDigitShift * static_cast<int>(countText.size()), kCountTextTop};
+TextOrigin CountTextOrigin(std::string_view countText, int envelopeSize) {
+    return {ForSize(kCountTextCentre - kCountDigitShift * static_cast<int>(countText.size()), envelopeSize),
+            ForSize(kCountTextTop, envelopeSize)};
+}
+
+float CountEmSize(int envelopeSize) {
+    return static_cast<float>(kCountEmSize * envelopeSize) / static_cast<float>(kEnvelopeWidth);
+}
+
+int EnvelopeSizeForDpi(int dpi) {
+    constexpr int kLargestFrom = kEnvelopeDesignDpi * 2;
+    constexpr int kLargerFrom = kEnvelopeDesignDpi * 3 / 2;
+    const int drawnFor = dpi >= kLargestFrom ? kLargestFrom : dpi >= kLargerFrom ? kLargerFrom : kEnvelopeDesignDpi;
+    return (kEnvelopeWidth * drawnFor + kEnvelopeDesignDpi / 2) / kEnvelopeDesignDpi;
+}
+
+int EnvelopeRise(int envelopeSize) {
+    return ForSize(kEnvelopeSlideSteps, envelopeSize);
 }
 
 int StoredDisplayTime(const SettingsStore& store) {
     return store.LoadInt(kSettingsSection, "infotime", kDefaultDisplayTime);
 }
 
-EnvelopeMotion::EnvelopeMotion(EnvelopeMotionSeams seams) : seams_(std::move(seams)) {}
+EnvelopeMotion::EnvelopeMotion(EnvelopeMotionSeams seams, int envelopeSize)
+    : seams_(std::move(seams)), envelopeSize_(envelopeSize) {}
 
-void EnvelopeMotion::Step(int direction, bool sleeps) {
+int EnvelopeMotion::StepPixels(int step) const {
+    const int rise = EnvelopeRise(envelopeSize_);
+    return (step + 1) * rise / kEnvelopeSlideSteps - step * rise / kEnvelopeSlideSteps;
+}
+
+void EnvelopeMotion::Step(int pixels, bool sleeps) {
     WindowOrigin origin = seams_.windowOrigin();
-    origin.top += direction;
+    origin.top += pixels;
     seams_.moveWindow(origin);
     if (sleeps) {
         seams_.sleep(SlideSleepMilliseconds(seams_.animationSpeed()));
@@ -62,15 +91,15 @@ void EnvelopeMotion::Step(int direction, bool sleeps) {
 void EnvelopeMotion::SlideIn() {
     seams_.showWindow();
     const ScreenSize screen = seams_.screenSize();
-    seams_.moveWindow({screen.width - kEnvelopeWidth, screen.height});
+    seams_.moveWindow({screen.width - envelopeSize_, screen.height});
     for (int step = 0; step < kEnvelopeSlideSteps; ++step) {
-        Step(-1, RisingStepSleeps(step));
+        Step(-StepPixels(step), RisingStepSleeps(step));
     }
 }
 
 void EnvelopeMotion::SlideOut() {
     for (int step = 0; step < kEnvelopeSlideSteps; ++step) {
-        Step(+1, SinkingStepSleeps(step));
+        Step(StepPixels(step), SinkingStepSleeps(step));
     }
     // Parked: only the top edge is set, the left edge stays where the steps left it.
     WindowOrigin origin = seams_.windowOrigin();

@@ -13,6 +13,14 @@ class SettingsStore;
 inline constexpr int kEnvelopeSlideSteps = 161;
 // The resting left edge is the screen width less this constant, not less the picture's measured width.
 inline constexpr int kEnvelopeWidth = 135;
+
+// On a screen of 150 % of 96 DPI and more the envelope keeps its proportion to the taskbar with a picture drawn for
+// that size: 135 x DPI/96 pixels for 150 % (203) and for 200 % (270), the larger one from 200 % on. Below 150 % it
+// stays 135. Its rise, the count's font and the count's place scale with it.
+inline constexpr int kEnvelopeDesignDpi = 96;
+int EnvelopeSizeForDpi(int dpi);
+// How far the envelope rises out of the bottom edge: 161 pixels for 135, in proportion for a larger picture.
+int EnvelopeRise(int envelopeSize);
 // Seconds the envelope stays when the store holds no usable "infotime".
 inline constexpr int kDefaultDisplayTime = 8;
 
@@ -34,7 +42,10 @@ struct TextOrigin {
     int y = 0;
     bool operator==(const TextOrigin&) const = default;
 };
-TextOrigin CountTextOrigin(std::string_view countText);
+// For a larger picture both scale with its size.
+TextOrigin CountTextOrigin(std::string_view countText, int envelopeSize = kEnvelopeWidth);
+// The count's em size in pixels: 20 for 135.
+float CountEmSize(int envelopeSize = kEnvelopeWidth);
 
 // The display time as the store holds it now: "infotime" of section "pg", 8 when missing or not a number.
 int StoredDisplayTime(const SettingsStore& store);
@@ -71,11 +82,13 @@ struct EnvelopeMotionSeams {
 // from a window dragged by two hands.
 class EnvelopeMotion {
   public:
-    explicit EnvelopeMotion(EnvelopeMotionSeams seams);
+    // `envelopeSize`: the picture's side for this screen (EnvelopeSizeForDpi), fixed for the program's run.
+    explicit EnvelopeMotion(EnvelopeMotionSeams seams, int envelopeSize = kEnvelopeWidth);
 
-    // Shows the window at the bottom right-hand corner, just below the screen, and raises it 161 pixels.
+    // Shows the window at the bottom right-hand corner, just below the screen, and raises it 161 pixels (for a
+    // larger picture, EnvelopeRise pixels in the same 161 steps, so the pacing stays the same).
     void SlideIn();
-    // Lowers the window 161 pixels and parks it with its top edge at the screen height; it stays visible.
+    // Lowers the window as far and parks it with its top edge at the screen height; it stays visible.
     void SlideOut();
     // One tick of the one-second display timer: when the running count passes the display time, the display ends.
     // A display time that cannot be read ends the display too, and its failure goes on to the caller.
@@ -87,11 +100,14 @@ class EnvelopeMotion {
     std::int32_t DisplayCounter = 0;
 
   private:
-    void Step(int direction, bool sleeps);
+    // Step `step` of a slide moves the window this many pixels: 1 for 135, spread evenly for a larger picture.
+    int StepPixels(int step) const;
+    void Step(int pixels, bool sleeps);
     // Stops the display timer, resets the count and slides the popup out.
     void EndDisplayNow();
 
     EnvelopeMotionSeams seams_;
+    int envelopeSize_;
 };
 
 }  // namespace pigeonet

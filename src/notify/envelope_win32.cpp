@@ -6,6 +6,7 @@
 #include <gdiplus.h>
 
 #include "util/errors.h"
+#include "util/screen_dpi_win32.h"
 #include "util/shell_paths_win32.h"
 #include "util/unicode_win32.h"
 #include "util/window_win32.h"
@@ -22,7 +23,6 @@ namespace gdip = Gdiplus::DllExports;
 
 constexpr wchar_t kPictureFileName[] = L"pg.png";
 constexpr wchar_t kCountFontFamily[] = L"Tahoma";
-constexpr float kCountEmSize = 20.0f;  // world units, which are pixels on a device context
 constexpr Gdiplus::ARGB kCountPenColour = 0xFF000000;
 constexpr Gdiplus::ARGB kTransparentBackground = 0x00000000;
 constexpr DWORD kBorderStyles = WS_CAPTION | WS_THICKFRAME | WS_BORDER | WS_DLGFRAME;
@@ -56,8 +56,11 @@ std::string SystemErrorText(DWORD code) {
     return Narrow(text);
 }
 
-std::vector<std::uint8_t> PictureResource() {
-    const HRSRC resource = FindResourceW(nullptr, L"PG", L"PNG");
+std::vector<std::uint8_t> PictureResource(int envelopeSize) {
+    const wchar_t* name = envelopeSize >= EnvelopeSizeForDpi(kDesignDpi * 2)       ? L"PG200"
+                          : envelopeSize >= EnvelopeSizeForDpi(kDesignDpi * 3 / 2) ? L"PG150"
+                                                                                   : L"PG";
+    const HRSRC resource = FindResourceW(nullptr, name, L"PNG");
     const HGLOBAL loaded = resource ? LoadResource(nullptr, resource) : nullptr;
     const auto* bytes = loaded ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
     if (!bytes) {
@@ -98,25 +101,30 @@ RECT WindowRect(HWND window) {
 }  // namespace
 
 Envelope::Envelope(HWND window, EnvelopeSeams seams)
-    : window_(window), seams_(std::move(seams)), motion_([this] {
-          EnvelopeMotionSeams motion;
-          motion.sleep = [this](int ms) { seams_.sleep(ms); };
-          motion.processMessages = [this] { seams_.processMessages(); };
-          motion.screenSize = [this] { return seams_.screenSize(); };
-          motion.windowOrigin = [this] {
-              const RECT rect = WindowRect(window_);
-              return WindowOrigin{rect.left, rect.top};
-          };
-          motion.moveWindow = [this](WindowOrigin to) {
-              SetWindowPos(window_, nullptr, to.left, to.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-          };
-          // Not activated: the envelope must not take the keyboard from what the user is typing into.
-          motion.showWindow = [this] { ShowWindow(window_, SW_SHOWNOACTIVATE); };
-          motion.animationSpeed = [this] { return seams_.animationSpeed(); };
-          motion.displayTime = [this] { return seams_.displayTime(); };
-          motion.setTimer2Enabled = [this](bool enabled) { seams_.setTimer2Enabled(enabled); };
-          return motion;
-      }()) {
+    : window_(window),
+      seams_(std::move(seams)),
+      envelopeSize_(EnvelopeSizeForDpi(seams_.screenDpi ? seams_.screenDpi() : ScreenDpi())),
+      motion_(
+          [this] {
+              EnvelopeMotionSeams motion;
+              motion.sleep = [this](int ms) { seams_.sleep(ms); };
+              motion.processMessages = [this] { seams_.processMessages(); };
+              motion.screenSize = [this] { return seams_.screenSize(); };
+              motion.windowOrigin = [this] {
+                  const RECT rect = WindowRect(window_);
+                  return WindowOrigin{rect.left, rect.top};
+              };
+              motion.moveWindow = [this](WindowOrigin to) {
+                  SetWindowPos(window_, nullptr, to.left, to.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+              };
+              // Not activated: the envelope must not take the keyboard from what the user is typing into.
+              motion.showWindow = [this] { ShowWindow(window_, SW_SHOWNOACTIVATE); };
+              motion.animationSpeed = [this] { return seams_.animationSpeed(); };
+              motion.displayTime = [this] { return seams_.displayTime(); };
+              motion.setTimer2Enabled = [this](bool enabled) { seams_.setTimer2Enabled(enabled); };
+              return motion;
+          }(),
+          envelopeSize_) {
     if (!seams_.sleep) {
         seams_.sleep = [](int ms) { Sleep(static_cast<DWORD>(ms)); };
     }
@@ -199,7 +207,7 @@ void Envelope::ReleaseEnvelopeGraphics() {
 }
 
 std::string Envelope::WritePictureFile() {
-    const std::vector<std::uint8_t> bytes = seams_.pictureBytes();
+    const std::vector<std::uint8_t> bytes = seams_.pictureBytes(envelopeSize_);
     const std::string path = seams_.tempFolderPath() + Narrow(kPictureFileName);
     const HANDLE file =
         CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -298,11 +306,19 @@ void Envelope::ShowEnvelope(std::int32_t count, const std::string& email) {
         const std::string countText = CountText(count);
         SetHint(email);
 
-        const TextOrigin origin = CountTextOrigin(countText);
+        // The count keeps its place and size on a picture drawn larger for the screen (measured, so a picture of
+        // another size than asked for still gets its count in the right place).
+        const BITMAP drawn = [&] {
+            BITMAP info{};
+            GetObjectW(envelopeBitmap_.get(), sizeof(info), &info);
+            return info;
+        }();
+        const int pictureSize = drawn.bmWidth > 0 ? drawn.bmWidth : kEnvelopeWidth;
+        const TextOrigin origin = CountTextOrigin(countText, pictureSize);
         const Gdiplus::Rect layout(origin.x, origin.y, 0, 0);  // no wrapping, no clipping
         if (graphics && path && pen && family) {
             gdip::GdipAddPathStringI(path.get(), Widen(countText).c_str(), -1, family.get(), Gdiplus::FontStyleBold,
-                                     kCountEmSize, &layout, format.get());
+                                     CountEmSize(pictureSize), &layout, format.get());
             gdip::GdipDrawPath(graphics.get(), pen.get(), path.get());
         }
     }

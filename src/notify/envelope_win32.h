@@ -23,8 +23,11 @@ struct EnvelopeSeams {
     std::function<void()> stopTrayFlashing;       // tray cycle interval 0, then icon index 0; default nothing
     std::function<void()> openMail;               // the open-mail command (N6Click); default nothing
     std::function<void(bool enabled)> setTimer2Enabled;  // default nothing
-    // The PNG bytes of the picture; default: the image resource PG of type "PNG" ("Resource PG not found").
-    std::function<std::vector<std::uint8_t>()> pictureBytes;
+    // The screen's resolution, which picks the picture's size (EnvelopeSizeForDpi); default: ScreenDpi().
+    std::function<int()> screenDpi;
+    // The PNG bytes of the picture for `envelopeSize` pixels; default: the image resource of type "PNG" drawn for
+    // that size: PG (135), PG150 (203) or PG200 (270) ("Resource PG not found").
+    std::function<std::vector<std::uint8_t>(int envelopeSize)> pictureBytes;
     // The temporary folder with its trailing "\" (UTF-8); default: TempFolderPath().
     std::function<std::string()> tempFolderPath;
     // Shows a modal message (UTF-8) captioned "Pigeonet" with an OK button; default: a message box owned by the
@@ -56,6 +59,8 @@ class Envelope {
     void FormDestroy();
 
     std::int32_t DisplayCounter() const { return motion_.DisplayCounter; }
+    // The picture's side in pixels on this screen: 135 below 150 % of 96 DPI.
+    int EnvelopeSize() const { return envelopeSize_; }
     // The window's hint, shown as its tooltip: the address of the latest show (UTF-8).
     const std::string& Hint() const { return hint_; }
 
@@ -73,6 +78,7 @@ class Envelope {
     GdiplusSession gdiplus_;
     HWND window_;
     EnvelopeSeams seams_;
+    int envelopeSize_;
     EnvelopeMotion motion_;
     // The bitmap is declared before its context so that the context, which holds it selected, goes first.
     UniqueBitmap envelopeBitmap_;

@@ -31,12 +31,12 @@ const DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 TForm3::TForm3(HINSTANCE, TForm2& settingsDialog) : settingsDialog_(settingsDialog) {
     font_ = MakeTahoma(kControlFontHeight);
-    RECT frame{0, 0, kClientWidth, kClientHeight};
+    RECT frame{0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
     AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    const WindowOrigin origin =
-        NearBottomRight(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width, height, 100, 150);
+    const WindowOrigin origin = NearBottomRight(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width,
+                                                height, Scaled(100), Scaled(150));
     // Never seen: every opening sets the caption first.
     Create(L"PigeonetAccountEditor", kFormExStyle, kFormStyle, L"Добавление E-mail", origin.left, origin.top, width,
            height, settingsDialog_.Handle());

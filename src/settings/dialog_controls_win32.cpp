@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <vector>
 
 namespace pigeonet {
@@ -76,10 +77,55 @@ LRESULT CALLBACK DialogKeyHook(int code, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
+int Scaled(int designed) {
+    return MulDiv(designed, ScreenDpi(), kDesignDpi);
+}
+
+RECT Scaled(const RECT& designed) {
+    return {Scaled(designed.left), Scaled(designed.top), Scaled(designed.right), Scaled(designed.bottom)};
+}
+
 UniqueFont MakeTahoma(int height, bool bold) {
-    return UniqueFont(CreateFontW(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                                  L"Tahoma"));
+    return UniqueFont(CreateFontW(-Scaled(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                  DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+}
+
+int TextWidth(HFONT font, const std::string& text) {
+    const ScopedGetDc screen(nullptr);
+    const ScopedSelectObject select(screen.get(), font);
+    const std::wstring wide = Widen(text);
+    SIZE size{};
+    GetTextExtentPoint32W(screen.get(), wide.c_str(), static_cast<int>(wide.size()), &size);
+    return size.cx;
+}
+
+int LineHeight(HFONT font) {
+    const ScopedGetDc screen(nullptr);
+    const ScopedSelectObject select(screen.get(), font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(screen.get(), &metrics);
+    return metrics.tmHeight;
+}
+
+// Glyphs are hinted to whole pixels, so a font does not grow exactly in proportion to the screen's resolution: a
+// left-aligned label or a check box whose designed width just holds its text at 96 DPI could cut off its last
+// letter on another screen. Such a control grows to the right by the few pixels its text needs.
+void WidenToText(HWND control, const wchar_t* className, DWORD style, HFONT font) {
+    int margin = 0;
+    if (wcscmp(className, WC_STATICW) == 0 && (style & SS_TYPEMASK) == SS_LEFT) {
+        margin = 0;
+    } else if (wcscmp(className, WC_BUTTONW) == 0 && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX) {
+        margin = Scaled(kCheckBoxTextOffset);
+    } else {
+        return;
+    }
+    const int needed = TextWidth(font, WindowText(control)) + margin;
+    RECT box{};
+    GetWindowRect(control, &box);
+    if (needed > box.right - box.left) {
+        SetWindowPos(control, nullptr, 0, 0, needed, box.bottom - box.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 HWND CreateControl(HWND parent,
@@ -93,11 +139,14 @@ HWND CreateControl(HWND parent,
                    int id,
                    HFONT font,
                    DWORD exStyle) {
-    const HWND control =
-        CreateWindowExW(exStyle, className, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height,
-                        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    const HWND control = CreateWindowExW(
+        exStyle, className, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style, Scaled(x), Scaled(y), Scaled(width),
+        Scaled(height), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (control && font) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (ScreenDpi() != kDesignDpi) {
+            WidenToText(control, className, style, font);
+        }
     }
     return control;
 }

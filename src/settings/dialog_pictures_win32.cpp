@@ -1,5 +1,7 @@
 #include "settings/dialog_pictures_win32.h"
 
+#include "settings/dialog_controls_win32.h"
+
 #include <shlwapi.h>
 
 #include <vector>
@@ -148,7 +150,8 @@ std::unique_ptr<Gdiplus::Bitmap> LoadDialogPicture(HINSTANCE instance, DialogPic
     if (auto stored = FromResource(instance, ResourceName(picture))) {
         return stored;
     }
-    const int size = PictureSize(picture);
+    // Drawn for the screen's resolution, so the shapes stay crisp on a larger screen.
+    const int size = Scaled(PictureSize(picture));
     auto drawn = std::make_unique<Gdiplus::Bitmap>(size, size, PixelFormat32bppARGB);
     Gdiplus::Graphics g(drawn.get());
     g.Clear(Color(0, 0, 0, 0));

@@ -27,8 +27,9 @@ enum class DialogPicture {
 // Decodes PNG bytes; nullptr when they are no picture GDI+ can read. Needs a GdiplusSession.
 std::unique_ptr<Gdiplus::Bitmap> DecodePng(const void* bytes, std::size_t size);
 
-// The one place the dialog's pictures are loaded: the executable's PNG resource when there is one, otherwise a
-// picture drawn here. Needs a GdiplusSession; never nullptr.
+// The one place the dialog's pictures are loaded: the executable's PNG resource when there is one (scaled smoothly
+// when drawn on a screen of another resolution), otherwise a picture drawn here at the screen's resolution (the
+// sizes above times DPI/96). Needs a GdiplusSession; never nullptr.
 std::unique_ptr<Gdiplus::Bitmap> LoadDialogPicture(HINSTANCE instance, DialogPicture picture);
 
 // Draws a picture into `bounds` with its alpha, over what is already there.

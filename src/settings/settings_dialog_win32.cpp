@@ -128,6 +128,24 @@ int TrackBarPosition(HWND bar) {
     return static_cast<int>(SendMessageW(bar, TBM_GETPOS, 0, 0));
 }
 
+// Wine's tab control marks the tab a mouse click selected as pressed and keeps the mark when the arrow keys move to
+// another tab; while a tab other than the selected one is marked, it ignores every click on the tabs. Without
+// button-style tabs the mark means nothing, so it is cleared from the unselected tabs whenever the page changes.
+void ClearStaleTabPress(HWND tabs) {
+    const int selected = static_cast<int>(SendMessageW(tabs, TCM_GETCURSEL, 0, 0));
+    const int count = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        if (i == selected) {
+            continue;
+        }
+        TCITEMW item{};
+        item.mask = TCIF_STATE;
+        item.dwStateMask = TCIS_BUTTONPRESSED;
+        item.dwState = 0;
+        SendMessageW(tabs, TCM_SETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    }
+}
+
 std::optional<std::string> ChooseProgramFile(HWND owner) {
     wchar_t file[MAX_PATH * 4] = {};
     // "Почтовая программа|*.exe" as the dialog wants it: pairs separated by zero characters.
@@ -204,13 +222,13 @@ TForm2::TForm2(HINSTANCE instance,
     }
     playGlyph_.reset(PictureIcon(*pictures_[DialogPicture::Play]));
 
-    RECT frame{0, 0, kClientWidth, kClientHeight};
+    RECT frame{0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
     AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     // Placed once, near the bottom-right corner, and never moved again by the program.
-    const WindowOrigin origin =
-        NearBottomRight(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width, height, 20, 50);
+    const WindowOrigin origin = NearBottomRight(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width,
+                                                height, Scaled(20), Scaled(50));
     Create(L"PigeonetSettingsDialog", kFormExStyle, kFormStyle, L"Pigeonet", origin.left, origin.top, width, height,
            owner);
     CreateControls();
@@ -233,13 +251,18 @@ void TForm2::CreateControls() {
     const HFONT font = font_.get();
     hints_.Attach(form);
 
-    // Header labels over the white band; the pictures are painted with the band.
-    Name("Label1",
-         CreateControl(form, WC_STATICW, "Pigeonet", SS_LEFT | SS_NOPREFIX, 69, 11, 90, 22, kStatic, titleFont_.get()));
-    Name("Label3", CreateControl(form, WC_STATICW, PIGEONET_VERSION_SHORT, SS_LEFT | SS_NOPREFIX, 146, 7, 24, 12,
-                                 kStatic, versionFont_.get()));
-    Name("Label2", CreateControl(form, WC_STATICW, "система уведомлений о поступившей почты", SS_LEFT | SS_NOPREFIX, 70,
-                                 32, 390, 16, kStatic, subtitleFont_.get()));
+    // Header labels over the white band; the pictures are painted with the band. Each label is as high as a line of
+    // its font, so the title's descenders are not cut off; where the boxes overlap, each label paints every header
+    // text that reaches into it (PaintHeaderLabel), so no label covers another's text.
+    auto headerLabel = [&](const char* name, const char* text, int x, int y, int width, HFONT labelFont) {
+        const HWND label = CreateControl(form, WC_STATICW, text, SS_OWNERDRAW, x, y, width, 0, kStatic, labelFont);
+        SetWindowPos(label, nullptr, 0, 0, Scaled(width), LineHeight(labelFont),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Name(name, label);
+    };
+    headerLabel("Label1", "Pigeonet", 69, 11, 90, titleFont_.get());
+    headerLabel("Label3", PIGEONET_VERSION_SHORT, 146, 7, 24, versionFont_.get());
+    headerLabel("Label2", "система уведомлений о поступившей почты", 70, 32, 390, subtitleFont_.get());
 
     tabs_ =
         CreateControl(form, WC_TABCONTROLW, "", WS_TABSTOP | WS_CLIPSIBLINGS, 11, 74, 366, 197, kPageControl1, font);
@@ -252,9 +275,10 @@ void TForm2::CreateControls() {
         item.pszText = caption.data();
         SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
     }
-    RECT display{0, 0, 366, 197};
+    RECT display{};
+    GetClientRect(tabs_, &display);
     SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
-    OffsetRect(&display, 11, 74);
+    MapWindowPoints(tabs_, form, reinterpret_cast<POINT*>(&display), 2);
     for (int i = 0; i < 3; ++i) {
         pages_[i] = CreateTabPage(form, form, display);
     }
@@ -316,7 +340,7 @@ void TForm2::CreateAccountsPage(HWND page) {
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.pszText = caption.data();
-        column.cx = widths[i];
+        column.cx = Scaled(widths[i]);
         column.iSubItem = i;
         SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
@@ -658,13 +682,35 @@ void TForm2::RemoveAllRows() {
 void TForm2::PaintHeader() {
     PAINTSTRUCT paint;
     const HDC dc = BeginPaint(Handle(), &paint);
-    RECT band{0, 0, kClientWidth, kHeaderHeight};
+    RECT band = Scaled(RECT{0, 0, kClientWidth, kHeaderHeight});
     FillRect(dc, &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    RECT line{0, kHeaderHeight, kClientWidth, kHeaderHeight + 2};
+    RECT line{band.left, band.bottom, band.right, band.bottom + 2};
     DrawEdge(dc, &line, EDGE_ETCHED, BF_TOP);
-    DrawPicture(dc, RECT{11, 8, 51, 48}, *pictures_[DialogPicture::HeaderImage]);
-    DrawPicture(dc, RECT{29, 23, 61, 55}, *pictures_[DialogPicture::HeaderIcon]);
+    DrawPicture(dc, Scaled(RECT{11, 8, 51, 48}), *pictures_[DialogPicture::HeaderImage]);
+    DrawPicture(dc, Scaled(RECT{29, 23, 61, 55}), *pictures_[DialogPicture::HeaderIcon]);
     EndPaint(Handle(), &paint);
+}
+
+void TForm2::PaintHeaderLabel(const DRAWITEMSTRUCT& item) {
+    FillRect(item.hDC, &item.rcItem, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, GetSysColor(COLOR_WINDOWTEXT));
+    RECT self{};
+    GetWindowRect(item.hwndItem, &self);
+    for (const char* name : {"Label1", "Label2", "Label3"}) {
+        const HWND label = Control(name);
+        RECT box{};
+        GetWindowRect(label, &box);
+        OffsetRect(&box, -self.left, -self.top);
+        RECT overlap{};
+        if (!IntersectRect(&overlap, &box, &item.rcItem)) {
+            continue;
+        }
+        const ScopedSelectObject font(item.hDC, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        std::wstring text = Widen(WindowText(label));
+        DrawTextW(item.hDC, text.data(), static_cast<int>(text.size()), &box,
+                  DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+    }
 }
 
 LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -704,6 +750,7 @@ LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             if (header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE) {
+                ClearStaleTabPress(tabs_);
                 ShowPage(SelectedTab());
                 PageControl1Change();
                 return 0;
@@ -728,6 +775,11 @@ LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_DRAWITEM: {
             const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item->hwndItem == Control("Label1") || item->hwndItem == Control("Label2") ||
+                item->hwndItem == Control("Label3")) {
+                PaintHeaderLabel(*item);
+                return TRUE;
+            }
             const auto found = pictureControls_.find(item->hwndItem);
             if (found == pictureControls_.end()) {
                 break;
@@ -739,14 +791,6 @@ LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             FillRect(item->hDC, &item->rcItem, background ? background : GetSysColorBrush(COLOR_BTNFACE));
             DrawPicture(item->hDC, item->rcItem, *pictures_[found->second]);
             return TRUE;
-        }
-        case WM_CTLCOLORSTATIC: {
-            const auto control = reinterpret_cast<HWND>(lParam);
-            if (control == Control("Label1") || control == Control("Label2") || control == Control("Label3")) {
-                SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-                return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
-            }
-            break;
         }
         case WM_PAINT:
             PaintHeader();

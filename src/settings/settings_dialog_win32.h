@@ -112,6 +112,7 @@ class TForm2 final : public Window, public LiveSettings, public AccountRows {
     void CreateAccountsPage(HWND page);
     void CreateIndicationPage(HWND page);
     void PaintHeader();
+    void PaintHeaderLabel(const DRAWITEMSTRUCT& item);
     void ShowPage(int index);
     void SetRowTexts(int index, const Account& account);
     void RemoveAllRows();

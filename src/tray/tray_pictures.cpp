@@ -2,6 +2,10 @@
 
 namespace pigeonet {
 
+namespace {
+#include "tray/tray_pixel_maps.inc"
+}  // namespace
+
 const std::array<std::string_view, kTrayPictureSize>& TrayMailPixelMap() {
     // A sheet of paper with lines of text, partly covered at the lower right by an open envelope with a letter.
     static constexpr std::array<std::string_view, kTrayPictureSize> map = {
@@ -58,17 +62,43 @@ std::optional<std::uint32_t> TrayPaletteColour(char letter) {
     }
 }
 
-TrayPicture DecodeTrayPicture(int index) {
+int TrayPictureSizeFor(int smallIconSize) {
+    int chosen = kTrayPictureSize;
+    for (const int size : kTrayPictureSizes) {
+        if (size <= smallIconSize) {
+            chosen = size;
+        }
+    }
+    return chosen;
+}
+
+std::span<const std::string_view> TrayMailPixelMap(int size) {
+    switch (size) {
+        case 20:
+            return kTrayMailPixelMap20;
+        case 24:
+            return kTrayMailPixelMap24;
+        case 32:
+            return kTrayMailPixelMap32;
+        default:
+            return TrayMailPixelMap();
+    }
+}
+
+TrayPicture DecodeTrayPicture(int index, int size) {
+    const auto map = TrayMailPixelMap(size);
+    const int side = static_cast<int>(map.size());
     TrayPicture picture;
-    picture.transparent.fill(true);
+    picture.size = side;
+    picture.colour.assign(static_cast<std::size_t>(side * side), 0);
+    picture.transparent.assign(static_cast<std::size_t>(side * side), true);
     if (index != kTrayMailImage) {
         return picture;
     }
-    const auto& map = TrayMailPixelMap();
-    for (int y = 0; y < kTrayPictureSize; ++y) {
-        for (int x = 0; x < kTrayPictureSize; ++x) {
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
             const auto colour = TrayPaletteColour(map[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]);
-            const auto at = static_cast<std::size_t>(y * kTrayPictureSize + x);
+            const auto at = static_cast<std::size_t>(y * side + x);
             picture.colour[at] = colour.value_or(0);
             picture.transparent[at] = !colour.has_value();
         }

@@ -1,7 +1,7 @@
 #include "tray/tray_pictures_win32.h"
 
-#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "tray/tray_pictures.h"
 
@@ -12,8 +12,8 @@ namespace {
 UniqueBitmap CreateColourBitmap(const TrayPicture& picture) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = kTrayPictureSize;
-    info.bmiHeader.biHeight = -kTrayPictureSize;
+    info.bmiHeader.biWidth = picture.size;
+    info.bmiHeader.biHeight = -picture.size;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -31,29 +31,34 @@ UniqueBitmap CreateColourBitmap(const TrayPicture& picture) {
     return bitmap;
 }
 
-// A monochrome mask, a set bit for every transparent pixel; rows are 16 bits, most significant bit leftmost.
+// A monochrome mask, a set bit for every transparent pixel; rows are padded to whole 16-bit words, most
+// significant bit leftmost.
 UniqueBitmap CreateMaskBitmap(const TrayPicture& picture) {
-    std::array<std::uint8_t, kTrayPictureSize * 2> rows{};
-    for (int y = 0; y < kTrayPictureSize; ++y) {
-        for (int x = 0; x < kTrayPictureSize; ++x) {
+    const int stride = (picture.size + 15) / 16 * 2;
+    std::vector<std::uint8_t> rows(static_cast<std::size_t>(stride * picture.size));
+    for (int y = 0; y < picture.size; ++y) {
+        for (int x = 0; x < picture.size; ++x) {
             if (picture.TransparentAt(x, y)) {
-                rows[static_cast<std::size_t>(y * 2 + x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+                rows[static_cast<std::size_t>(y * stride + x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
             }
         }
     }
-    return UniqueBitmap(CreateBitmap(kTrayPictureSize, kTrayPictureSize, 1, 1, rows.data()));
+    return UniqueBitmap(CreateBitmap(picture.size, picture.size, 1, 1, rows.data()));
 }
 
 }  // namespace
 
-UniqueImageList CreateTrayImageList() {
-    UniqueImageList list(
-        ImageList_Create(kTrayPictureSize, kTrayPictureSize, ILC_COLOR24 | ILC_MASK, kTrayImageCount, 0));
+int TrayIconSize() {
+    return TrayPictureSizeFor(GetSystemMetrics(SM_CXSMICON));
+}
+
+UniqueImageList CreateTrayImageList(int size) {
+    UniqueImageList list(ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, kTrayImageCount, 0));
     if (!list) {
         return list;
     }
     for (int index = 0; index < kTrayImageCount; ++index) {
-        const TrayPicture picture = DecodeTrayPicture(index);
+        const TrayPicture picture = DecodeTrayPicture(index, size);
         UniqueBitmap colour = CreateColourBitmap(picture);
         UniqueBitmap mask = CreateMaskBitmap(picture);
         // The list copies both bitmaps; ours are freed on leaving the loop.

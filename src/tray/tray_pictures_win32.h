@@ -10,9 +10,14 @@ namespace pigeonet {
 
 using UniqueImageList = UniqueHandle<HIMAGELIST, &ImageList_Destroy>;
 
-// `ImageList1`: the tray's two 16 x 16 pictures, colour with a one-bit transparency mask: image 0 the mail picture,
-// image 1 blank (fully transparent). The caller owns the list and must keep it alive while a TrayIcon uses it.
-UniqueImageList CreateTrayImageList();
+// The size of the tray's pictures for this screen: the shell's small-icon size (SM_CXSMICON), 16 at 96 DPI, as
+// far as a picture is drawn for it (TrayPictureSizeFor).
+int TrayIconSize();
+
+// `ImageList1`: the tray's two pictures, colour with a one-bit transparency mask: image 0 the mail picture, image 1
+// blank (fully transparent), both `size` pixels square. The caller owns the list and must keep it alive while a
+// TrayIcon uses it.
+UniqueImageList CreateTrayImageList(int size = TrayIconSize());
 
 // The resource id of the program's own icon (src/tray/pigeonet.ico), also the program's icon in Explorer.
 inline constexpr WORD kProgramIconResource = 1;

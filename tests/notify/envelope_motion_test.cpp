@@ -145,6 +145,30 @@ TEST(EnvelopeMotion, RestsAtTheBottomRightCornerAndParksBelowTheScreen) {
     }
 }
 
+TEST(EnvelopeMotion, ALargerPictureRestsInTheCornerAndRisesInProportionInTheSameSteps) {
+    struct Case {
+        int dpi;
+        int size;
+        int rise;
+        WindowOrigin rest;
+    };
+    for (const Case& c :
+         {Case{96, 135, 161, {889, 607}}, Case{120, 135, 161, {889, 607}}, Case{144, 203, 242, {821, 526}},
+          Case{168, 203, 242, {821, 526}}, Case{192, 270, 322, {754, 446}}, Case{288, 270, 322, {754, 446}}}) {
+        SCOPED_TRACE(c.dpi);
+        ASSERT_EQ(EnvelopeSizeForDpi(c.dpi), c.size);
+        EXPECT_EQ(EnvelopeRise(c.size), c.rise);
+        FakeDesktop desktop;
+        EnvelopeMotion motion(desktop.Seams(), c.size);
+        motion.SlideIn();
+        EXPECT_EQ(desktop.origin, c.rest);
+        EXPECT_EQ(std::count(desktop.events.begin(), desktop.events.end(), "pump"), kEnvelopeSlideSteps);
+        EXPECT_EQ(desktop.sleeps.size(), 49u);
+        motion.SlideOut();
+        EXPECT_EQ(desktop.origin, (WindowOrigin{c.rest.left, 768}));
+    }
+}
+
 TEST(EnvelopeMotion, RiseShowsThenPlacesThenMovesOnePixelAndPumpsAfterEveryStep) {
     FakeDesktop desktop;
     desktop.origin = {3, 5};  // wherever a previous display left it
@@ -315,6 +339,13 @@ TEST(EnvelopeCount, TextAndOriginMoveLeftSixPixelsPerDigit) {
         EXPECT_EQ(CountText(c.count), c.text);
         EXPECT_EQ(CountTextOrigin(CountText(c.count)), c.origin) << c.text;
     }
+}
+
+TEST(EnvelopeCount, OriginAndFontScaleWithTheLargerPictures) {
+    EXPECT_EQ(CountTextOrigin("12", 270), (TextOrigin{102, 168}));
+    EXPECT_EQ(CountTextOrigin("12", 203), (TextOrigin{77, 126}));
+    EXPECT_FLOAT_EQ(CountEmSize(), 20.0f);
+    EXPECT_FLOAT_EQ(CountEmSize(270), 40.0f);
 }
 
 }  // namespace

@@ -9,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include "util/errors.h"
+#include "util/screen_dpi_win32.h"
 #include "util/shell_paths_win32.h"
 #include "util/unicode_win32.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -51,8 +53,12 @@ std::string BuildDir() {
     return dir ? dir : SourceDir() + "/build";
 }
 
-std::vector<std::uint8_t> PictureFile() {
-    std::ifstream file(WinePath(SourceDir() + "/src/notify/envelope.png"), std::ios::binary);
+// The picture drawn for `size` pixels, as the program embeds it.
+std::vector<std::uint8_t> PictureFile(int size = kPictureSize) {
+    const std::string name = size >= EnvelopeSizeForDpi(192)   ? "envelope-200.png"
+                             : size >= EnvelopeSizeForDpi(144) ? "envelope-150.png"
+                                                               : "envelope.png";
+    std::ifstream file(WinePath(SourceDir() + "/src/notify/" + name), std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
@@ -182,7 +188,7 @@ class EnvelopeTest : public ::testing::Test {
         seams.stopTrayFlashing = [this] { events.push_back("stop flashing"); };
         seams.openMail = [this] { events.push_back("open mail"); };
         seams.setTimer2Enabled = [this](bool on) { events.push_back(on ? "timer2 on" : "timer2 off"); };
-        seams.pictureBytes = pictureBytes ? pictureBytes : &PictureFile;
+        seams.pictureBytes = [this](int size) { return pictureBytes ? pictureBytes() : PictureFile(size); };
         if (!tempFolder.empty()) {
             seams.tempFolderPath = [this] { return tempFolder; };
         }
@@ -474,6 +480,69 @@ TEST_F(EnvelopeTest, SavesScreenshotsOfTheEnvelopeAtRest) {
     }
     SavePng(composed, width, height, WinePath(BuildDir() + "/envelope-composite.png"));
     DestroyWindow(backdrop);
+}
+
+// At the screen's resolution: run at 96 DPI with the suite, and at 144 and 192 DPI by tests/settings/dpi-suite.sh.
+class EnvelopeAtScreenDpi : public EnvelopeTest {
+  protected:
+    void SetUp() override { SetProcessDPIAware(); }
+};
+
+TEST_F(EnvelopeAtScreenDpi, RisesAtTheSizeDrawnForTheScreenAndKeepsTheCountOnItsFlap) {
+    Make();
+    const int size = envelope->EnvelopeSize();
+    const int dpi = ScreenDpi();
+    EXPECT_EQ(size, dpi >= 192 ? 270 : dpi >= 144 ? 203 : 135);
+    envelope->ShowEnvelope(12, "a@example.org");
+    envelope->SlideIn();
+    PumpFor(300);
+    const ScreenSize screen = Screen();
+    const RECT rect = RectOf(main);
+    EXPECT_EQ(rect.right - rect.left, size);
+    EXPECT_EQ(rect.bottom - rect.top, size);
+    EXPECT_EQ(rect.left, screen.width - size);
+    EXPECT_EQ(rect.top, screen.height - EnvelopeRise(size));
+
+    // The count's black outline lies on the front flap, between the captions, at every size.
+    const auto pixels = ReadPixels(envelope->EnvelopeBitmap(), size, size);
+    int black = 0;
+    int outside = 0;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const std::uint32_t p = pixels[static_cast<std::size_t>(y * size + x)];
+            if (Alpha(p) > 200 && Red(p) < 20 && Green(p) < 20 && Blue(p) < 20) {
+                ++black;
+                const bool onFlap = y >= size * 84 / 135 && y < size * 110 / 135;
+                outside += onFlap ? 0 : 1;
+            }
+        }
+    }
+    EXPECT_GT(black, 20 * size / 135);
+    EXPECT_EQ(outside, 0);
+
+    // The corner of the screen, for the README's pictures at this resolution.
+    const int side = size * 300 / 135;
+    std::vector<std::uint32_t> shot(static_cast<std::size_t>(side) * side);
+    {
+        const HDC screenDc = GetDC(nullptr);
+        const HDC memory = CreateCompatibleDC(screenDc);
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(info.bmiHeader), side, -side, 1, 32, BI_RGB};
+        void* bits = nullptr;
+        const HBITMAP bitmap = CreateDIBSection(screenDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        const HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, side, side, screenDc, screen.width - side, screen.height - side, SRCCOPY | CAPTUREBLT);
+        SelectObject(memory, old);
+        std::copy_n(static_cast<const std::uint32_t*>(bits), shot.size(), shot.begin());
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screenDc);
+    }
+    for (auto& p : shot) {
+        p |= 0xFF000000u;
+    }
+    CreateDirectoryW(Widen(WinePath(SourceDir() + "/build/screenshots")).c_str(), nullptr);
+    SavePng(shot, side, side, WinePath(SourceDir() + "/build/screenshots/envelope-" + std::to_string(dpi) + ".png"));
 }
 
 }  // namespace

@@ -50,6 +50,35 @@ TEST(TrayPictures, PixelMapUsesOnlyKnownLettersOnSixteenBySixteen) {
     EXPECT_EQ(std::count(picture.transparent.begin(), picture.transparent.end(), true), transparent);
 }
 
+TEST(TrayPictures, TheShellsSmallIconSizeGetsTheLargestPictureDrawnNoLarger) {
+    for (const auto& [asked, drawn] :
+         {std::pair{16, 16}, std::pair{12, 16}, std::pair{18, 16}, std::pair{20, 20}, std::pair{22, 20},
+          std::pair{24, 24}, std::pair{31, 24}, std::pair{32, 32}, std::pair{48, 32}}) {
+        EXPECT_EQ(TrayPictureSizeFor(asked), drawn) << asked;
+    }
+}
+
+TEST(TrayPictures, LargerPicturesAreTheSameMapScaledByWholePixels) {
+    for (const int size : kTrayPictureSizes) {
+        const TrayPicture mail = DecodeTrayPicture(kTrayMailImage, size);
+        const TrayPicture blank = DecodeTrayPicture(kTrayBlankImage, size);
+        ASSERT_EQ(mail.size, size);
+        ASSERT_EQ(mail.colour.size(), static_cast<std::size_t>(size * size));
+        EXPECT_EQ(std::count(blank.transparent.begin(), blank.transparent.end(), true), size * size);
+        const auto& small = TrayMailPixelMap();
+        for (int y = 0; y < size; ++y) {
+            ASSERT_EQ(TrayMailPixelMap(size)[static_cast<std::size_t>(y)].size(), static_cast<std::size_t>(size));
+            for (int x = 0; x < size; ++x) {
+                // Each pixel is the small picture's pixel under its centre.
+                const char letter = small[static_cast<std::size_t>((2 * y + 1) * 16 / (2 * size))]
+                                         [static_cast<std::size_t>((2 * x + 1) * 16 / (2 * size))];
+                EXPECT_EQ(mail.TransparentAt(x, y), letter == '.') << size << ": " << x << "," << y;
+                EXPECT_EQ(mail.ColourAt(x, y), TrayPaletteColour(letter).value_or(0)) << size << ": " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(TrayPictures, BlankImageIsTransparentEverywhere) {
     const TrayPicture picture = DecodeTrayPicture(kTrayBlankImage);
     for (int i = 0; i < kTrayPicturePixels; ++i) {

@@ -35,6 +35,35 @@ TEST(TrayImageList, HoldsTheMailPictureAndABlankOne) {
     }
 }
 
+TEST(TrayImageList, GivesTheShellIconsOfEveryDrawnSizeWithTheirMask) {
+    for (const int size : kTrayPictureSizes) {
+        UniqueImageList list = CreateTrayImageList(size);
+        ASSERT_TRUE(list) << size;
+        UniqueIcon icon(ImageList_GetIcon(list.get(), kTrayMailImage, ILD_NORMAL));
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon.get(), &info)) << size;
+        BITMAP colour{};
+        GetObjectW(info.hbmColor, sizeof(colour), &colour);
+        EXPECT_EQ(colour.bmWidth, size);
+        EXPECT_EQ(colour.bmHeight, size);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+    EXPECT_EQ(TrayIconSize(), TrayPictureSizeFor(GetSystemMetrics(SM_CXSMICON)));
+}
+
+// Also run at 144 and 192 DPI by tests/settings/dpi-suite.sh, where the shell asks for larger icons.
+TEST(TrayPicturesAtScreenDpi, TheImageListIsAtTheShellsSmallIconSize) {
+    SetProcessDPIAware();
+    const int asked = GetSystemMetrics(SM_CXSMICON);
+    UniqueImageList list = CreateTrayImageList();
+    int width = 0, height = 0;
+    ASSERT_TRUE(ImageList_GetIconSize(list.get(), &width, &height));
+    EXPECT_EQ(width, TrayPictureSizeFor(asked)) << "SM_CXSMICON " << asked;
+    EXPECT_EQ(height, width);
+    EXPECT_EQ(ImageList_GetImageCount(list.get()), kTrayImageCount);
+}
+
 TEST(ProgramIcon, IsAbsentFromAnExecutableWithoutTheResource) {
     // The test program carries no icon resource; the tray then falls back to the mail picture.
     EXPECT_FALSE(LoadProgramIcon());

@@ -1,7 +1,12 @@
 #!/usr/bin/env python3
-"""Draws the arrival envelope (image resource PG) into src/notify/envelope.png.
+"""Draws the arrival envelope (image resource PG) into src/notify/envelope.png, and the same picture drawn for
+larger screens (resources PG150 and PG200) into src/notify/envelope-150.png and envelope-200.png.
 
-    tools/art/draw-envelope.py [output.png]
+    tools/art/draw-envelope.py [output.png]            the 135 x 135 picture
+    tools/art/draw-envelope.py --scale 150 [output.png] drawn for 150 % of 96 DPI: 203 x 203 (200: 270 x 270)
+
+Every shape, gradient, shadow and caption below is given in pixels of the 135 picture; a larger picture draws the
+same geometry scaled (not a scaled-up bitmap), so its edges are as sharp as the small one's.
 
 Needs python3 and ImageMagick's `convert` with the DejaVu fonts (Debian: imagemagick, fonts-dejavu-core).
 The output is byte-for-byte reproducible.
@@ -22,7 +27,9 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import artlib as a  # noqa: E402
 
-W = H = 135
+DESIGN = 135
+S = 1.0  # the drawing's scale; set by --scale
+W = H = DESIGN
 CX = 67.5  # the vertical centre line; the count is centred on it
 
 BODY = (6, 58, 129, 124)  # the envelope's rectangle: left, top, right, bottom
@@ -33,6 +40,31 @@ FRONT_TOP = 80  # highest point of the pale front flap on the centre line
 OUTLINE = (168, 92, 18)
 CAPTION = (58, 58, 58)
 CAPTION_FONT = "DejaVu-Sans-Bold"
+
+
+def fill(polys):
+    """Coverage of polygons given in pixels of the 135 picture, at the drawing's scale."""
+    if polys and isinstance(polys[0][0], (int, float)):
+        polys = [polys]
+    return a.fill(W, H, [[(x * S, y * S) for x, y in poly] for poly in polys])
+
+
+def linear(p0, p1, stops):
+    return a.linear((p0[0] * S, p0[1] * S), (p1[0] * S, p1[1] * S), stops)
+
+
+def shifted(mask, dx, dy):
+    return mask.shifted(round(dx * S), round(dy * S))
+
+
+def blurred(mask, sigma):
+    return mask.blurred(sigma * S)
+
+
+def caption(text, font, pointsize, left, top, expect):
+    # The ink's size is checked at the design size only: scaled glyphs are hinted afresh.
+    return a.text_mask(W, H, text, font, round(pointsize * S), round(left * S), round(top * S),
+                       expect=expect if S == 1.0 else None)
 
 
 def envelope_parts():
@@ -73,71 +105,80 @@ def draw():
     sheet, curl, (ax, ay, bx, by) = sheet_parts()
     left, top, right, bottom = BODY
 
-    body_m = a.fill(W, H, body)
-    flap_m = a.fill(W, H, flap)
-    sheet_m = a.fill(W, H, sheet)
-    curl_m = a.fill(W, H, curl)
+    body_m = fill(body)
+    flap_m = fill(flap)
+    sheet_m = fill(sheet)
+    curl_m = fill(curl)
     envelope_m = body_m.union(flap_m)
 
     # Back flap (its inner side) and the inside of the envelope.
-    c.paint(flap_m, a.linear((0, APEX_Y), (0, top), [(0, (255, 205, 108)), (1, (244, 166, 52))]))
-    c.paint(a.fill(W, H, a.stroke(flap[1:], 1.0)), OUTLINE, 0.85)
-    c.paint(body_m, a.linear((0, top), (0, FRONT_TOP), [(0, (196, 110, 24)), (1, (218, 134, 38))]))
+    c.paint(flap_m, linear((0, APEX_Y), (0, top), [(0, (255, 205, 108)), (1, (244, 166, 52))]))
+    c.paint(fill(a.stroke(flap[1:], 1.0)), OUTLINE, 0.85)
+    c.paint(body_m, linear((0, top), (0, FRONT_TOP), [(0, (196, 110, 24)), (1, (218, 134, 38))]))
 
     # The sheet throws a soft shadow into the envelope, then sits in it.
-    shade = sheet_m.union(curl_m).shifted(1, 1).blurred(1.4).times(envelope_m)
+    shade = blurred(shifted(sheet_m.union(curl_m), 1, 1), 1.4).times(envelope_m)
     c.paint(shade, (90, 40, 0), 0.45)
-    c.paint(sheet_m, a.linear((0, SHEET[1]), (0, 90), [(0, (255, 255, 253)), (1, (247, 243, 234))]))
+    c.paint(sheet_m, linear((0, SHEET[1]), (0, 90), [(0, (255, 255, 253)), (1, (247, 243, 234))]))
     # Ruled lines of a letter, kept light so that only the caption reads as text.
     for y, x0, x1 in [(21, 35, 84), (26, 35, 92), (31, 35, 98), (36, 35, 76), (61, 35, 100),
                       (66, 35, 96), (71, 35, 100)]:
-        c.paint(a.fill(W, H, [(x0, y), (x1, y), (x1, y + 1), (x0, y + 1)]), (190, 202, 222), 0.9)
+        c.paint(fill([(x0, y), (x1, y), (x1, y + 1), (x0, y + 1)]), (190, 202, 222), 0.9)
     # The curl: its shadow on the sheet, then the rolled paper, lit along its rounded edge.
-    c.paint(curl_m.shifted(-1, 1).blurred(1.1).times(sheet_m).minus(curl_m), (80, 70, 50), 0.45)
-    c.paint(curl_m, a.linear((bx, ay), (ax + 2, by - 2), [(0, (214, 206, 190)), (0.55, (246, 242, 232)),
+    c.paint(blurred(shifted(curl_m, -1, 1), 1.1).times(sheet_m).minus(curl_m), (80, 70, 50), 0.45)
+    c.paint(curl_m, linear((bx, ay), (ax + 2, by - 2), [(0, (214, 206, 190)), (0.55, (246, 242, 232)),
                                                         (1, (255, 255, 255))]))
-    c.paint(a.fill(W, H, a.stroke(curl[1:25], 0.8)), (150, 140, 120), 0.7)
+    c.paint(fill(a.stroke(curl[1:25], 0.8)), (150, 140, 120), 0.7)
     sheet_edge = [(SHEET[0], 96), (SHEET[0], SHEET[1]), (ax, ay)]
-    c.paint(a.fill(W, H, a.stroke(sheet_edge, 0.8)), (170, 160, 140), 0.6)
-    c.paint(a.fill(W, H, a.stroke(sheet[2:10] + [(SHEET[2], 96)], 0.8)), (170, 160, 140), 0.6)
+    c.paint(fill(a.stroke(sheet_edge, 0.8)), (170, 160, 140), 0.6)
+    c.paint(fill(a.stroke(sheet[2:10] + [(SHEET[2], 96)], 0.8)), (170, 160, 140), 0.6)
 
     # The pocket: golden side flaps, then the pale front flap over them with a faint shadow along its edge.
-    pocket_side = a.linear((left, 0), (CX, 0), [(0, (240, 156, 40)), (1, (252, 186, 84))])
-    pocket_side_r = a.linear((right, 0), (CX, 0), [(0, (236, 150, 36)), (1, (250, 182, 78))])
-    side_l_m = a.fill(W, H, side_left).times(body_m)
-    side_r_m = a.fill(W, H, side_right).times(body_m)
+    pocket_side = linear((left, 0), (CX, 0), [(0, (240, 156, 40)), (1, (252, 186, 84))])
+    pocket_side_r = linear((right, 0), (CX, 0), [(0, (236, 150, 36)), (1, (250, 182, 78))])
+    side_l_m = fill(side_left).times(body_m)
+    side_r_m = fill(side_right).times(body_m)
     c.paint(side_l_m, pocket_side)
     c.paint(side_r_m, pocket_side_r)
-    c.paint(a.fill(W, H, a.stroke(side_left[:2], 1.0)).times(body_m), OUTLINE, 0.8)
-    c.paint(a.fill(W, H, a.stroke(side_right[:2], 1.0)).times(body_m), OUTLINE, 0.8)
-    arch_m = a.fill(W, H, arch).times(body_m)
-    c.paint(arch_m.shifted(0, -1).blurred(1.2).times(body_m).minus(arch_m), (120, 60, 0), 0.5)
-    c.paint(arch_m, a.linear((0, FRONT_TOP), (0, bottom), [(0, (255, 248, 226)), (0.6, (255, 236, 190)),
+    c.paint(fill(a.stroke(side_left[:2], 1.0)).times(body_m), OUTLINE, 0.8)
+    c.paint(fill(a.stroke(side_right[:2], 1.0)).times(body_m), OUTLINE, 0.8)
+    arch_m = fill(arch).times(body_m)
+    c.paint(blurred(shifted(arch_m, 0, -1), 1.2).times(body_m).minus(arch_m), (120, 60, 0), 0.5)
+    c.paint(arch_m, linear((0, FRONT_TOP), (0, bottom), [(0, (255, 248, 226)), (0.6, (255, 236, 190)),
                                                           (1, (253, 222, 154))]))
-    c.paint(a.fill(W, H, a.stroke(arch, 1.0)).times(body_m), OUTLINE, 0.75)
+    c.paint(fill(a.stroke(arch, 1.0)).times(body_m), OUTLINE, 0.75)
     # A thin highlight just inside the arch gives the pale flap a little thickness.
     inner = [(x, y + 1.2) for x, y in arch[1:-1]]
-    c.paint(a.fill(W, H, a.stroke(inner, 0.8)).times(arch_m), (255, 255, 255), 0.8)
+    c.paint(fill(a.stroke(inner, 0.8)).times(arch_m), (255, 255, 255), 0.8)
 
     # The envelope's outline; its top edge is the back flap's hinge, hidden where the sheet stands in front of it.
     pocket_m = side_l_m.union(side_r_m).union(arch_m)
     hidden = sheet_m.union(curl_m).minus(pocket_m)
-    c.paint(a.fill(W, H, a.stroke(body, 1.0, closed=True)).times(body_m).minus(hidden), OUTLINE)
+    c.paint(fill(a.stroke(body, 1.0, closed=True)).times(body_m).minus(hidden), OUTLINE)
 
     # Captions, fixed in place: the popup code and the count's position depend on them.
-    c.paint(a.text_mask(W, H, "новое письмо", CAPTION_FONT, 8, 35, 50, expect=(66, 5)), CAPTION)
-    c.paint(a.text_mask(W, H, "всего", "DejaVu-Sans-Condensed-Bold", 12, 51, 110, expect=(33, 7)), CAPTION)
+    c.paint(caption("новое письмо", CAPTION_FONT, 8, 35, 50, expect=(66, 5)), CAPTION)
+    c.paint(caption("всего", "DejaVu-Sans-Condensed-Bold", 12, 51, 110, expect=(33, 7)), CAPTION)
 
     # Soft shadow below and to the right of the outline, beneath everything.
     silhouette = c.alpha_mask()
-    c.paint_under(silhouette.shifted(1, 2).blurred(2.0), (40, 22, 0), 0.55)
-    c.paint_under(silhouette.blurred(1.2), (40, 22, 0), 0.25)
+    c.paint_under(blurred(shifted(silhouette, 1, 2), 2.0), (40, 22, 0), 0.55)
+    c.paint_under(blurred(silhouette, 1.2), (40, 22, 0), 0.25)
     return c
 
 
 def main():
+    global S, W, H
+    args = sys.argv[1:]
+    name = "envelope.png"
+    if args[:1] == ["--scale"]:
+        percent = int(args[1])
+        args = args[2:]
+        S = percent / 100
+        W = H = (DESIGN * percent + 50) // 100  # rounded half up, as the program rounds it
+        name = f"envelope-{percent}.png"
     here = os.path.dirname(os.path.abspath(__file__))
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "src", "notify", "envelope.png")
+    out = args[0] if args else os.path.join(here, "..", "..", "src", "notify", name)
     canvas = draw()
     # The body is 242 of 255 (about 95 % opaque); faint shadow fringes below 3 are cut so the corners stay 0.
     rows = canvas.to_rgba8(alpha_scale=242 / 255, alpha_floor=3)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "polling/mailbox_probe.h"
 #include "polling/support/dovecot_server.h"
 #include "polling/support/recording_pump.h"
@@ -62,8 +64,13 @@ TEST_F(MailboxProbeWithDovecot, FailsTheOpenWithTheServersTextForAWrongPassword)
 TEST_F(MailboxProbeWithDovecot, CompletesWithoutPumpingWhenTheServerAnswersAtOnce) {
     server_.Deliver("user", 1);
     testing::RecordingPump pump;
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Probe(), 1);
-    EXPECT_TRUE(pump.runs.empty());
+    // The GUI gets its turn once the waits add up to a quarter second, which a busy machine can make of Dovecot's
+    // answers; only a probe that took less than that must not have pumped at all.
+    if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(250)) {
+        EXPECT_TRUE(pump.runs.empty());
+    }
 }
 
 }  // namespace

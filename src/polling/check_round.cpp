@@ -52,6 +52,7 @@ void CheckRound::ProbeAccounts(MailboxProbe& probe) {
         probe.set_password(account.password);
         probe.set_port(StrToInt(account.port));
         probe.set_read_timeout(kReadTimeoutMs);
+        probe.set_reply_timeout(kReplyTimeoutMs);
 
         bool connected = false;
         try {

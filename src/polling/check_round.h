@@ -62,6 +62,9 @@ class CheckRound {
     bool ConnectNoticeShown = false;
 
     static constexpr int kReadTimeoutMs = 5000;
+    // However a server trickles, one reply ends within a minute, so one server cannot hold the round (and with it
+    // every later round) for ever.
+    static constexpr int kReplyTimeoutMs = 60000;
     static constexpr unsigned kFlashIntervalMs = 400;
 
   private:

@@ -87,29 +87,19 @@ std::string ProbeReply::Text() const {
 
 MailboxProbe::MailboxProbe() : MailboxProbe(PlatformSocketLayer()) {}
 
-MailboxProbe::MailboxProbe(SocketLayer& layer) : layer_(layer), chunk_(kReceiveChunk) {}
+MailboxProbe::MailboxProbe(SocketLayer& layer) : layer_(layer), channel_(layer) {}
 
-MailboxProbe::~MailboxProbe() {
-    if (socket_) {
-        socket_->Close();
-    }
-}
+MailboxProbe::~MailboxProbe() = default;
 
 void MailboxProbe::ConnectMailbox(std::int32_t connect_timeout_ms) {
-    if (socket_ && socket_->IsOpen()) {
+    if (channel_.IsOpen()) {
         throw AlreadyConnectedError();
     }
-    input_.clear();
-    searched_ = 0;
-    closed_ = false;
-    socket_.reset();
+    channel_.Discard();
     try {
         OpenSocket(connect_timeout_ms);
     } catch (const ProbeError&) {
-        closed_ = true;
-        if (socket_) {
-            socket_->Close();
-        }
+        channel_.CloseStream();
         throw;
     }
     try {
@@ -129,7 +119,7 @@ void MailboxProbe::ConnectMailbox(std::int32_t connect_timeout_ms) {
 void MailboxProbe::OpenSocket(std::int32_t connect_timeout_ms) {
     std::unique_ptr<TcpSocket> owned = layer_.CreateSocket();
     TcpSocket& socket = *owned;
-    socket_ = std::move(owned);
+    channel_.Attach(std::move(owned));
     const std::uint32_t address = ResolveHost();
     const auto port = static_cast<std::uint16_t>(static_cast<std::uint32_t>(port_) & 0xFFFF);
     if (connect_timeout_ms != -1 && connect_timeout_ms != 0) {
@@ -146,30 +136,22 @@ void MailboxProbe::OpenSocket(std::int32_t connect_timeout_ms) {
         }
     }
     if (port == kTlsPort) {
-        socket_.release();
-        StartTls(std::unique_ptr<TcpSocket>(&socket));
+        StartTls(socket);
     }
 }
 
-// Implicit TLS: the handshake runs before the greeting, its waits sliced and pumped like those for a reply, each
-// limited by the read timeout. A failed handshake closes the socket without QUIT: there is nothing to say it in.
-void MailboxProbe::StartTls(std::unique_ptr<TcpSocket> socket) {
-    std::unique_ptr<TlsEngine> engine;
-    try {
-        engine = CreatePlatformTlsEngine(host_);
-    } catch (const ProbeError&) {
-        socket_ = std::move(socket);
-        throw;
-    }
-    auto stream = std::make_unique<TlsStream>(std::move(socket), std::move(engine));
+// Implicit TLS: the handshake runs before the greeting, its waits sliced and pumped like those for a reply and
+// bounded like one: each by the read timeout, all of them together by the reply timeout. A failed handshake closes
+// the socket without QUIT: there is nothing to say it in.
+void MailboxProbe::StartTls(TcpSocket& socket) {
+    std::unique_ptr<TlsEngine> engine = CreatePlatformTlsEngine(host_);
+    // The channel holds `socket` itself: take it back and hand it over to the TLS stream.
+    channel_.Detach().release();
+    auto stream = std::make_unique<TlsStream>(std::unique_ptr<TcpSocket>(&socket), std::move(engine));
     TlsStream& tls = *stream;
-    socket_ = std::move(stream);
-    bool done = tls.Handshake();
-    while (!done) {
-        if (!WaitReadable(read_timeout_)) {
-            throw ReadTimeoutError();
-        }
-        done = tls.Handshake();
+    channel_.Attach(std::move(stream));
+    while (!tls.Handshake()) {
+        channel_.AwaitData();
     }
 }
 
@@ -221,21 +203,15 @@ std::int32_t MailboxProbe::StatMessageCount() {
 
 void MailboxProbe::CloseMailbox() {
     std::exception_ptr failure;
-    if (socket_) {
-        if (closed_ && socket_->IsOpen()) {
-            socket_->Close();
+    // A connection seen closed is closed now; one still open says QUIT first.
+    if (!channel_.KnownClosed()) {
+        try {
+            WriteLine("QUIT");
+        } catch (const ProbeError&) {
+            failure = std::current_exception();
         }
-        if (socket_->IsOpen()) {
-            try {
-                WriteLine("QUIT");
-            } catch (const ProbeError&) {
-                failure = std::current_exception();
-            }
-        }
-        socket_->Close();
-        socket_.reset();
     }
-    closed_ = true;
+    channel_.Discard();
     if (failure) {
         std::rethrow_exception(failure);
     }
@@ -251,6 +227,7 @@ int MailboxProbe::SendCommand(std::string_view line, int expected_status) {
 }
 
 void MailboxProbe::ReadReply() {
+    channel_.BeginReply();
     auto next_line = [this] {
         std::string line;
         while (line.empty()) {
@@ -283,148 +260,6 @@ void MailboxProbe::ReadReply() {
         reply_.status = ProbeReply::kNegative;
     } else {
         throw UnrecognizedReplyError(reply_.Text());
-    }
-}
-
-std::string MailboxProbe::ReadLine() {
-    for (;;) {
-        const auto lf = input_.find('\n', searched_);
-        if (lf != std::string::npos) {
-            if (lf > kMaxLineLength) {
-                throw LineTooLongError();
-            }
-            std::string line = input_.substr(0, lf);
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            input_.erase(0, lf + 1);
-            searched_ = 0;
-            return line;
-        }
-        searched_ = input_.size();
-        if (input_.size() > kMaxLineLength) {
-            throw LineTooLongError();
-        }
-        if (!socket_) {
-            throw NotConnectedError();
-        }
-        // A last line without its LF is never delivered.
-        if (KnownClosed()) {
-            throw ConnectionClosedError();
-        }
-        ReceiveOnce();
-    }
-}
-
-bool MailboxProbe::KnownClosed() {
-    if (closed_ && socket_ && socket_->IsOpen()) {
-        socket_->Close();
-    }
-    return closed_ || !socket_ || !socket_->IsOpen();
-}
-
-void MailboxProbe::ReceiveOnce() {
-    if (!socket_) {
-        throw NotConnectedError();
-    }
-    if (KnownClosed()) {
-        throw ConnectionClosedError();
-    }
-    if (!WaitReadable(read_timeout_)) {
-        throw ReadTimeoutError();
-    }
-    std::size_t received = 0;
-    try {
-        received = socket_->Receive(chunk_.data(), chunk_.size());
-    } catch (const SocketError& error) {
-        // An aborted or shut-down connection ends like a close; other failures leave the socket as it is.
-        if (error.code() != 10053 && error.code() != 10058) {
-            throw;
-        }
-        CloseSocket();
-        if (input_.empty()) {
-            throw;
-        }
-        return;
-    }
-    if (received > 0) {
-        input_.append(chunk_.data(), received);
-        return;
-    }
-    CloseSocket();
-    if (input_.empty()) {
-        throw ConnectionClosedError();
-    }
-}
-
-bool MailboxProbe::WaitReadable(std::int32_t milliseconds) {
-    if (!socket_ || !socket_->IsOpen()) {
-        throw ConnectionClosedError();
-    }
-    if (!IdlePumpApplies()) {
-        const bool ready = socket_->WaitReadable(milliseconds > 0 ? milliseconds : -1);
-        RequestIdlePump(!ready);
-        return ready;
-    }
-    constexpr int kSlice = IdlePump::kIdleSliceMs;
-    if (milliseconds <= 0) {
-        while (!WaitSlice(kSlice)) {
-        }
-        return true;
-    }
-    if (milliseconds <= kSlice) {
-        return WaitSlice(milliseconds);
-    }
-    // The odd remainder first, then whole slices: 5000 ms is 20 slices of 250 ms.
-    const int slices = (milliseconds - 1) / kSlice;
-    if (WaitSlice(milliseconds - kSlice * slices)) {
-        return true;
-    }
-    for (int i = 0; i < slices; ++i) {
-        if (WaitSlice(kSlice)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool MailboxProbe::WaitSlice(int milliseconds) {
-    const bool ready = socket_->WaitReadable(milliseconds);
-    RequestIdlePump(!ready);
-    return ready;
-}
-
-void MailboxProbe::WriteLine(std::string_view text) {
-    if (!socket_) {
-        throw NotConnectedError();
-    }
-    if (closed_ || !socket_->IsOpen()) {
-        throw ConnectionClosedError();
-    }
-    // A line break inside a user name or password would smuggle further commands onto the wire.
-    if (text.find_first_of("\r\n") != std::string_view::npos) {
-        throw InvalidCommandError();
-    }
-    std::string bytes(text);
-    bytes += "\r\n";
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        try {
-            sent += socket_->Send(bytes.data() + sent, bytes.size() - sent);
-        } catch (const SocketError& error) {
-            if (error.code() == 10053 || error.code() == 10054 || error.code() == 10058) {
-                CloseSocket();
-            }
-            throw;
-        }
-        RequestIdlePump(false);
-    }
-}
-
-void MailboxProbe::CloseSocket() {
-    closed_ = true;
-    if (socket_) {
-        socket_->Close();
     }
 }
 

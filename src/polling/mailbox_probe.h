@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "polling/line_channel.h"
 #include "polling/probe_error.h"
 #include "polling/socket.h"
 
@@ -33,14 +34,18 @@ struct ProbeReply {
 // STAT, QUIT. One probe serves any number of connections one after the other. It blocks the calling thread; while it
 // waits for the network on the GUI thread, the registered IdlePump processes GUI messages between short waits. Failures
 // are ProbeErrors.
+//
+// The probe holds the POP3 conversation (greeting, login, STAT, QUIT, what a reply means); the LineChannel under it
+// holds the connection's bytes, its waits and every bound on what a server may cost (see line_channel.h).
 class MailboxProbe {
   public:
     static constexpr std::int32_t kDefaultPort = 110;
     // The POP3S port: the connection starts with a TLS handshake (certificate checked for host()) before the
     // greeting. Every other port speaks plain POP3.
     static constexpr std::uint16_t kTlsPort = 995;
-    static constexpr std::size_t kMaxLineLength = 16384;  // bytes before the LF, a CR included
-    static constexpr std::size_t kReceiveChunk = 32768;   // the most one receive call asks for
+    static constexpr std::size_t kMaxLineLength = LineChannel::kMaxLineLength;
+    static constexpr std::size_t kMaxReplyLength = LineChannel::kMaxReplyLength;
+    static constexpr std::size_t kReceiveChunk = LineChannel::kReceiveChunk;
     static constexpr int kConnectSliceMs = 125;
     static constexpr int kPumpedConnectLimitMs = 120000;  // a pumped connect without an explicit limit
 
@@ -64,8 +69,12 @@ class MailboxProbe {
     const std::string& password() const { return password_; }
     void set_password(std::string password) { password_ = std::move(password); }
     // Longest single wait for incoming data, in milliseconds; 0 (or less) means no limit.
-    std::int32_t read_timeout() const { return read_timeout_; }
-    void set_read_timeout(std::int32_t milliseconds) { read_timeout_ = milliseconds; }
+    std::int32_t read_timeout() const { return channel_.read_timeout(); }
+    void set_read_timeout(std::int32_t milliseconds) { channel_.set_read_timeout(milliseconds); }
+    // Longest time one reply (or the TLS handshake) may take from its first wait, in milliseconds; 0 (or less)
+    // means no limit. 60000 at creation.
+    std::int32_t reply_timeout() const { return channel_.reply_timeout(); }
+    void set_reply_timeout(std::int32_t milliseconds) { channel_.set_reply_timeout(milliseconds); }
 
     // Connects, reads the greeting and logs in; returns in the TRANSACTION state. `connect_timeout_ms` -1 or 0
     // means no explicit limit (pumped up to kPumpedConnectLimitMs when the idle pump applies, a plain blocking
@@ -84,37 +93,26 @@ class MailboxProbe {
     // Reads one reply into last_reply(); raises UnrecognizedReplyError for a status word that is neither.
     void ReadReply();
     // One line without its LF and without one CR before it.
-    std::string ReadLine();
+    std::string ReadLine() { return channel_.ReadLine(); }
     // Sends `text` + CR LF at once.
-    void WriteLine(std::string_view text);
+    void WriteLine(std::string_view text) { channel_.WriteLine(text); }
     // Waits up to `milliseconds` (0 or less: without limit) for data, in pumped slices when the pump applies.
-    bool WaitReadable(std::int32_t milliseconds);
+    bool WaitReadable(std::int32_t milliseconds) { return channel_.WaitReadable(milliseconds); }
 
     const ProbeReply& last_reply() const { return reply_; }
 
   private:
     void OpenSocket(std::int32_t connect_timeout_ms);
     void PumpedConnect(TcpSocket& socket, std::uint32_t address, std::uint16_t port, std::int32_t limit_ms);
-    void StartTls(std::unique_ptr<TcpSocket> socket);
+    void StartTls(TcpSocket& socket);
     std::uint32_t ResolveHost() const;
-    void ReceiveOnce();
-    bool WaitSlice(int milliseconds);
-    // Shuts down and closes the socket without discarding it, and remembers that the connection is closed.
-    void CloseSocket();
-    bool KnownClosed();
 
     SocketLayer& layer_;
     std::string host_;
     std::int32_t port_ = kDefaultPort;
     std::string user_;
     std::string password_;
-    std::int32_t read_timeout_ = 0;
-
-    std::unique_ptr<ByteStream> socket_;  // null: no socket (before the first open, after CloseMailbox)
-    std::string input_;                   // received bytes not yet taken out as lines
-    std::size_t searched_ = 0;            // bytes of input_ already searched for the current line's LF
-    bool closed_ = false;
-    std::vector<char> chunk_;
+    LineChannel channel_;
     ProbeReply reply_;
 };
 

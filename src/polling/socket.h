@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -57,6 +58,13 @@ class SocketLayer {
     // The first IPv4 address (host byte order) the system's resolver gives for `host` (UTF-8). Blocks. Throws
     // SocketError with the resolver's number (11001 for an unknown name).
     virtual std::uint32_t ResolveHost(const std::string& host) = 0;
+    // Milliseconds on a clock that only moves forward: what bounds a whole reply and paces the GUI's turns. Scripted
+    // sockets, which wait no real time, tell their own time.
+    virtual std::int64_t NowMilliseconds() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
 };
 
 // This platform's sockets; started once per process on first use and never stopped.

@@ -165,25 +165,35 @@ TEST_F(MainFormTest, ExitDuringARoundRemovesTheIconAtOnceAndClosesWhenTheRoundHa
 }
 
 TEST_F(MainFormTest, ExitWhileAServerKeepsTheRoundWaitingEndsTheWaitAtOnce) {
-    // Logged in, then no answer to STAT: the round waits up to its 5 s read timeout.
-    testing::FakePop3Server server(testing::LoginThenStat(""));
-    live_.AddAccount({"box@example.org", "127.0.0.1", "u", "p", "0", std::to_string(server.port())});
-    TForm1& form = Start(true);
-    const HWND window = form.Handle();
-    std::thread user([window] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-        PostMessageW(window, WM_CLOSE, 0, 0);
-    });
-    const auto start = std::chrono::steady_clock::now();
-    form.CheckMailboxes();
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    user.join();
-    EXPECT_LT(elapsed, std::chrono::milliseconds(3500)) << "the wait ends with the exit, not with the timeout";
-    EXPECT_FALSE(form.Tray().IconVisible());
-    ProcessPendingMessages();
-    EXPECT_FALSE(IsWindow(window));
-    MSG quit;
-    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    // Logged in, then no answer to STAT: the round waits up to its 5 s read timeout, or, while blank lines trickle
+    // in, up to its minute for the reply.
+    auto trickle = testing::LoginThenStat("");
+    trickle.push_back(testing::Trickle(std::string(300, '\n'), 100));
+    const struct {
+        const char* server;
+        std::vector<testing::ServerStep> script;
+    } cases[] = {{"silent", testing::LoginThenStat("")}, {"trickling", trickle}};
+    for (const auto& c : cases) {
+        testing::FakePop3Server server(c.script);
+        live_.AddAccount({"box@example.org", "127.0.0.1", "u", "p", "0", std::to_string(server.port())});
+        TForm1& form = Start(true);
+        const HWND window = form.Handle();
+        std::thread user([window] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        form.CheckMailboxes();
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        user.join();
+        EXPECT_LT(elapsed, std::chrono::milliseconds(3500)) << c.server << ": the wait ends with the exit";
+        EXPECT_FALSE(form.Tray().IconVisible()) << c.server;
+        ProcessPendingMessages();
+        EXPECT_FALSE(IsWindow(window)) << c.server;
+        MSG quit;
+        PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        live_.RemoveAccount(0);
+    }
 }
 
 TEST_F(MainFormTest, SettingsCommandStopsThePollTickAndTheTickKeepsItsCount) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "polling/mailbox_probe.h"
 #include "polling/support/dovecot_server.h"
 #include "polling/support/recording_pump.h"
@@ -61,15 +63,14 @@ TEST_F(MailboxProbeWithDovecot, FailsTheOpenWithTheServersTextForAWrongPassword)
 
 TEST_F(MailboxProbeWithDovecot, CompletesWithoutPumpingWhenTheServerAnswersAtOnce) {
     server_.Deliver("user", 1);
-    // "At once" is up to the machine: on a loaded one a single answer may take longer than a slice, so one of a few
-    // probes must go through without a pump run.
-    bool unpumped = false;
-    for (int attempt = 0; attempt < 5 && !unpumped; ++attempt) {
-        testing::RecordingPump pump;
-        EXPECT_EQ(Probe(), 1);
-        unpumped = pump.runs.empty();
+    testing::RecordingPump pump;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Probe(), 1);
+    // The GUI gets its turn once the waits add up to a quarter second, which a busy machine can make of Dovecot's
+    // answers; only a probe that took less than that must not have pumped at all.
+    if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(250)) {
+        EXPECT_TRUE(pump.runs.empty());
     }
-    EXPECT_TRUE(unpumped) << "every probe ran the pump";
 }
 
 }  // namespace

@@ -91,6 +91,26 @@ TEST(IdlePump, WaitsWithoutLimitInSlicesUntilDataComes) {
     EXPECT_EQ(pump.runs.size(), 7u);  // not after the slice that found data
 }
 
+// A byte in every slice: the GUI still has its turn once the quarter second is over, in the slice that ends past it.
+TEST(IdlePump, ServesTheGuiEveryQuarterSecondWhileDataTrickles) {
+    RecordingPump pump;
+    ScriptedSocketLayer layer;
+    MailboxProbe probe(layer);
+    probe.set_read_timeout(5000);
+    OpenThenSilence(probe, layer, 0);
+    layer.incoming = std::string(50, '\n') + "+OK 2 9\r\n";
+    layer.data_after_ms = 100;
+    layer.receive_at_most = 1;
+    std::vector<std::int64_t> turns{layer.now_ms};
+    pump.on_run = [&] { turns.push_back(layer.now_ms); };
+    EXPECT_EQ(probe.StatMessageCount(), 2);
+    turns.push_back(layer.now_ms);
+    EXPECT_EQ(turns.size(), 2u + 19u);  // 5.9 s of trickle, a turn every 300 ms
+    for (std::size_t i = 1; i < turns.size(); ++i) {
+        EXPECT_LE(turns[i] - turns[i - 1], 300) << i;
+    }
+}
+
 TEST(IdlePump, DoesNotSliceWhenNoPumpApplies) {
     for (bool registered : {false, true}) {
         std::optional<RecordingPump> pump;
@@ -170,6 +190,15 @@ TEST(IdlePump, AbandonedWaitsEndAtTheNextPumpRequest) {
          [](MailboxProbe& probe, ScriptedSocketLayer& layer) {
              layer.pending_connect_waits = -1;
              probe.ConnectMailbox(-1);
+         }},
+        {"a trickled reply",
+         [](MailboxProbe& probe, ScriptedSocketLayer& layer) {
+             probe.set_read_timeout(5000);
+             OpenThenSilence(probe, layer, 0);
+             layer.incoming = std::string(100000, '\n');
+             layer.data_after_ms = 100;
+             layer.receive_at_most = 1;
+             probe.StatMessageCount();
          }},
     };
     for (const auto& c : cases) {

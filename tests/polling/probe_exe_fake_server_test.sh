@@ -77,6 +77,9 @@ expect "count" 0 $'2\n' '' "$all" -- login 'send:+OK 2 320\r\n'
 expect "lower-case status words" 0 $'7\n' '' "$all" -- 'send:+ok hi\r\n' line 'send:+ok\r\n' line 'send:+ok\r\n' \
     line 'send:+ok 7 1\r\n'
 expect "negative greeting sends QUIT" 1 '' $' too busy\r\n\n' $'QUIT\r\n' -- 'send:-ERR too busy\r\n'
+# A server's escape sequences (a window title, a colour, a C1 CSI) reach the terminal as text; UTF-8 stays.
+expect "server text escaped" 1 '' $' \\x1B]0;owned\\x07 \\x1B[31mred \\xC2\\x9B2J \xd0\xbf\xd0\xb0\r\n\n' $'QUIT\r\n' -- \
+    'send:-ERR \x1b]0;owned\x07 \x1b[31mred \xc2\x9b2J \xd0\xbf\xd0\xb0\r\n'
 expect "another protocol" 1 '' $'Unrecognized POP3 Response Header:\n"/1.1 400 Bad Request\r\n"\n' $'QUIT\r\n' -- \
     'send:HTTP/1.1 400 Bad Request\r\n'
 expect "count without size" 1 '' $'\'\' is not a valid integer value.\n' "$upto_stat" -- login 'send:+OK 5\r\n'

@@ -1,16 +1,19 @@
 // pigeonet-probe HOST PORT USER PASSWORD
 // pigeonet-probe --version
 //
-// Asks one POP3 mailbox for its message count the way the check round does (read timeout 5000 ms, no idle pump):
-// prints the count alone on standard output and exits 0, or prints the failure as the application's error display
-// would show it on standard error and exits 1. Exit 2 is a usage error.
+// Asks one POP3 mailbox for its message count the way the check round does (read timeout 5000 ms, every reply within
+// 60 s, the connect within 120 s, no idle pump): prints the count alone on standard output and exits 0, or prints the
+// failure as the application's error display would show it on standard error and exits 1. Exit 2 is a usage error.
+// A server's text reaches the terminal with its control characters escaped, so it cannot drive the terminal.
 
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pigeonet_version.h"
+#include "polling/check_round.h"
 #include "polling/mailbox_probe.h"
 #include "util/errors.h"
 #include "util/text.h"
@@ -30,12 +33,66 @@ constexpr char kUsage[] =
     "       pigeonet-probe --version\n"
     "\n"
     "Asks the POP3 mailbox USER on HOST:PORT (USER/PASS login) how many messages it holds,\n"
-    "exactly as Pigeonet's check round does, with a read timeout of 5000 ms. Port 995 speaks TLS\n"
-    "(the server's certificate must be trusted by the system and name HOST); other ports plain TCP.\n"
+    "exactly as Pigeonet's check round does: a read timeout of 5000 ms, every reply within 60 s,\n"
+    "the connect within 120 s. Port 995 speaks TLS (the server's certificate must be trusted by the\n"
+    "system and name HOST); other ports plain TCP.\n"
     "\n"
     "On success the message count is printed alone on standard output and the exit status is 0.\n"
-    "On a failure the message Pigeonet would show is printed on standard error and the exit status is 1.\n"
+    "On a failure the message Pigeonet would show is printed on standard error and the exit status is 1;\n"
+    "control characters in it other than CR and LF are written as \\xNN.\n"
     "A wrong command line exits with status 2.\n";
+
+// `text` with every control character but CR and LF written as \xNN: C0 controls, DEL, the C1 controls of UTF-8
+// (U+0080 to U+009F) and every byte that is not part of valid UTF-8 (a lone 0x9B is CSI to some terminals).
+std::string EscapeControls(std::string_view text) {
+    std::string out;
+    auto escape = [&out](unsigned char byte) {
+        constexpr char kHex[] = "0123456789ABCDEF";
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0xF];
+    };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            if ((lead < 0x20 && lead != '\r' && lead != '\n') || lead == 0x7F) {
+                escape(lead);
+            } else {
+                out += static_cast<char>(lead);
+            }
+            ++i;
+            continue;
+        }
+        // One UTF-8 sequence: its length, the smallest code point it may carry, and the code point itself.
+        const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                                   : lead >= 0xE0 && lead <= 0xEF ? 3
+                                   : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                                  : 0;
+        char32_t code = length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        bool valid = length != 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const char32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+        valid = valid && code >= smallest && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        if (!valid) {
+            escape(lead);
+            ++i;
+        } else if (code <= 0x9F) {
+            for (std::size_t k = 0; k < length; ++k) {
+                escape(static_cast<unsigned char>(text[i + k]));
+            }
+            i += length;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
 
 void Write(std::FILE* stream, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stream);
@@ -61,14 +118,17 @@ int RunProbe(const std::vector<std::string>& args) {
         probe.set_port(StrToInt(args[1]));
         probe.set_user(args[2]);
         probe.set_password(args[3]);
-        probe.set_read_timeout(5000);
-        probe.ConnectMailbox(-1);
+        probe.set_read_timeout(CheckRound::kReadTimeoutMs);
+        probe.set_reply_timeout(CheckRound::kReplyTimeoutMs);
+        // Without the program's idle pump an unlimited connect would block for as long as the system lets it: give
+        // it the limit of the program's pumped connect.
+        probe.ConnectMailbox(MailboxProbe::kPumpedConnectLimitMs);
         const std::int32_t count = probe.StatMessageCount();
         probe.CloseMailbox();
         Write(stdout, std::to_string(count) + "\n");
         return 0;
     } catch (const std::exception& error) {
-        Write(stderr, ErrorDisplayText(error.what()) + "\n");
+        Write(stderr, EscapeControls(ErrorDisplayText(error.what())) + "\n");
         return 1;
     }
 }

@@ -12,6 +12,7 @@ void CloseNative(NativeSocket s) {
     closesocket(s);
 }
 constexpr int kShutSend = SD_SEND;
+constexpr int kSendFlags = 0;
 void StartSockets() {
     static const bool started = [] {
         WSADATA data;
@@ -32,6 +33,8 @@ void CloseNative(NativeSocket s) {
     close(s);
 }
 constexpr int kShutSend = SHUT_WR;
+// A client that has gone while the script still sends must not end the test process with SIGPIPE.
+constexpr int kSendFlags = MSG_NOSIGNAL;
 void StartSockets() {}
 }  // namespace
 #endif
@@ -56,7 +59,7 @@ bool Readable(NativeSocket s, int milliseconds) {
 void SendAll(NativeSocket s, const std::string& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const auto n = send(s, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
+        const auto n = send(s, bytes.data() + sent, static_cast<int>(bytes.size() - sent), kSendFlags);
         if (n <= 0) {
             return;
         }

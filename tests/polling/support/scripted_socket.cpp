@@ -15,15 +15,17 @@ class ScriptedSocket final : public TcpSocket {
 
     bool WaitReadable(int milliseconds) override {
         layer_.read_waits.push_back(milliseconds);
-        if (layer_.silent_read_waits > 0) {
-            --layer_.silent_read_waits;
+        if (layer_.silent_read_waits > 0 || (milliseconds >= 0 && milliseconds < layer_.data_after_ms)) {
+            layer_.silent_read_waits = std::max(0, layer_.silent_read_waits - 1);
+            layer_.now_ms += std::max(0, milliseconds);
             return false;
         }
+        layer_.now_ms += layer_.data_after_ms;
         return true;
     }
 
     std::size_t Receive(char* buffer, std::size_t capacity) override {
-        const std::size_t n = std::min(capacity, layer_.incoming.size());
+        const std::size_t n = std::min({capacity, layer_.incoming.size(), layer_.receive_at_most});
         std::memcpy(buffer, layer_.incoming.data(), n);
         layer_.incoming.erase(0, n);
         return n;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "polling/probe_error.h"
 #include "polling/socket.h"
@@ -93,6 +94,7 @@ class TlsStream final : public ByteStream {
     std::exception_ptr failure_;  // raised by the next Handshake or Receive
     std::string raw_;             // received bytes not yet taken by the engine
     std::string plain_;           // decrypted bytes not yet taken by Receive
+    std::vector<char> chunk_;     // room for one receive from the socket
 };
 
 }  // namespace pigeonet

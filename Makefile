@@ -3,9 +3,11 @@
 
 NATIVE := build/native
 WIN := build/win
+FUZZ := build/fuzz
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
 
-.PHONY: all setup build native win run test test-native test-win format clean
+.PHONY: all setup build native win run test test-native test-win fuzz format clean
 
 all: build
 
@@ -37,6 +39,14 @@ test-native: setup native
 
 test-win: setup win
 	ctest --test-dir $(WIN) --output-on-failure
+
+# libFuzzer needs clang (Debian's clang and its runtime); `make test` only replays the seed corpus and needs neither.
+fuzz: setup
+	@command -v clang++ >/dev/null && dpkg-query -W -f='$${Status}' libclang-rt-14-dev 2>/dev/null | grep -q 'ok installed' \
+		|| (apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q clang libclang-rt-14-dev)
+	@test -f $(FUZZ)/CMakeCache.txt || CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIGEONET_FUZZ=ON -DBUILD_TESTING=OFF
+	cmake --build $(FUZZ) -j $(JOBS) --target fuzz_targets
+	tests/fuzz/run.sh $(FUZZ) $(FUZZ_SECONDS)
 
 format:
 	find src tests tools -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -40,10 +40,12 @@ test-native: setup native
 test-win: setup win
 	ctest --test-dir $(WIN) --output-on-failure
 
-# libFuzzer needs clang (Debian's clang and its runtime); `make test` only replays the seed corpus and needs neither.
+# libFuzzer needs clang (Debian's clang and its runtime; llvm for tests/fuzz/coverage.sh); `make test` only replays
+# the seed corpus and needs none of them.
 fuzz: setup
-	@command -v clang++ >/dev/null && dpkg-query -W -f='$${Status}' libclang-rt-14-dev 2>/dev/null | grep -q 'ok installed' \
-		|| (apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q clang libclang-rt-14-dev)
+	@command -v clang++ >/dev/null && command -v llvm-cov >/dev/null \
+		&& dpkg-query -W -f='$${Status}' libclang-rt-14-dev 2>/dev/null | grep -q 'ok installed' \
+		|| (apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q clang libclang-rt-14-dev llvm)
 	@test -f $(FUZZ)/CMakeCache.txt || CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIGEONET_FUZZ=ON -DBUILD_TESTING=OFF
 	cmake --build $(FUZZ) -j $(JOBS) --target fuzz_targets
 	tests/fuzz/run.sh $(FUZZ) $(FUZZ_SECONDS)

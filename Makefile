@@ -11,10 +11,12 @@ RELEASE_WIN := build/release-win
 RELEASE_NATIVE := build/release-native
 DIST := build/dist
 PRODUCT := -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF
+FUZZ := build/fuzz
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
 
 .PHONY: all setup build release release-win release-native native win run dist test test-dist test-native test-win \
-	format clean
+	fuzz format clean
 
 all: build
 
@@ -66,6 +68,16 @@ test-native: setup native
 
 test-win: setup win
 	@JOBS=$(JOBS) tools/run-tests.sh $(WIN)
+
+# libFuzzer needs clang (Debian's clang and its runtime; llvm for tests/fuzz/coverage.sh); `make test` only replays
+# the seed corpus and needs none of them.
+fuzz: setup
+	@command -v clang++ >/dev/null && command -v llvm-cov >/dev/null \
+		&& dpkg-query -W -f='$${Status}' libclang-rt-14-dev 2>/dev/null | grep -q 'ok installed' \
+		|| (apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q clang libclang-rt-14-dev llvm)
+	@test -f $(FUZZ)/CMakeCache.txt || CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIGEONET_FUZZ=ON -DBUILD_TESTING=OFF
+	cmake --build $(FUZZ) -j $(JOBS) --target fuzz_targets
+	tests/fuzz/run.sh $(FUZZ) $(FUZZ_SECONDS)
 
 format:
 	find src tests tools -name '*.cpp' -o -name '*.h' | xargs clang-format -i

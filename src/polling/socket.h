@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace pigeonet {
@@ -69,5 +70,10 @@ class SocketLayer {
 
 // This platform's sockets; started once per process on first use and never stopped.
 SocketLayer& PlatformSocketLayer();
+
+// The address (host byte order) that this platform's resolver reads `host` as when it is written as an IPv4
+// address in any form the resolver accepts ("127.1", "2130706433", "0x7f.0.0.1"); nothing for a name. Never asks a
+// name server.
+std::optional<std::uint32_t> NumericHostAddress(const std::string& host);
 
 }  // namespace pigeonet

@@ -295,4 +295,22 @@ SocketLayer& PlatformSocketLayer() {
     return layer;
 }
 
+std::optional<std::uint32_t> NumericHostAddress(const std::string& host) {
+    // The resolver's own reading of a numeric host (inet_aton's forms), without its name lookup.
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* found = nullptr;
+    if (host.find('\0') != std::string::npos || getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) {
+        return std::nullopt;
+    }
+    std::optional<std::uint32_t> address;
+    if (found != nullptr && found->ai_family == AF_INET) {
+        address = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+    }
+    freeaddrinfo(found);
+    return address;
+}
+
 }  // namespace pigeonet

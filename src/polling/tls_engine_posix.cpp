@@ -4,15 +4,12 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include "polling/host_address.h"
 #include "polling/tls_stream.h"
 
 namespace pigeonet {
 
 namespace {
-
-bool IsIpAddress(const std::string& host) {
-    return !host.empty() && host.find_first_not_of("0123456789.") == std::string::npos;
-}
 
 std::string LastErrorText() {
     const unsigned long code = ERR_peek_last_error();
@@ -21,57 +18,71 @@ std::string LastErrorText() {
     return reason != nullptr ? reason : "protocol error";
 }
 
+struct ContextFree {
+    void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
+};
+struct SessionFree {
+    void operator()(SSL* ssl) const { SSL_free(ssl); }
+};
+struct BufferFree {
+    void operator()(BIO* bio) const { BIO_free(bio); }
+};
+
+// What the certificate is checked for. Every call's result counts: a check that could not be set up refuses the
+// connection, since OpenSSL would otherwise accept any trusted certificate.
+void SetExpectedPeer(SSL* ssl, const std::string& host) {
+    X509_VERIFY_PARAM* parameters = SSL_get0_param(ssl);
+    if (auto address = HostAddressLiteral(host)) {
+        // No SNI for an address: server names are host names only.
+        const unsigned char bytes[4] = {
+            static_cast<unsigned char>(*address >> 24), static_cast<unsigned char>(*address >> 16),
+            static_cast<unsigned char>(*address >> 8), static_cast<unsigned char>(*address)};
+        if (X509_VERIFY_PARAM_set1_ip(parameters, bytes, sizeof bytes) != 1) {
+            throw TlsError(kTlsHostUnchecked);
+        }
+        return;
+    }
+    // An empty name would switch the name check off, and a zero byte would cut it short.
+    if (host.empty() || host.find('\0') != std::string::npos ||
+        X509_VERIFY_PARAM_set1_host(parameters, host.data(), host.size()) != 1 ||
+        SSL_set_tlsext_host_name(ssl, host.c_str()) != 1) {
+        throw TlsError(kTlsHostUnchecked);
+    }
+}
+
 class OpenSslEngine final : public TlsEngine {
   public:
     explicit OpenSslEngine(const std::string& host) {
         ERR_clear_error();
-        context_ = SSL_CTX_new(TLS_client_method());
-        if (context_ == nullptr) {
+        context_.reset(SSL_CTX_new(TLS_client_method()));
+        if (!context_) {
             throw TlsError("TLS is not available: " + LastErrorText());
         }
-        SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
-        SSL_CTX_set_default_verify_paths(context_);
-        SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
-        ssl_ = SSL_new(context_);
-        in_ = BIO_new(BIO_s_mem());
-        out_ = BIO_new(BIO_s_mem());
-        if (ssl_ == nullptr || in_ == nullptr || out_ == nullptr) {
-            // A constructor that throws runs no destructor, and no buffer belongs to the session yet.
-            const std::string detail = LastErrorText();
-            SSL_free(ssl_);
-            BIO_free(in_);
-            BIO_free(out_);
-            SSL_CTX_free(context_);
-            throw TlsError("TLS is not available: " + detail);
+        SSL_CTX_set_min_proto_version(context_.get(), TLS1_2_VERSION);
+        SSL_CTX_set_default_verify_paths(context_.get());
+        SSL_CTX_set_verify(context_.get(), SSL_VERIFY_PEER, nullptr);
+        ssl_.reset(SSL_new(context_.get()));
+        std::unique_ptr<BIO, BufferFree> in(BIO_new(BIO_s_mem()));
+        std::unique_ptr<BIO, BufferFree> out(BIO_new(BIO_s_mem()));
+        if (!ssl_ || !in || !out) {
+            throw TlsError("TLS is not available: " + LastErrorText());
         }
-        SSL_set_bio(ssl_, in_, out_);  // the session owns both buffers from here on
-        if (IsIpAddress(host)) {
-            X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host.c_str());
-        } else {
-            SSL_set_tlsext_host_name(ssl_, host.c_str());
-            SSL_set1_host(ssl_, host.c_str());
-        }
-        SSL_set_connect_state(ssl_);
-    }
-
-    ~OpenSslEngine() override {
-        if (ssl_ != nullptr) {
-            SSL_free(ssl_);
-        } else {
-            BIO_free(in_);
-            BIO_free(out_);
-        }
-        SSL_CTX_free(context_);
+        in_ = in.release();
+        out_ = out.release();
+        SSL_set_bio(ssl_.get(), in_, out_);  // the session owns both buffers from here on
+        ERR_clear_error();
+        SetExpectedPeer(ssl_.get(), host);
+        SSL_set_connect_state(ssl_.get());
     }
 
     bool Handshake(std::string& input, std::string& output) override {
         Feed(input);
-        const int result = SSL_do_handshake(ssl_);
+        const int result = SSL_do_handshake(ssl_.get());
         Drain(output);
         if (result == 1) {
             return true;
         }
-        const int error = SSL_get_error(ssl_, result);
+        const int error = SSL_get_error(ssl_.get(), result);
         if (error == SSL_ERROR_WANT_READ) {
             ERR_clear_error();
             return false;
@@ -83,12 +94,12 @@ class OpenSslEngine final : public TlsEngine {
         Feed(input);
         char buffer[16384];
         for (;;) {
-            const int n = SSL_read(ssl_, buffer, sizeof buffer);
+            const int n = SSL_read(ssl_.get(), buffer, sizeof buffer);
             if (n > 0) {
                 plain.append(buffer, static_cast<std::size_t>(n));
                 continue;
             }
-            const int error = SSL_get_error(ssl_, n);
+            const int error = SSL_get_error(ssl_.get(), n);
             Drain(output);
             if (error == SSL_ERROR_WANT_READ) {
                 ERR_clear_error();
@@ -103,14 +114,14 @@ class OpenSslEngine final : public TlsEngine {
 
     void Encrypt(std::string_view plain, std::string& output) override {
         std::size_t written = 0;
-        if (!plain.empty() && SSL_write_ex(ssl_, plain.data(), plain.size(), &written) != 1) {
+        if (!plain.empty() && SSL_write_ex(ssl_.get(), plain.data(), plain.size(), &written) != 1) {
             throw TlsError("TLS error: " + LastErrorText());
         }
         Drain(output);
     }
 
     void CloseNotify(std::string& output) override {
-        SSL_shutdown(ssl_);
+        SSL_shutdown(ssl_.get());
         ERR_clear_error();
         Drain(output);
     }
@@ -132,7 +143,7 @@ class OpenSslEngine final : public TlsEngine {
     }
 
     std::string HandshakeFailure() {
-        const long verdict = SSL_get_verify_result(ssl_);
+        const long verdict = SSL_get_verify_result(ssl_.get());
         std::string detail = LastErrorText();
         switch (verdict) {
             case X509_V_OK:
@@ -148,10 +159,11 @@ class OpenSslEngine final : public TlsEngine {
         }
     }
 
-    SSL_CTX* context_ = nullptr;
-    SSL* ssl_ = nullptr;
-    BIO* in_ = nullptr;
-    BIO* out_ = nullptr;
+    // Declared in this order so the session goes before its context.
+    std::unique_ptr<SSL_CTX, ContextFree> context_;
+    std::unique_ptr<SSL, SessionFree> ssl_;
+    BIO* in_ = nullptr;   // owned by ssl_
+    BIO* out_ = nullptr;  // owned by ssl_
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Windows TLS: Schannel through SSPI, TLS 1.2 and later. Schannel is told to leave the certificate alone; the
 // chain and the host name are then checked with the system's trust (CertGetCertificateChain and the SSL chain
-// policy), which reads the same on every Windows version and under Wine.
+// policy), which reads the same on every Windows version and under Wine. A host written as an address is checked
+// here against the certificate's IP address entries: the SSL policy compares its server name with DNS names only
+// under Wine, where "127.1" would then match a DNS entry "127.1" instead of the address the connection reached.
 #include <windows.h>
 #define SECURITY_WIN32
 // SCH_CREDENTIALS and TLS_PARAMETERS are declared only with the blacklist types, which need UNICODE_STRING.
@@ -11,8 +13,10 @@
 #include <wincrypt.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
+#include "polling/host_address.h"
 #include "polling/tls_stream.h"
 #include "util/unicode_win32.h"
 
@@ -23,6 +27,8 @@ namespace {
 constexpr DWORD kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
                                 ISC_REQ_EXTENDED_ERROR | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM |
                                 ISC_REQ_MANUAL_CRED_VALIDATION;
+// SECURITY_FLAG_IGNORE_CERT_CN_INVALID, which only WinINet's headers define.
+constexpr DWORD kIgnoreServerName = 0x00001000;
 
 std::string StatusText(const char* prefix, SECURITY_STATUS status) {
     char number[16];
@@ -46,9 +52,41 @@ std::string HandshakeText(SECURITY_STATUS status) {
     return StatusText("TLS handshake failed: ", status);
 }
 
+// Whether the certificate's subject alternative names hold `address` (host byte order) as an IP address entry.
+bool NamesAddress(PCCERT_CONTEXT certificate, std::uint32_t address) {
+    const CERT_INFO* info = certificate->pCertInfo;
+    PCERT_EXTENSION extension = CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
+    if (extension == nullptr) {
+        return false;
+    }
+    CERT_ALT_NAME_INFO* names = nullptr;
+    DWORD size = 0;
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData, extension->Value.cbData,
+                             CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size)) {
+        return false;
+    }
+    const BYTE bytes[4] = {static_cast<BYTE>(address >> 24), static_cast<BYTE>(address >> 16),
+                           static_cast<BYTE>(address >> 8), static_cast<BYTE>(address)};
+    bool found = false;
+    for (DWORD i = 0; i < names->cAltEntry && !found; ++i) {
+        const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
+        found = entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && entry.IPAddress.cbData == sizeof bytes &&
+                std::memcmp(entry.IPAddress.pbData, bytes, sizeof bytes) == 0;
+    }
+    LocalFree(names);
+    return found;
+}
+
 class SchannelEngine final : public TlsEngine {
   public:
-    explicit SchannelEngine(const std::string& host) : host_(Widen(host)) {
+    explicit SchannelEngine(const std::string& host) : address_(HostAddressLiteral(host)) {
+        if (!address_) {
+            // An empty name would switch the policy's name check off, and a zero byte would cut it short.
+            if (host.empty() || host.find('\0') != std::string::npos) {
+                throw TlsError(kTlsHostUnchecked);
+            }
+            host_ = Widen(host);
+        }
         SECURITY_STATUS status = AcquireModernCredentials();
         if (status != SEC_E_OK) {
             status = AcquireLegacyCredentials();
@@ -213,9 +251,9 @@ class SchannelEngine final : public TlsEngine {
         ULONG attributes = 0;
         TimeStamp expiry;
         const SECURITY_STATUS status =
-            InitializeSecurityContextW(&credentials_, first ? nullptr : &context_, const_cast<wchar_t*>(host_.c_str()),
-                                       kContextFlags, 0, 0, input != nullptr ? &in_description : nullptr, 0,
-                                       first ? &context_ : nullptr, &out_description, &attributes, &expiry);
+            InitializeSecurityContextW(&credentials_, first ? nullptr : &context_, ServerName(), kContextFlags, 0, 0,
+                                       input != nullptr ? &in_description : nullptr, 0, first ? &context_ : nullptr,
+                                       &out_description, &attributes, &expiry);
         if (first && (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK)) {
             have_context_ = true;
         }
@@ -260,12 +298,16 @@ class SchannelEngine final : public TlsEngine {
         }
     }
 
+    // The target name Schannel sends as SNI: the host name, or nothing for an address.
+    wchar_t* ServerName() { return address_ ? nullptr : host_.data(); }
+
     void VerifyCertificate() {
         PCCERT_CONTEXT certificate = nullptr;
         if (QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK ||
             certificate == nullptr) {
             throw TlsError("TLS handshake failed: the server sent no certificate");
         }
+        const bool address_matches = address_ && NamesAddress(certificate, *address_);
         char server_auth[] = szOID_PKIX_KP_SERVER_AUTH;
         LPSTR usages[] = {server_auth};
         CERT_CHAIN_PARA chain_parameters{};
@@ -283,7 +325,11 @@ class SchannelEngine final : public TlsEngine {
         SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl_parameters{};
         ssl_parameters.cbSize = sizeof ssl_parameters;
         ssl_parameters.dwAuthType = AUTHTYPE_SERVER;
-        ssl_parameters.pwszServerName = const_cast<wchar_t*>(host_.c_str());
+        // For an address the policy checks the chain only; the address was compared above.
+        ssl_parameters.pwszServerName = ServerName();
+        if (address_) {
+            ssl_parameters.fdwChecks = kIgnoreServerName;
+        }
         CERT_CHAIN_POLICY_PARA policy{};
         policy.cbSize = sizeof policy;
         policy.pvExtraPolicyPara = &ssl_parameters;
@@ -308,6 +354,9 @@ class SchannelEngine final : public TlsEngine {
         }
         switch (static_cast<HRESULT>(verdict.dwError)) {
             case S_OK:
+                if (address_ && !address_matches) {
+                    throw TlsError(kTlsWrongHost);
+                }
                 return;
             case CERT_E_CN_NO_MATCH:
                 throw TlsError(kTlsWrongHost);
@@ -318,7 +367,8 @@ class SchannelEngine final : public TlsEngine {
         }
     }
 
-    std::wstring host_;
+    std::optional<std::uint32_t> address_;  // the host written as an address; the certificate must name it
+    std::wstring host_;                     // otherwise the host name, which the certificate must carry
     CredHandle credentials_{};
     CtxtHandle context_{};
     bool have_credentials_ = false;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "polling/probe_error.h"
 #include "polling/socket.h"
@@ -25,6 +26,7 @@ inline constexpr char kTlsWrongHost[] = "TLS handshake failed: certificate is fo
 inline constexpr char kTlsExpired[] = "TLS handshake failed: certificate has expired";
 inline constexpr char kTlsNotTls[] = "TLS handshake failed: the server did not answer in TLS";
 inline constexpr char kTlsClosed[] = "TLS handshake failed: the server closed the connection";
+inline constexpr char kTlsHostUnchecked[] = "TLS handshake failed: the certificate cannot be checked for this host";
 
 // A TLS 1.2+ client working on byte buffers only: the stream below moves the bytes, so waits, timeouts and the
 // idle pump stay where they are for plain connections. One adapter per platform: Schannel on Windows
@@ -48,8 +50,11 @@ class TlsEngine {
     virtual void CloseNotify(std::string& output) = 0;
 };
 
-// This platform's engine for a server known as `host` (UTF-8; the name the certificate must carry). Throws
-// TlsError when TLS cannot be set up at all.
+// This platform's engine for a server known as `host` (UTF-8). A host written as an address in any form the probe's
+// connect accepts (HostAddressLiteral: "127.1" is 127.0.0.1) is checked as that address, against the certificate's
+// IP address entries; any other host as a name, which is also sent as the server name (SNI). Throws TlsError when TLS
+// cannot be set up, and kTlsHostUnchecked when the host cannot be set up for the check: an engine never connects
+// without one.
 std::unique_ptr<TlsEngine> CreatePlatformTlsEngine(const std::string& host);
 
 // TLS over a connected TCP socket. The owner drives the handshake: Handshake() once, then WaitReadable and
@@ -89,6 +94,7 @@ class TlsStream final : public ByteStream {
     std::exception_ptr failure_;  // raised by the next Handshake or Receive
     std::string raw_;             // received bytes not yet taken by the engine
     std::string plain_;           // decrypted bytes not yet taken by Receive
+    std::vector<char> chunk_;     // room for one receive from the socket
 };
 
 }  // namespace pigeonet

@@ -73,6 +73,8 @@ authority test-ca "Pigeonet Test CA" || exit 1
 authority stranger-ca "Stranger CA" || exit 1
 server_certificate localhost test-ca "DNS:localhost,IP:127.0.0.1" || exit 1
 server_certificate other-host test-ca "DNS:mail.example.org" || exit 1
+# The short address forms written as DNS names: a check of the typed host as a name would pass them.
+server_certificate literal-names test-ca "DNS:127.1,DNS:127.0.1,DNS:2130706433,DNS:0x7f.1" || exit 1
 server_certificate stranger stranger-ca "DNS:localhost,IP:127.0.0.1" || exit 1
 expired_certificate expired test-ca "DNS:localhost,IP:127.0.0.1" || exit 1
 
@@ -134,11 +136,37 @@ else
 fi
 expect "a wrong password over TLS shows the server's text" 1 '' $' [AUTH] Authentication failed.\r\n\n' -- \
     localhost "$port" user wrong
+# Every form of the address that the resolver accepts is checked as 127.0.0.1, which the certificate names.
+for host in 127.1 127.0.1 2130706433 0x7f.1; do
+    expect "the address written as $host is checked as 127.0.0.1" 0 $'3\n' '' -- "$host" "$port" user pass
+done
+stop_servers
+
+# no_login NAME: Dovecot saw no login attempt, so neither USER nor PASS was sent.
+no_login() {
+    if grep -Eq "Login: user=|auth failed|[0-9]+ attempts" "$server_dir/dovecot.log"; then
+        echo "FAIL $1: credentials reached the server:"
+        sed 's/^/  /' "$server_dir/dovecot.log"
+        failures=$((failures + 1))
+    else
+        echo "ok   $1: no credentials sent"
+    fi
+}
+
+start_dovecot --tls "$work/literal-names.pem" "$work/literal-names.key" || exit 1
+for host in 127.1 127.0.1 2130706433 0x7f.1; do
+    expect "an address written as $host is not matched as a DNS name" 1 '' \
+        $'TLS handshake failed: certificate is for another host name.\n' -- "$host" "$port" user pass
+done
+no_login "the address forms"
 stop_servers
 
 start_dovecot --tls "$work/other-host.pem" "$work/other-host.key" || exit 1
 expect "a certificate for another host name is refused" 1 '' \
     $'TLS handshake failed: certificate is for another host name.\n' -- localhost "$port" user pass
+expect "a certificate for another host name is refused at 127.1" 1 '' \
+    $'TLS handshake failed: certificate is for another host name.\n' -- 127.1 "$port" user pass
+no_login "another host name"
 stop_servers
 
 start_dovecot --tls "$work/stranger.pem" "$work/stranger.key" || exit 1

@@ -207,6 +207,33 @@ TEST_F(Pop3sProbe, SlicesAndPumpsTheHandshakeWaitOnTheGuiThread) {
     EXPECT_EQ(pump.runs.size(), 20u);
 }
 
+TEST_F(Pop3sProbe, RefusesAHostItCannotCheckBeforeSendingAnything) {
+    for (const std::string& host : {std::string(), std::string("mail.example.org\0.evil", 21)}) {
+        layer_.sent.clear();
+        probe_.set_host(host);
+        std::string message;
+        EXPECT_EQ(FailedOpen(&message), ProbeErrorKind::Tls);
+        EXPECT_EQ(message, kTlsHostUnchecked);
+        EXPECT_EQ(layer_.sent, "");
+    }
+}
+
+TEST_F(Pop3sProbe, NamesTheServerInTheHelloOnlyForAHostName) {
+    // The server name (SNI) travels in clear in the client hello; an address is checked, never sent as a name.
+    const struct {
+        const char* host;
+        bool named;
+    } cases[] = {{"mail.example.org", true}, {"127.1", false}, {"2130706433", false}, {"10.0.0.1", false}};
+    for (const auto& c : cases) {
+        layer_.sent.clear();
+        layer_.incoming = "+OK POP3 ready\r\n";
+        probe_.set_host(c.host);
+        std::string message;
+        FailedOpen(&message);
+        EXPECT_EQ(layer_.sent.find(c.host) != std::string::npos, c.named) << c.host;
+    }
+}
+
 TEST_F(Pop3sProbe, SpeaksPlainPop3OnEveryOtherPort) {
     probe_.set_port(110);
     layer_.incoming = "+OK ready\r\n+OK\r\n+OK\r\n";

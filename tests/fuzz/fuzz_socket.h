@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "polling/socket.h"
+
+namespace pigeonet::fuzzing {
+
+// How a scripted server's byte stream ends once every byte has been received.
+enum class StreamEnd { Close, Silence, Reset, Abort };
+
+// A server that sends `stream` cut into pieces of the sizes in `cuts` (used in turn, over and over; empty: as much
+// as a receive asks for) and then ends as `end` says. It never waits real time: a wait finds data while bytes are
+// left, and after the last byte finds the close or the failure at once, or nothing at all for Silence. Sends are
+// taken `send_cut` bytes at a time (0: whole) and recorded.
+class ChunkedServer : public SocketLayer {
+  public:
+    std::string stream;
+    std::vector<std::size_t> cuts;
+    StreamEnd end = StreamEnd::Close;
+    std::size_t send_cut = 0;
+
+    std::string sent;  // every byte the client sent, in order
+    int sockets = 0;   // sockets created
+
+    std::unique_ptr<TcpSocket> CreateSocket() override;
+    std::uint32_t ResolveHost(const std::string& host) override;
+
+  private:
+    friend class ChunkedSocket;
+    std::size_t position_ = 0;
+    std::size_t next_cut_ = 0;
+};
+
+// Small deterministic cut sizes from a seed, so the fuzzer chooses how a stream is cut with one byte of its input.
+std::vector<std::size_t> CutsFromSeed(std::uint8_t seed);
+
+// The input's next byte, or 0 once it is used up.
+class InputReader {
+  public:
+    InputReader(const std::uint8_t* data, std::size_t size) : rest_(reinterpret_cast<const char*>(data), size) {}
+    std::uint8_t Byte() {
+        if (rest_.empty()) {
+            return 0;
+        }
+        const auto byte = static_cast<std::uint8_t>(rest_.front());
+        rest_.remove_prefix(1);
+        return byte;
+    }
+    std::string_view Rest() const { return rest_; }
+
+  private:
+    std::string_view rest_;
+};
+
+// The most heap bytes held at once beyond those held at the last ResetHeapPeak, where the build's sanitizer can
+// tell (-1 where it cannot): memory bounds are checked only under AddressSanitizer.
+long long HeapPeakSinceReset();
+void ResetHeapPeak();
+
+// Fails the run with `what` (an abort the fuzzer reports as a crash, with the input saved).
+[[noreturn]] void Violation(const std::string& what);
+
+}  // namespace pigeonet::fuzzing

@@ -403,7 +403,7 @@ void TForm1::N2Click() {
     const bool checked = GetMenuState(popupMenu_.get(), kMenuN2, MF_BYCOMMAND) & MF_CHECKED;
     // The Run key is written only when it exists; a failed write is not reported.
     if (userRegistry_.KeyExists(kRunKey)) {
-        userRegistry_.WriteText(kRunKey, "pg", checked ? std::string() : ExecutablePath());
+        userRegistry_.WriteText(kRunKey, "pg", checked ? std::string() : AutostartCommand(ExecutablePath()));
     }
     CheckMenuItem(popupMenu_.get(), kMenuN2, MF_BYCOMMAND | (checked ? MF_UNCHECKED : MF_CHECKED));
 }

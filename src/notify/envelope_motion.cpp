@@ -44,8 +44,7 @@ TextOrigin CountTextOrigin(std::string_view countText) {
 }
 
 int StoredDisplayTime(const SettingsStore& store) {
-    // Read at every tick: a value that cannot be read must not fail every tick, so it takes the default.
-    return store.ReadInt(kSettingsSection, "infotime", kDefaultDisplayTime);
+    return store.LoadInt(kSettingsSection, "infotime", kDefaultDisplayTime);
 }
 
 EnvelopeMotion::EnvelopeMotion(EnvelopeMotionSeams seams) : seams_(std::move(seams)) {}

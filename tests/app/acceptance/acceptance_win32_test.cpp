@@ -530,6 +530,7 @@ TEST(Acceptance, SettingsStoredAsNumbersAreReportedInOneBoxAndOkKeepsEveryAccoun
     EXPECT_NE(text.find("Invalid data type for 'lang'"), std::string::npos) << text;
     EXPECT_NE(text.find("Invalid data type for 'log1'"), std::string::npos) << text;
     Press(ButtonLabelled(box, "OK"));
+    EXPECT_TRUE(WaitUntil([&] { return ErrorBox(program.ProcessId()) != box; }, 10s)) << "OK closes the box";
     EXPECT_FALSE(WaitUntil([&] { return ErrorBox(program.ProcessId()) != nullptr; }, 5s)) << "one box for both";
     const HWND mainWindow = WaitForMainWindow(program);
     ASSERT_NE(mainWindow, nullptr);

@@ -6,6 +6,7 @@
 #include "polling/poll_schedule.h"
 #include "settings/live_settings.h"
 #include "util/error_display_win32.h"
+#include "util/errors.h"
 #include "util/scope_exit.h"
 #include "util/unicode_win32.h"
 
@@ -56,6 +57,14 @@ void TForm1::Wire(MainFormWiring wiring) {
     RoundEffects& effects = *this;
     round_ =
         std::make_unique<CheckRound>(effects, *wiring_.live, *store_, [] { return std::make_unique<MailboxProbe>(); });
+    ReportUnreadableValues();
+}
+
+void TForm1::ReportUnreadableValues() {
+    const std::string report = store_->Unreadable().TakeReport();
+    if (!report.empty()) {
+        ShowApplicationError(AppError(report));
+    }
 }
 
 void TForm1::FormCreate() {
@@ -73,8 +82,8 @@ void TForm1::FormCreate() {
 
     // Without its store the program cannot run: that failure ends the start (with its message, see Run).
     store_ = std::make_unique<SettingsStore>(userRegistry_);
-    // An unreadable "lang" is shown and leaves the menu unmarked; the program starts all the same.
-    GuardEvent([this] { SetMarks(MarksForStoredLanguage(store_->LoadInt(kSettingsSection, "lang", 0))); });
+    // An unreadable "lang" marks Russian, its default, and is reported with the others once every window exists.
+    SetMarks(MarksForStoredLanguage(store_->ReadInt(kSettingsSection, "lang", 0)));
 }
 
 void TForm1::BuildPopupMenu() {
@@ -260,7 +269,13 @@ void TForm1::CheckMailboxes() {
             PostMessageW(Handle(), WM_CLOSE, 0, 0);
         }
     });
-    round_->CheckMailboxes();
+    try {
+        round_->CheckMailboxes();
+    } catch (...) {
+        ReportUnreadableValues();
+        throw;
+    }
+    ReportUnreadableValues();
 }
 
 bool TForm1::IsOnline() {
@@ -388,7 +403,7 @@ void TForm1::N2Click() {
     const bool checked = GetMenuState(popupMenu_.get(), kMenuN2, MF_BYCOMMAND) & MF_CHECKED;
     // The Run key is written only when it exists; a failed write is not reported.
     if (userRegistry_.KeyExists(kRunKey)) {
-        userRegistry_.WriteText(kRunKey, "pg", checked ? std::string() : ExecutablePath());
+        userRegistry_.WriteText(kRunKey, "pg", checked ? std::string() : AutostartCommand(ExecutablePath()));
     }
     CheckMenuItem(popupMenu_.get(), kMenuN2, MF_BYCOMMAND | (checked ? MF_UNCHECKED : MF_CHECKED));
 }

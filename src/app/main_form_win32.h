@@ -59,8 +59,11 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     TForm1(ApplicationWindow& application, HKEY userRoot, ProgramLauncher& launcher, MainFormSeams seams = {});
     ~TForm1() override;
 
-    // Connects the windows created after this one; the check round exists from here on.
+    // Connects the windows created after this one; the check round exists from here on. Then shows, in one box,
+    // every stored value the windows could not read while they were created.
     void Wire(MainFormWiring wiring);
+    // Shows the stored values found unreadable since the last report and not reported before in this run, if any.
+    void ReportUnreadableValues();
 
     TrayIcon& Tray() { return *tray_; }
     // `CheckMailboxes`: one check round (refused while one runs).

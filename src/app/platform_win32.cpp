@@ -1,5 +1,6 @@
 #include "app/platform_win32.h"
 
+#include "app/menu_commands.h"
 #include "util/handles_win32.h"
 #include "util/unicode_win32.h"
 
@@ -15,17 +16,20 @@ void ShellProgramLauncher::OpenWithShell(HWND parent, const std::string& target)
 
 void ShellProgramLauncher::StartCommandLine(const std::string& commandLine) {
     // WinExec's behaviour with the W API: the command line is parsed by CreateProcess, which looks the program up
-    // the usual way. Failures are not reported.
-    std::wstring line = Widen(commandLine);
-    if (line.empty()) {
-        return;
-    }
+    // the usual way, once its path is quoted so that no shorter path is tried. Failures are not reported.
+    const ProgramStart start = ProgramCommandLine(commandLine, [](const std::string& path) {
+        const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    });
+    std::wstring line = Widen(start.commandLine);
+    const std::wstring program = Widen(start.program);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (CreateProcessW(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       nullptr, &startup, &process)) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }

@@ -13,7 +13,8 @@ class ProgramLauncher {
     virtual ~ProgramLauncher() = default;
     // ShellExecuteW with the "open" verb, no parameters, no directory, normal show.
     virtual void OpenWithShell(HWND parent, const std::string& target) = 0;
-    // Starts a command line with normal show (what WinExec does).
+    // Starts a command line with normal show (what WinExec does); the real one quotes its program first
+    // (ProgramCommandLine), so no shorter path than the user's program is ever tried.
     virtual void StartCommandLine(const std::string& commandLine) = 0;
 };
 

@@ -21,7 +21,8 @@ void CheckRound::CheckMailboxes() {
     effects_.SetTrayHint("Pigeonet - " + effects_.StatusCaption() + "...");
     effects_.SetTrayIconIndex(0);
     if (!ConnectNoticeShown) {
-        if (store_.LoadFlag(kSettingsSection, "infoconect", false)) {
+        // A value that cannot be read counts as off; the store notes it for the one report of this run.
+        if (store_.ReadFlag(kSettingsSection, "infoconect", false)) {
             // The notice is this Russian text whatever the language.
             effects_.ShowTrayBalloon("Pigeonet", "Подключение к e-mail выполнено!", 0, 10);
         }

@@ -1,5 +1,7 @@
 #include "settings/account_editor_rules.h"
 
+#include "util/errors.h"
+
 namespace pigeonet {
 
 namespace {
@@ -54,6 +56,9 @@ AccountFields FieldsForMode(const AccountRows& rows, int mode, const std::string
 }
 
 void AcceptAccount(AccountRows& rows, int mode, const AccountFields& fields) {
+    if (!PortNumber(fields.port)) {
+        throw AppError(FormatMessageText("The port must be a whole number from 1 to 65535, not '%s'", fields.port));
+    }
     if (mode == kAddAccountMode) {
         rows.AppendRow({fields.email, fields.server, fields.login, fields.password, "0", fields.port});
     } else if (NamesRow(rows, mode)) {

@@ -33,7 +33,7 @@ class AccountRows {
 };
 
 // OK may be pressed when the address holds an "@" and server, login and password are all filled in. The port is
-// not examined: a port that is not a number fails when the settings are saved.
+// examined only when OK is pressed (AcceptAccount).
 bool CanAcceptAccount(const AccountFields& fields);
 
 // The server the editor proposes for an address: "pop." + everything after the first "@", once the address has
@@ -46,7 +46,8 @@ std::optional<std::string> AutoFilledServer(std::string_view email);
 AccountFields FieldsForMode(const AccountRows& rows, int mode, const std::string& currentPort);
 
 // Writes the fields into the list: a new row with last count "0" in add mode; in edit mode the row's fields except
-// its last count, which the check round keeps up to date. A mode naming no row changes nothing.
+// its last count, which the check round keeps up to date. A mode naming no row changes nothing. A port that is not
+// a whole number from 1 to 65535 is refused with an AppError saying so, and nothing changes.
 void AcceptAccount(AccountRows& rows, int mode, const AccountFields& fields);
 
 }  // namespace pigeonet

@@ -169,6 +169,8 @@ void TForm3::Button1Click() {
     if (!CanAcceptAccount(Fields())) {
         return;
     }
+    // A port that is no port is refused with its message (shown by the window's error boundary); the editor stays
+    // open with the text for the user to mend.
     AcceptAccount(settingsDialog_, mode_, Fields());
     Close();
 }

@@ -1,6 +1,7 @@
 #include "settings/live_settings.h"
 
 #include "settings/settings_store.h"
+#include "util/errors.h"
 #include "util/text.h"
 
 #include <algorithm>
@@ -13,57 +14,160 @@ std::string Indexed(const char* name, int index) {
     return name + std::to_string(index);
 }
 
+std::string FlagText(bool value) {
+    return value ? "1" : "0";
+}
+
+// The store's tolerant reads, listing each value that could not be read with the text its default saves as.
+class Reader {
+  public:
+    Reader(const SettingsStore& store, UnreadableAtLoad& unreadable) : store_(store), unreadable_(unreadable) {}
+
+    std::string Text(const std::string& name, const std::string& fallback) {
+        bool failed = false;
+        std::string text = store_.ReadText(kSettingsSection, name, fallback, &failed);
+        if (failed) {
+            unreadable_[name] = fallback;
+        }
+        return text;
+    }
+    int Int(const std::string& name, int fallback) {
+        bool failed = false;
+        const int value = store_.ReadInt(kSettingsSection, name, fallback, &failed);
+        if (failed) {
+            unreadable_[name] = std::to_string(fallback);
+        }
+        return value;
+    }
+    bool Flag(const std::string& name, bool fallback) {
+        bool failed = false;
+        const bool value = store_.ReadFlag(kSettingsSection, name, fallback, &failed);
+        if (failed) {
+            unreadable_[name] = FlagText(fallback);
+        }
+        return value;
+    }
+    // A value that was read but cannot be used, listed as if it could not be read.
+    void Reject(const std::string& name, const std::string& fallbackText) {
+        store_.Unreadable().Note(name);
+        unreadable_[name] = fallbackText;
+    }
+
+  private:
+    const SettingsStore& store_;
+    UnreadableAtLoad& unreadable_;
+};
+
+// How many rows a "list" that cannot be used stands for: those whose address is there, in any form.
+int RowsPresent(const SettingsStore& store) {
+    int rows = 0;
+    while (rows < kMaxLoadedAccounts && store.HasValue(kSettingsSection, Indexed("email", rows))) {
+        ++rows;
+    }
+    return rows;
+}
+
 }  // namespace
+
+std::optional<int> PortNumber(std::string_view text) {
+    const auto value = ParseInt32(text);
+    if (!value || *value < 1 || *value > kMaxPort) {
+        return std::nullopt;
+    }
+    return *value;
+}
 
 void LoadSettingsInto(const SettingsStore& store,
                       SettingsValues& values,
                       const std::function<std::string()>& defaultMailCommand,
                       const std::string& noSoundEntry) {
-    const auto section = kSettingsSection;
+    values.unreadable.clear();
+    Reader read(store, values.unreadable);
     values.accounts.clear();
-    values.animationSpeed = std::clamp(store.LoadInt(section, "speed", 3), 0, kMaxAnimationSpeed);
-    values.intervalPosition = std::clamp(store.LoadInt(section, "timer", 9), 0, kMaxIntervalPosition);
-    values.flashIcon = store.LoadFlag(section, "hit", true);
-    values.displayTime = std::clamp(store.LoadInt(section, "infotime", 8), kMinDisplayTime, kMaxDisplayTime);
-    values.connectNotice = store.LoadFlag(section, "infoconect", false);
+    values.animationSpeed = std::clamp(read.Int("speed", 3), 0, kMaxAnimationSpeed);
+    values.intervalPosition = std::clamp(read.Int("timer", 9), 0, kMaxIntervalPosition);
+    values.flashIcon = read.Flag("hit", true);
+    values.displayTime = std::clamp(read.Int("infotime", 8), kMinDisplayTime, kMaxDisplayTime);
+    values.connectNotice = read.Flag("infoconect", false);
 
-    // A corrupt "list" (two thousand million, say) must not keep the start busy for hours.
-    const int count = std::min(store.LoadInt(section, "list", 0), kMaxLoadedAccounts);
+    // A count that cannot be one (not a number, negative, or more than anyone checks) must neither hide the
+    // accounts nor keep the start busy for hours: the rows that are there are loaded instead.
+    int count = read.Int("list", 0);
+    if (values.unreadable.count("list") > 0 || count < 0 || count > kMaxLoadedAccounts) {
+        count = RowsPresent(store);
+        read.Reject("list", std::to_string(count));
+    }
     for (int i = 0; i < count; ++i) {
-        // The row is there before its fields are read, as the list shows it when a read fails half way.
         Account& account = values.accounts.emplace_back();
-        account.email = store.LoadText(section, Indexed("email", i), "");
-        account.server = store.LoadText(section, Indexed("smtp", i), "");
-        account.login = store.LoadText(section, Indexed("log", i), "");
-        account.password = store.LoadText(section, Indexed("pas", i), "");
-        account.count = std::to_string(store.LoadInt(section, Indexed("count", i), 0));
-        account.port = std::to_string(store.LoadInt(section, Indexed("port", i), 110));
+        account.email = read.Text(Indexed("email", i), "");
+        account.server = read.Text(Indexed("smtp", i), "");
+        account.login = read.Text(Indexed("log", i), "");
+        account.password = read.Text(Indexed("pas", i), "");
+        account.count = std::to_string(read.Int(Indexed("count", i), 0));
+        const std::string port = Indexed("port", i);
+        const int number = read.Int(port, 110);
+        if (PortNumber(std::to_string(number))) {
+            account.port = std::to_string(number);
+        } else {
+            // Kept as the default, so the account stays usable and the next OK can save it.
+            read.Reject(port, account.port);
+        }
     }
 
-    values.mailProgram = store.LoadText(section, "exe", defaultMailCommand());
-    values.sound = store.LoadText(section, "wav", noSoundEntry);
+    values.mailProgram = read.Text("exe", defaultMailCommand());
+    values.sound = read.Text("wav", noSoundEntry);
 }
 
-void SaveLiveSettings(SettingsStore& store, const LiveSettings& settings) {
-    const auto section = kSettingsSection;
-    store.SaveInt(section, "speed", settings.AnimationSpeed());
-    store.SaveFlag(section, "hit", settings.FlashIcon());
-    store.SaveText(section, "wav", settings.Sound());
-    store.SaveText(section, "exe", settings.MailProgram());
-    store.SaveInt(section, "timer", settings.IntervalPosition());
-    const int count = settings.AccountCount();
-    store.SaveInt(section, "list", count);
-    for (int i = 0; i < count; ++i) {
-        const Account account = settings.AccountAt(i);
-        store.SaveText(section, Indexed("email", i), account.email);
-        store.SaveText(section, Indexed("smtp", i), account.server);
-        store.SaveText(section, Indexed("log", i), account.login);
-        store.SaveText(section, Indexed("pas", i), account.password);
-        store.SaveInt(section, Indexed("count", i), StrToInt(account.count));
-        store.SaveInt(section, Indexed("port", i), StrToInt(account.port));
+namespace {
+
+void CheckRow(const Account& account) {
+    StrToInt(account.count);
+    StrToInt(account.port);
+    if (!PortNumber(account.port)) {
+        throw AppError(FormatMessageText("'%s' is not a port from 1 to 65535", account.port));
     }
-    store.SaveInt(section, "infotime", settings.DisplayTime());
-    store.SaveFlag(section, "infoconect", settings.ConnectNotice());
+}
+
+}  // namespace
+
+void SaveLiveSettings(SettingsStore& store, const LiveSettings& settings, UnreadableAtLoad* unreadable) {
+    std::vector<Account> accounts;
+    const int count = settings.AccountCount();
+    for (int i = 0; i < count; ++i) {
+        accounts.push_back(settings.AccountAt(i));
+        CheckRow(accounts.back());
+    }
+
+    const auto save = [&](const std::string& name, const std::string& text) {
+        if (unreadable) {
+            const auto found = unreadable->find(name);
+            if (found != unreadable->end() && found->second == text) {
+                return;
+            }
+        }
+        store.SaveText(kSettingsSection, name, text);
+        if (unreadable) {
+            unreadable->erase(name);
+        }
+    };
+    save("speed", std::to_string(settings.AnimationSpeed()));
+    save("hit", FlagText(settings.FlashIcon()));
+    save("wav", settings.Sound());
+    save("exe", settings.MailProgram());
+    save("timer", std::to_string(settings.IntervalPosition()));
+    for (int i = 0; i < count; ++i) {
+        const Account& account = accounts[static_cast<std::size_t>(i)];
+        save(Indexed("email", i), account.email);
+        save(Indexed("smtp", i), account.server);
+        save(Indexed("log", i), account.login);
+        save(Indexed("pas", i), account.password);
+        save(Indexed("count", i), std::to_string(StrToInt(account.count)));
+        save(Indexed("port", i), std::to_string(StrToInt(account.port)));
+    }
+    save("infotime", std::to_string(settings.DisplayTime()));
+    save("infoconect", FlagText(settings.ConnectNotice()));
+    // Last: until it is written the stored count names only rows that are complete, old or new.
+    save("list", std::to_string(count));
 }
 
 }  // namespace pigeonet

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pigeonet {
@@ -53,6 +56,15 @@ class LiveSettings {
     virtual std::string Sound() const = 0;        // a file name from the sound list or the no-sound entry
 };
 
+// The stored values that could not be read at load, each with the text that saving its setting, still holding the
+// value it was given instead, would write. Saving leaves such a value as it is stored until the setting changes:
+// it then loads the same way again, and a value behind a setting the user never touched is not overwritten.
+using UnreadableAtLoad = std::map<std::string, std::string, std::less<>>;
+
+// The ports a mailbox can listen on: 1 to 65535, read as the program reads every integer.
+inline constexpr int kMaxPort = 65535;
+std::optional<int> PortNumber(std::string_view text);
+
 // Plain values of every live setting, as loaded from the store.
 struct SettingsValues {
     std::vector<Account> accounts;
@@ -63,6 +75,7 @@ struct SettingsValues {
     bool connectNotice = false;
     std::string mailProgram;
     std::string sound;
+    UnreadableAtLoad unreadable;
 };
 
 // LiveSettings held in memory: for tests, and for tools that run without the dialog.
@@ -102,16 +115,22 @@ class MemoryLiveSettings final : public LiveSettings {
 };
 
 // Reads every setting and the account list from the store in the dialog's loading order into `values`, bringing
-// out-of-range values to their bounds. The mail program defaults to `defaultMailCommand()`, asked for only when its
-// turn comes, the sound to `noSoundEntry`. A read that fails (a value of another registry type) ends the loading
-// with its error and leaves in `values` what was read before it, a half-read account row included.
+// out-of-range values to their bounds; the mail program defaults to `defaultMailCommand()`, the sound to
+// `noSoundEntry`. A value that cannot be read (another registry type; text that is not a number where a number is
+// needed; a port outside 1..65535) takes its default alone, is listed in `values.unreadable` and noted in the
+// store's Unreadable(); the loading goes on. A "list" that is not a count of at most kMaxLoadedAccounts loads the
+// rows present: email0, email1, ... up to the first one missing.
 void LoadSettingsInto(const SettingsStore& store,
                       SettingsValues& values,
                       const std::function<std::string()>& defaultMailCommand,
                       const std::string& noSoundEntry);
 
-// Writes every live setting but the language, in the dialog's saving order. A port or count text that is not an
-// integer fails with "'%s' is not a valid integer value"; what was written before the failure stays written.
-void SaveLiveSettings(SettingsStore& store, const LiveSettings& settings);
+// Writes every live setting but the language. Every row is checked first: a count that is not an integer or a
+// port that is not one fails with "'%s' is not a valid integer value", a port outside 1..65535 with
+// "'%s' is not a port from 1 to 65535", and nothing is written. Then "speed", "hit", "wav", "exe", "timer",
+// the rows, "infotime", "infoconect", and "list" last, so a save cut short at any write leaves "list" naming complete
+// rows only. A value listed in `unreadable` whose setting would be written with its listed text is left as stored;
+// every value written leaves the list.
+void SaveLiveSettings(SettingsStore& store, const LiveSettings& settings, UnreadableAtLoad* unreadable = nullptr);
 
 }  // namespace pigeonet

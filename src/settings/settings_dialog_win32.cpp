@@ -14,7 +14,6 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
-#include <exception>
 #include <vector>
 
 namespace pigeonet {
@@ -386,21 +385,14 @@ void TForm2::CreateIndicationPage(HWND page) {
 }
 
 void TForm2::FormCreate() {
-    // A stored value of another registry type ends the loading with its error; the controls then show what was read
-    // before it, and the defaults for the rest.
+    // A value that cannot be read shows its default alone and is noted in the store, which the start reports
+    // together with every other such value once the windows exist.
+    const std::string noSound = NoSoundEntry(store_.ReadInt(kSettingsSection, "lang", 0));
     SettingsValues values;
-    std::string noSound = NoSoundEntry(0);
-    values.sound = noSound;
-    std::exception_ptr failure;
-    try {
-        noSound = NoSoundEntry(store_.LoadInt(kSettingsSection, "lang", 0));
-        values.sound = noSound;
-        LoadSettingsInto(
-            store_, values, [this] { return DefaultMailCommand(*seams_.localMachine, seams_.sound.tempFolderPath()); },
-            noSound);
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    LoadSettingsInto(
+        store_, values, [this] { return DefaultMailCommand(*seams_.localMachine, seams_.sound.tempFolderPath()); },
+        noSound);
+    unreadable_ = std::move(values.unreadable);
 
     RemoveAllRows();
     SendMessageW(Control("TrackBar1"), TBM_SETPOS, TRUE, values.animationSpeed);
@@ -422,9 +414,6 @@ void TForm2::FormCreate() {
         SendMessageW(sounds, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
     }
     SetWindowText(sounds, values.sound);
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
 }
 
 void TForm2::Show() {
@@ -465,7 +454,7 @@ void TForm2::Button3Click() {
 }
 
 void TForm2::Button4Click() {
-    SaveLiveSettings(store_, *this);
+    SaveLiveSettings(store_, *this, &unreadable_);
     ShowWindow(Handle(), SW_HIDE);
     if (enablePollTimer_) {
         enablePollTimer_();

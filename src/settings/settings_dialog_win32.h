@@ -143,6 +143,8 @@ class TForm2 final : public Window, public LiveSettings, public AccountRows {
     HWND pages_[3] = {};
     std::string soundFolder_;
     std::uint64_t revision_ = 0;
+    // What the load could not read; OK leaves those values as stored while their settings are unchanged.
+    UnreadableAtLoad unreadable_;
 };
 
 }  // namespace pigeonet

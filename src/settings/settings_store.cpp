@@ -5,6 +5,24 @@
 
 namespace pigeonet {
 
+void UnreadableValues::Note(std::string_view name) {
+    if (noted_.insert(std::string(name)).second) {
+        untold_.emplace_back(name);
+    }
+}
+
+std::string UnreadableValues::TakeReport() {
+    std::string report;
+    for (const std::string& name : untold_) {
+        if (!report.empty()) {
+            report += '\n';
+        }
+        report += FormatMessageText("Invalid data type for '%s'", name);
+    }
+    untold_.clear();
+    return report;
+}
+
 SettingsStore::SettingsStore(RegistryHive& hive, std::string storeKey) : hive_(hive), storeKey_(std::move(storeKey)) {
     if (!hive_.CreateKey(storeKey_)) {
         throw AppError(FormatMessageText("Failed to create key %s", storeKey_));
@@ -15,7 +33,7 @@ std::string SettingsStore::SectionPath(std::string_view section) const {
     return storeKey_ + "\\" + std::string(section);
 }
 
-std::optional<std::string> SettingsStore::ReadText(std::string_view section, std::string_view name) const {
+std::optional<std::string> SettingsStore::StoredText(std::string_view section, std::string_view name) const {
     const auto value = hive_.ReadValue(SectionPath(section), std::string(name));
     if (!value) {
         return std::nullopt;
@@ -27,14 +45,14 @@ std::optional<std::string> SettingsStore::ReadText(std::string_view section, std
 }
 
 std::string SettingsStore::LoadText(std::string_view section, std::string_view name, std::string_view fallback) const {
-    if (auto text = ReadText(section, name)) {
+    if (auto text = StoredText(section, name)) {
         return *text;
     }
     return std::string(fallback);
 }
 
 std::int32_t SettingsStore::LoadInt(std::string_view section, std::string_view name, std::int32_t fallback) const {
-    if (auto text = ReadText(section, name)) {
+    if (auto text = StoredText(section, name)) {
         return StrToIntDef(*text, fallback);
     }
     return fallback;
@@ -42,6 +60,54 @@ std::int32_t SettingsStore::LoadInt(std::string_view section, std::string_view n
 
 bool SettingsStore::LoadFlag(std::string_view section, std::string_view name, bool fallback) const {
     return LoadInt(section, name, fallback ? 1 : 0) != 0;
+}
+
+void SettingsStore::NoteUnreadable(std::string_view name, bool* unreadable) const {
+    unreadable_.Note(name);
+    if (unreadable) {
+        *unreadable = true;
+    }
+}
+
+std::string SettingsStore::ReadText(std::string_view section,
+                                    std::string_view name,
+                                    std::string_view fallback,
+                                    bool* unreadable) const {
+    try {
+        return LoadText(section, name, fallback);
+    } catch (const AppError&) {
+        NoteUnreadable(name, unreadable);
+        return std::string(fallback);
+    }
+}
+
+std::int32_t SettingsStore::ReadInt(std::string_view section,
+                                    std::string_view name,
+                                    std::int32_t fallback,
+                                    bool* unreadable) const {
+    std::optional<std::string> text;
+    try {
+        text = StoredText(section, name);
+    } catch (const AppError&) {
+        NoteUnreadable(name, unreadable);
+        return fallback;
+    }
+    if (!text) {
+        return fallback;
+    }
+    if (const auto value = ParseInt32(*text)) {
+        return *value;
+    }
+    NoteUnreadable(name, unreadable);
+    return fallback;
+}
+
+bool SettingsStore::ReadFlag(std::string_view section, std::string_view name, bool fallback, bool* unreadable) const {
+    return ReadInt(section, name, fallback ? 1 : 0, unreadable) != 0;
+}
+
+bool SettingsStore::HasValue(std::string_view section, std::string_view name) const {
+    return hive_.ReadValue(SectionPath(section), std::string(name)).has_value();
 }
 
 void SettingsStore::SaveText(std::string_view section, std::string_view name, std::string_view text) {

@@ -107,6 +107,17 @@ TEST_F(CheckRoundTest, MarksTheNoticeShownEvenWhenTheOptionIsOff) {
     }
 }
 
+TEST_F(CheckRoundTest, AnUnreadableNoticeOptionCountsAsOffIsNotedAndTheRoundGoesOn) {
+    registry_.PutNonText("Software\\Zelvik\\pg", "infoconect");
+    FakePop3Server server(LoginThenStat("+OK 3 300\r\n"));
+    AddAccount("a@example.org", server.port(), "0");
+    Check();
+    EXPECT_TRUE(effects_.Announced());
+    EXPECT_EQ(StoredCount(0), "3");
+    EXPECT_TRUE(round_.ConnectNoticeShown);
+    EXPECT_EQ(store_.Unreadable().TakeReport(), "Invalid data type for 'infoconect'");
+}
+
 TEST_F(CheckRoundTest, StoresEveryCountAndAnnouncesOnlyAChangeToANonZeroValue) {
     const struct {
         const char* stored;

@@ -1,4 +1,5 @@
 #include "settings/account_editor_rules.h"
+#include "util/errors.h"
 
 #include <gtest/gtest.h>
 
@@ -81,9 +82,26 @@ TEST(AccountEditor, EditModeShowsTheRow) {
 TEST(AccountEditor, AddingAppendsARowWithCountZero) {
     VectorRows rows;
     rows.rows.push_back({"x@y.z", "s0", "l0", "p0", "4", "110"});
-    AcceptAccount(rows, kAddAccountMode, {"a@b.c", "pop.b.c", "a", "pw", "abc"});
+    AcceptAccount(rows, kAddAccountMode, {"a@b.c", "pop.b.c", "a", "pw", "995"});
     ASSERT_EQ(rows.rows.size(), 2u);
-    EXPECT_EQ(rows.rows[1], (Account{"a@b.c", "pop.b.c", "a", "pw", "0", "abc"}));
+    EXPECT_EQ(rows.rows[1], (Account{"a@b.c", "pop.b.c", "a", "pw", "0", "995"}));
+}
+
+TEST(AccountEditor, RefusesAPortThatIsNoPortAndChangesNothing) {
+    for (const char* port : {"pop3", "", "0", "65536", "-110", "110 ", "1.5"}) {
+        for (const int mode : {kAddAccountMode, 0}) {
+            VectorRows rows;
+            rows.rows.push_back({"x@y.z", "s0", "l0", "p0", "4", "110"});
+            try {
+                AcceptAccount(rows, mode, {"a@b.c", "pop.b.c", "a", "pw", port});
+                ADD_FAILURE() << "accepted '" << port << "'";
+            } catch (const AppError& error) {
+                EXPECT_EQ(error.what(),
+                          "The port must be a whole number from 1 to 65535, not '" + std::string(port) + "'");
+            }
+            EXPECT_EQ(rows.rows, (std::vector<Account>{{"x@y.z", "s0", "l0", "p0", "4", "110"}})) << port;
+        }
+    }
 }
 
 TEST(AccountEditor, EditingKeepsTheLastCount) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 namespace pigeonet {
 namespace {
 
@@ -71,42 +73,65 @@ TEST_F(LiveSettingsLoad, GivesDefaultsToAFreshUser) {
     EXPECT_FALSE(registry_.KeyExists(kSection));
 }
 
-TEST_F(LiveSettingsLoad, ACorruptAccountNumberLoadsNoMoreThanTheMostRows) {
+TEST_F(LiveSettingsLoad, AnAccountNumberThatIsNoCountLoadsTheRowsPresentAndIsReported) {
+    for (int i = 0; i < 4; ++i) {
+        Put("email" + std::to_string(i), "user" + std::to_string(i) + "@example.org");
+    }
+    registry_.PutNonText(kSection, "email2");  // there, though unreadable: the rows go on past it
     const struct {
         const char* list;
         std::size_t rows;
-    } cases[] = {{"0", 0}, {"-5", 0}, {"3", 3}, {"2147483647", kMaxLoadedAccounts}};
+        bool reported;
+    } cases[] = {{"0", 0, false}, {"3", 3, false}, {"3 ", 4, true},         {"abc", 4, true},
+                 {"-5", 4, true}, {"", 4, true},   {"2147483647", 4, true}, {"99999999999", 4, true}};
     for (const auto& c : cases) {
         Put("list", c.list);
-        EXPECT_EQ(Load().accounts.size(), c.rows) << c.list;
+        const SettingsValues values = Load();
+        EXPECT_EQ(values.accounts.size(), c.rows) << "'" << c.list << "'";
+        EXPECT_EQ(values.unreadable.count("list"), c.reported ? 1u : 0u) << "'" << c.list << "'";
     }
+    registry_.PutNonText(kSection, "list");
+    EXPECT_EQ(Load().accounts.size(), 4u);
+    EXPECT_EQ(Load().unreadable.at("list"), "4") << "saving the same rows leaves the value as it is";
 }
 
-TEST_F(LiveSettingsLoad, AFailedReadEndsTheLoadingAndKeepsWhatWasReadBeforeIt) {
-    Put("timer", "4");
-    Put("list", "3");
-    Put("email0", "a@example.org");
-    Put("email1", "b@example.org");
-    registry_.PutNonText(kSection, "pas1");
-    SettingsValues values;
-    bool askedForMailCommand = false;
-    try {
-        LoadSettingsInto(
-            store_, values,
-            [&] {
-                askedForMailCommand = true;
-                return std::string("C:\\");
-            },
-            "[silence]");
-        ADD_FAILURE() << "the read of pas1 must fail";
-    } catch (const AppError& error) {
-        EXPECT_STREQ(error.what(), "Invalid data type for 'pas1'");
+TEST_F(LiveSettingsLoad, RowsPresentStopAtTheMostRows) {
+    for (int i = 0; i <= kMaxLoadedAccounts; ++i) {
+        Put("email" + std::to_string(i), "x");
     }
+    Put("list", "many");
+    EXPECT_EQ(Load().accounts.size(), static_cast<std::size_t>(kMaxLoadedAccounts));
+}
+
+TEST_F(LiveSettingsLoad, AValueThatCannotBeReadTakesItsDefaultAloneAndTheLoadingGoesOn) {
+    Put("timer", "4");
+    Put("speed", "fast");
+    Put("list", "3");
+    for (const char* n : {"0", "1", "2"}) {
+        Put(std::string("email") + n, std::string("user") + n + "@example.org");
+        Put(std::string("log") + n, std::string("user") + n);
+        Put(std::string("port") + n, "995");
+    }
+    registry_.PutNonText(kSection, "log1");
+    Put("count1", "99999999999");
+    Put("port2", "70000");
+    registry_.PutNonText(kSection, "exe");
+    Put("wav", "tada.wav");
+    const SettingsValues values = Load();
     EXPECT_EQ(values.intervalPosition, 4);
-    ASSERT_EQ(values.accounts.size(), 2u);
-    EXPECT_EQ(values.accounts[1].email, "b@example.org");
-    EXPECT_EQ(values.accounts[1].password, "");
-    EXPECT_FALSE(askedForMailCommand) << "the mail program's default is found only when its turn comes";
+    EXPECT_EQ(values.animationSpeed, 3);
+    ASSERT_EQ(values.accounts.size(), 3u);
+    EXPECT_EQ(values.accounts[1], (Account{"user1@example.org", "", "", "", "0", "995"}));
+    EXPECT_EQ(values.accounts[2], (Account{"user2@example.org", "", "user2", "", "0", "110"}));
+    EXPECT_EQ(values.mailProgram, "C:\\");
+    EXPECT_EQ(values.sound, "tada.wav");
+    EXPECT_EQ(values.unreadable,
+              (UnreadableAtLoad{{"speed", "3"}, {"log1", ""}, {"count1", "0"}, {"port2", "110"}, {"exe", "C:\\"}}));
+    EXPECT_EQ(store_.Unreadable().TakeReport(),
+              "Invalid data type for 'speed'\nInvalid data type for 'log1'\nInvalid data type for 'count1'\n"
+              "Invalid data type for 'port2'\nInvalid data type for 'exe'");
+    Load();
+    EXPECT_EQ(store_.Unreadable().TakeReport(), "") << "each value is reported once a run";
 }
 
 TEST_F(LiveSettingsLoad, BringsOutOfRangeValuesToTheirBounds) {
@@ -142,8 +167,6 @@ TEST_F(LiveSettingsLoad, ReadsAccountsUpToTheStoredCountWithDefaults) {
     ASSERT_EQ(values.accounts.size(), 2u);
     EXPECT_EQ(values.accounts[0], (Account{"a@example.org", "pop.example.org", "a", "secret", "0", "110"}));
     EXPECT_EQ(values.accounts[1], (Account{"b@example.org", "", "", "", "7", "995"}));
-    Put("list", "-4");
-    EXPECT_TRUE(Load().accounts.empty());
 }
 
 TEST(LiveSettingsSave, WritesEveryValueAndKeepsStaleAccountsUnread) {
@@ -165,22 +188,163 @@ TEST(LiveSettingsSave, WritesEveryValueAndKeepsStaleAccountsUnread) {
     EXPECT_EQ(store.LoadText("pg", "infotime", ""), "8");
 }
 
-TEST(LiveSettingsSave, StopsAtAPortThatIsNotANumberKeepingWhatWasWritten) {
+TEST(LiveSettingsSave, ChecksEveryRowBeforeWritingAnything) {
+    const struct {
+        const char* port;
+        const char* count;
+        const char* failure;
+    } cases[] = {
+        {"11O", "0", "'11O' is not a valid integer value"},    {"", "0", "'' is not a valid integer value"},
+        {"0", "0", "'0' is not a port from 1 to 65535"},       {"65536", "0", "'65536' is not a port from 1 to 65535"},
+        {"-110", "0", "'-110' is not a port from 1 to 65535"}, {"110", "x", "'x' is not a valid integer value"},
+    };
+    for (const auto& c : cases) {
+        MemoryRegistry registry;
+        SettingsStore store(registry);
+        MemoryLiveSettings settings;
+        settings.AddAccount({"a@example.org", "pop", "a", "pw", "0", "110"});
+        settings.AddAccount({"b@example.org", "pop", "b", "pw", c.count, c.port});
+        try {
+            SaveLiveSettings(store, settings);
+            ADD_FAILURE() << "no failure for " << c.port;
+        } catch (const AppError& error) {
+            EXPECT_STREQ(error.what(), c.failure);
+        }
+        EXPECT_FALSE(registry.KeyExists(kSection)) << "nothing written for " << c.port;
+    }
     MemoryRegistry registry;
     SettingsStore store(registry);
     MemoryLiveSettings settings;
+    settings.AddAccount({"a@example.org", "pop", "a", "pw", "0", "1"});
+    settings.AddAccount({"b@example.org", "pop", "b", "pw", "0", " 65535"});
+    SaveLiveSettings(store, settings);
+    EXPECT_EQ(store.LoadText("pg", "port1", ""), "65535");
+}
+
+TEST(LiveSettingsSave, LeavesAnUnreadableValueAsStoredUntilItsSettingChanges) {
+    MemoryRegistry registry;
+    SettingsStore store(registry);
+    registry.PutNonText(kSection, "log0");
+    registry.PutNonText(kSection, "timer");
+    registry.PutRawText(kSection, "list", "1 ");
+    registry.PutRawText(kSection, "email0", "a@example.org");
+    registry.PutRawText(kSection, "smtp0", "pop.example.org");
+    const SettingsValues values = LoadedValues(store, "C:\\", "[silence]");
+    UnreadableAtLoad unreadable = values.unreadable;
+    MemoryLiveSettings settings(values);
+    SaveLiveSettings(store, settings, &unreadable);
+    EXPECT_FALSE(registry.ReadValue(kSection, "log0")->isText);
+    EXPECT_FALSE(registry.ReadValue(kSection, "timer")->isText);
+    EXPECT_EQ(store.LoadText("pg", "list", ""), "1 ");
+    EXPECT_EQ(store.LoadText("pg", "smtp0", ""), "pop.example.org");
+    EXPECT_EQ(store.LoadText("pg", "infotime", ""), "8");
+
     settings.Values().intervalPosition = 4;
-    settings.AddAccount({"a@example.org", "pop", "a", "pw", "0", "11O"});
-    try {
-        SaveLiveSettings(store, settings);
-        FAIL() << "no failure";
-    } catch (const AppError& error) {
-        EXPECT_STREQ(error.what(), "'11O' is not a valid integer value");
+    settings.Values().accounts[0].login = "a";
+    settings.AddAccount({"b@example.org", "pop", "b", "pw", "0", "110"});
+    SaveLiveSettings(store, settings, &unreadable);
+    EXPECT_EQ(store.LoadText("pg", "timer", ""), "4");
+    EXPECT_EQ(store.LoadText("pg", "log0", ""), "a");
+    EXPECT_EQ(store.LoadText("pg", "list", ""), "2");
+    EXPECT_TRUE(unreadable.empty());
+}
+
+// Forwards to another registry and fails every write after the first `writesLeft`, as a save ends when the
+// process is killed or the power goes.
+class FailingHive final : public RegistryHive {
+  public:
+    FailingHive(RegistryHive& inner, int writesLeft) : inner_(inner), writesLeft_(writesLeft) {}
+    bool CreateKey(const std::string& path) override { return inner_.CreateKey(path); }
+    bool KeyExists(const std::string& path) const override { return inner_.KeyExists(path); }
+    std::optional<RegistryValue> ReadValue(const std::string& keyPath, const std::string& name) const override {
+        return inner_.ReadValue(keyPath, name);
     }
-    EXPECT_EQ(store.LoadInt("pg", "timer", 9), 4);
-    EXPECT_EQ(store.LoadText("pg", "email0", ""), "a@example.org");
-    EXPECT_EQ(store.LoadText("pg", "port0", "absent"), "absent");
-    EXPECT_EQ(store.LoadText("pg", "infotime", "absent"), "absent");
+    bool WriteText(const std::string& keyPath, const std::string& name, const std::string& text) override {
+        if (writesLeft_ <= 0) {
+            return false;
+        }
+        --writesLeft_;
+        return inner_.WriteText(keyPath, name, text);
+    }
+
+  private:
+    RegistryHive& inner_;
+    int writesLeft_;
+};
+
+std::vector<Account> Accounts(std::initializer_list<const char*> names) {
+    std::vector<Account> accounts;
+    for (const std::string name : names) {
+        accounts.push_back({name + "@example.org", "pop." + name, name, "pw", "1", "995"});
+    }
+    return accounts;
+}
+
+TEST(LiveSettingsSave, ASaveCutShortAtAnyWriteLeavesTheListNamingCompleteRows) {
+    const struct {
+        std::vector<Account> before;
+        std::vector<Account> after;
+    } cases[] = {
+        {Accounts({"a", "b", "c"}), Accounts({"b", "c"})},
+        {Accounts({"a", "b", "c"}), Accounts({"b", "c", "d", "e"})},
+        {Accounts({}), Accounts({"a", "b"})},
+        {Accounts({"a", "b"}), Accounts({})},
+    };
+    for (const auto& c : cases) {
+        bool completed = false;
+        for (int writes = 0; !completed; ++writes) {
+            MemoryRegistry registry;
+            SettingsStore before(registry);
+            SettingsValues old;
+            old.accounts = c.before;
+            SaveLiveSettings(before, MemoryLiveSettings(old));
+
+            FailingHive failing(registry, writes);
+            SettingsStore store(failing);
+            SettingsValues next;
+            next.accounts = c.after;
+            next.intervalPosition = 4;
+            try {
+                SaveLiveSettings(store, MemoryLiveSettings(next));
+                completed = true;
+            } catch (const AppError&) {
+            }
+
+            SettingsStore reopened(registry);
+            const SettingsValues loaded = LoadedValues(reopened, "", "");
+            const std::string context = std::to_string(c.before.size()) + " to " + std::to_string(c.after.size()) +
+                                        " rows, cut after " + std::to_string(writes) + " writes";
+            EXPECT_TRUE(loaded.unreadable.empty()) << context;
+            const int list = reopened.LoadInt("pg", "list", -1);
+            EXPECT_TRUE(list == static_cast<int>(c.before.size()) || list == static_cast<int>(c.after.size()))
+                << context;
+            for (int i = 0; i < list; ++i) {
+                for (const std::string field : {"email", "smtp", "log", "pas", "count", "port"}) {
+                    EXPECT_TRUE(reopened.HasValue("pg", field + std::to_string(i))) << context << ": " << field << i;
+                }
+            }
+            EXPECT_EQ(loaded.accounts.size(), static_cast<std::size_t>(list)) << context;
+            if (writes == 0) {
+                EXPECT_EQ(loaded.accounts, c.before) << context;
+            }
+            if (completed) {
+                EXPECT_EQ(loaded.accounts, c.after) << context;
+                EXPECT_EQ(loaded.intervalPosition, 4) << context;
+            }
+        }
+    }
+}
+
+TEST(UnreadableValues, ReportsEachNameOnceInOneMessage) {
+    UnreadableValues values;
+    EXPECT_EQ(values.TakeReport(), "");
+    values.Note("lang");
+    values.Note("log1");
+    values.Note("lang");
+    EXPECT_EQ(values.TakeReport(), "Invalid data type for 'lang'\nInvalid data type for 'log1'");
+    values.Note("log1");
+    values.Note("infoconect");
+    EXPECT_EQ(values.TakeReport(), "Invalid data type for 'infoconect'");
 }
 
 }  // namespace

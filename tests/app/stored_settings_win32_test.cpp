@@ -1,0 +1,254 @@
+// Stored settings damaged one value at a time: the windows start as the program starts them, over the real
+// registry, and the settings dialog's OK is pressed without a change. Nothing the user had may be lost.
+#include "app/application_win32.h"
+#include "app/main_form_win32.h"
+#include "app/platform_win32.h"
+#include "settings/account_editor_win32.h"
+#include "settings/memory_registry.h"
+#include "settings/registry_win32.h"
+#include "settings/settings_dialog_win32.h"
+#include "util/error_display_win32.h"
+#include "util/handles_win32.h"
+#include "util/unicode_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pigeonet {
+namespace {
+
+constexpr wchar_t kRoot[] = L"Software\\PigeonetTests\\StoredSettings";
+const std::string kSection = "Software\\Zelvik\\pg";
+const std::string kNoSound = "(without the beep)";  // the stored language is English
+const std::string kMailCommand = "C:\\Program Files\\Mail\\mail.exe /mailurl:1";
+
+class NoLauncher final : public ProgramLauncher {
+  public:
+    void OpenWithShell(HWND, const std::string&) override {}
+    void StartCommandLine(const std::string&) override {}
+};
+
+// What a value is to the program, and so what its damage does.
+enum class Kind { Text, Number, Flag, Language, List, Count, Port };
+
+struct StoredValue {
+    std::string name;
+    std::string text;  // as a previous run saved it
+    Kind kind;
+    std::string fallback;  // its default, as text
+    std::string negative;  // what OK writes for a stored "-5" (a number brought into range)
+};
+
+// A store as the program writes it: two accounts and every option away from its default.
+std::vector<StoredValue> FullStore() {
+    std::vector<StoredValue> values = {
+        {"lang", "1", Kind::Language, "0", "0"},
+        {"speed", "7", Kind::Number, "3", "0"},
+        {"timer", "12", Kind::Number, "9", "0"},
+        {"hit", "0", Kind::Flag, "1", "1"},
+        {"infotime", "20", Kind::Number, "8", "3"},
+        {"infoconect", "1", Kind::Flag, "0", "1"},
+        {"list", "2", Kind::List, "0", ""},
+        {"wav", "tada.wav", Kind::Text, kNoSound, ""},
+        {"exe", "C:\\Mail\\mail.exe -mail", Kind::Text, kMailCommand, ""},
+    };
+    for (const std::string i : {"0", "1"}) {
+        values.push_back({"email" + i, "user" + i + "@mail.example", Kind::Text, "", ""});
+        values.push_back({"smtp" + i, "pop" + i + ".mail.example", Kind::Text, "", ""});
+        values.push_back({"log" + i, "user" + i, Kind::Text, "", ""});
+        values.push_back({"pas" + i, "secret " + i, Kind::Text, "", ""});
+        values.push_back({"count" + i, "4" + i, Kind::Count, "0", "-5"});
+        values.push_back({"port" + i, "995", Kind::Port, "110", ""});
+    }
+    return values;
+}
+
+enum class Damage { OtherType, NotANumber, Negative, Huge, Padded, Missing };
+const char* DamageName(Damage damage) {
+    constexpr const char* names[] = {"a DWORD", "\"abc\"", "\"-5\"", "\"99999999999\"", "\" 12 \"", "missing"};
+    return names[static_cast<int>(damage)];
+}
+
+// What the damaged value holds after the start and OK, nullopt when it must be exactly as damaged; and whether
+// the start reported it.
+struct Outcome {
+    std::optional<std::string> stored;
+    bool reported;
+};
+
+Outcome Expected(const StoredValue& value, Damage damage) {
+    // The language is written back at every start, from the menu mark it gave.
+    if (value.kind == Kind::Language) {
+        return {"0", damage != Damage::Missing && damage != Damage::Negative};
+    }
+    if (damage == Damage::Missing) {
+        return {value.fallback, false};
+    }
+    if (damage == Damage::OtherType) {
+        return {std::nullopt, true};
+    }
+    if (damage == Damage::Negative) {
+        if (value.kind == Kind::List || value.kind == Kind::Port) {
+            return {std::nullopt, true};  // no count, no port: kept, and the accounts with it
+        }
+        return {value.negative, false};
+    }
+    return {std::nullopt, true};
+}
+
+class StoredSettings : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr),
+            ERROR_SUCCESS);
+        hive_ = std::make_unique<Win32RegistryHive>(root_.get());
+        machine_.CreateKey("SOFTWARE\\Clients\\Mail\\Mail\\shell\\open\\command");
+        machine_.WriteText("SOFTWARE\\Clients\\Mail", "", "Mail");
+        machine_.WriteText("SOFTWARE\\Clients\\Mail\\Mail\\shell\\open\\command", "",
+                           "\"%ProgramFiles%\\Mail\\mail.exe\" /mailurl:%1");
+        SetErrorDisplay([this](const std::string& text) { errors_.push_back(text); });
+    }
+    void TearDown() override {
+        Stop();
+        SetErrorDisplay(nullptr);
+        root_.reset();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+    }
+
+    void Store(const std::vector<StoredValue>& values) {
+        RegDeleteTreeW(root_.get(), L"Software\\Zelvik");
+        hive_->CreateKey(kSection);
+        for (const StoredValue& value : values) {
+            hive_->WriteText(kSection, value.name, value.text);
+        }
+    }
+    void Damage(const std::string& name, Damage damage) {
+        UniqueRegKey key;
+        ASSERT_EQ(RegOpenKeyExW(root_.get(), Widen(kSection).c_str(), 0, KEY_ALL_ACCESS, key.put()), ERROR_SUCCESS);
+        const std::wstring wide = Widen(name);
+        const DWORD number = 7;
+        const char* texts[] = {nullptr, "abc", "-5", "99999999999", " 12 "};
+        switch (damage) {
+            case Damage::OtherType:
+                RegSetValueExW(key.get(), wide.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                               sizeof(number));
+                break;
+            case Damage::Missing:
+                RegDeleteValueW(key.get(), wide.c_str());
+                break;
+            default:
+                hive_->WriteText(kSection, name, texts[static_cast<int>(damage)]);
+                break;
+        }
+    }
+    // The value as the registry holds it: its text, "<other type>", or nullopt when absent.
+    std::optional<std::string> Stored(const std::string& name) {
+        const auto value = hive_->ReadValue(kSection, name);
+        if (!value) {
+            return std::nullopt;
+        }
+        return value->isText ? value->text : "<other type>";
+    }
+
+    // The start's order: main window, settings dialog, account editor, wiring; then the start-up language timer.
+    void Start() {
+        application_ = std::make_unique<ApplicationWindow>();
+        MainFormSeams seams;
+        seams.isOnline = [] { return false; };
+        form_ = std::make_unique<TForm1>(*application_, root_.get(), launcher_, seams);
+        SettingsDialogSeams dialogSeams;
+        dialogSeams.localMachine = &machine_;
+        dialogSeams.currentUser = hive_.get();
+        dialogSeams.sound.tempFolderPath = [] { return std::string("C:\\Temp\\"); };
+        dialog_ = std::make_unique<TForm2>(
+            GetModuleHandleW(nullptr), application_->Handle(), form_->Store(),
+            [this] { form_->SetTimerEnabled(1, true); }, dialogSeams);
+        editor_ = std::make_unique<TForm3>(GetModuleHandleW(nullptr), *dialog_);
+        MainFormWiring wiring;
+        wiring.live = dialog_.get();
+        wiring.setDialogText = [this](LangTarget, const std::string&) {};
+        form_->Wire(std::move(wiring));
+        SendMessageW(form_->Handle(), WM_TIMER, 4, 0);
+    }
+    void Stop() {
+        editor_.reset();
+        dialog_.reset();
+        form_.reset();
+        application_.reset();
+    }
+    // The settings command, then OK (the dialog is not put on the screen: nothing here depends on it).
+    void PressOk() {
+        SendMessageW(form_->Handle(), WM_COMMAND, kMenuN1, 0);
+        SendMessageW(dialog_->ControlHandle("Button4"), BM_CLICK, 0, 0);
+    }
+
+    UniqueRegKey root_;
+    std::unique_ptr<Win32RegistryHive> hive_;
+    MemoryRegistry machine_;
+    NoLauncher launcher_;
+    std::unique_ptr<ApplicationWindow> application_;
+    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<TForm2> dialog_;
+    std::unique_ptr<TForm3> editor_;
+    std::vector<std::string> errors_;
+};
+
+TEST_F(StoredSettings, OneDamagedValueLosesNothingElseWhenOkIsPressedWithoutAChange) {
+    const std::vector<StoredValue> full = FullStore();
+    for (const StoredValue& broken : full) {
+        // The first account stands beside the damaged second one; any text is a text, so a text value is
+        // damaged by a type or by its absence only.
+        if (broken.name.back() == '0') {
+            continue;
+        }
+        for (const auto damage :
+             {Damage::OtherType, Damage::NotANumber, Damage::Negative, Damage::Huge, Damage::Padded, Damage::Missing}) {
+            if (broken.kind == Kind::Text && damage != Damage::OtherType && damage != Damage::Missing) {
+                continue;
+            }
+            const std::string context = broken.name + " " + DamageName(damage);
+            Store(full);
+            Damage(broken.name, damage);
+            const std::optional<std::string> damaged = Stored(broken.name);
+            errors_.clear();
+            Start();
+            const bool listLost = broken.kind == Kind::List && damage == Damage::Missing;
+            EXPECT_EQ(dialog_->AccountCount(), listLost ? 0 : 2) << context;
+            PressOk();
+            Stop();
+
+            const Outcome outcome = Expected(broken, damage);
+            const std::vector<std::string> report = {"Invalid data type for '" + broken.name + "'"};
+            EXPECT_EQ(errors_, outcome.reported ? report : std::vector<std::string>{}) << context;
+            EXPECT_EQ(Stored(broken.name), outcome.stored ? outcome.stored : damaged) << context;
+            for (const StoredValue& other : full) {
+                if (other.name != broken.name) {
+                    EXPECT_EQ(Stored(other.name), other.text) << context << ": " << other.name;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(StoredSettings, SeveralDamagedValuesAreReportedInOneBoxAtTheStart) {
+    Store(FullStore());
+    Damage("log1", Damage::OtherType);
+    Damage("timer", Damage::NotANumber);
+    Damage("lang", Damage::OtherType);
+    Damage("infoconect", Damage::OtherType);
+    Start();
+    EXPECT_EQ(errors_, std::vector<std::string>{"Invalid data type for 'lang'\n"
+                                                "Invalid data type for 'timer'\n"
+                                                "Invalid data type for 'infoconect'\n"
+                                                "Invalid data type for 'log1'"});
+}
+
+}  // namespace
+}  // namespace pigeonet

@@ -209,8 +209,13 @@ start_server() {
 # Wine's own processes start with the first program of a server, and the desktop process with the first window:
 # start both here, so they inherit the session log as their standard error instead of the program's.
 start_wine_processes() {
-    timeout "$limit" wine cmd.exe /c exit 0 </dev/null >/dev/null 2>>"$work/wine.log" ||
+    local status=0
+    timeout "$limit" wine cmd.exe /c exit 0 </dev/null >/dev/null 2>>"$work/wine.log" || status=$?
+    if ((status == 124)); then
         fail "Wine's own processes did not start within $limit s"
+    elif ((status != 0)); then
+        echo "(wine cmd.exe /c exit 0, run to start them, ended with status $status)" >>"$work/wine.log"
+    fi
     wine explorer.exe /desktop </dev/null >/dev/null 2>>"$work/wine.log" &
 }
 

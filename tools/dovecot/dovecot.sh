@@ -194,13 +194,16 @@ CONF
 stop() {
     local pid=$1 folder=$2
     if kill -0 "$pid" 2>/dev/null; then
+        # The master's service processes (a login process waiting for a client, say) hold its listening socket until
+        # they have ended too: wait for all of them, so the port is free again when this returns.
+        local processes=("$pid") i
+        mapfile -t -O 1 processes < <(pgrep -P "$pid" || true)
         kill "$pid"
-        local i
-        for ((i = 0; i < 100; i++)); do
-            kill -0 "$pid" 2>/dev/null || break
+        for ((i = 0; i < 300; i++)); do
+            kill -0 "${processes[@]}" 2>/dev/null || break
             sleep 0.1
         done
-        kill -9 "$pid" 2>/dev/null || true
+        kill -9 "${processes[@]}" 2>/dev/null || true
     fi
     case "$folder" in
         /tmp/pigeonet-dovecot.*) rm -rf "$folder" ;;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Source coverage of the probe's code (src/polling) reached by the fuzz corpus: builds the corpus replay with clang's
+# Source coverage of the probe's code (src/polling, its .cpp files) reached by the fuzz corpus: builds the corpus replay with clang's
 # coverage instrumentation in BUILD_DIR (default build/fuzz-coverage), replays the committed seeds and what `make
 # fuzz` kept in build/fuzz, and prints llvm-cov's report:
 #   tests/fuzz/coverage.sh [BUILD_DIR]
@@ -29,5 +29,6 @@ others=()
 for binary in "${binaries[@]:1}"; do
     others+=(-object "$binary")
 done
-mapfile -t sources < <(ls "$root"/src/polling/*.cpp | grep -v '_win32\.cpp$')
-llvm-cov report "${binaries[0]}" "${others[@]}" -instr-profile="$profiles/merged.profdata" "${sources[@]}"
+# Only the probe's folder: the targets, the test support and src/util are left out.
+llvm-cov report "${binaries[0]}" "${others[@]}" -instr-profile="$profiles/merged.profdata" \
+    -ignore-filename-regex='(^|/)(tests|util)/|\.h$'

@@ -56,7 +56,7 @@ std::string Record(char type, std::string_view payload) {
 
 // Handshake records until one whose payload starts with "F" (finished); an alert or another type during the
 // handshake fails it. Afterwards data records carry data, an alert of 0 is the close notify and any other alert a
-// failure, handshake records are answered (a key update), change cipher spec and heartbeat are ignored.
+// failure, handshake records are answered (a key update), ChangeCipherSpec and heartbeat records are ignored.
 class RecordEngine final : public TlsEngine {
   public:
     bool Handshake(std::string& input, std::string& output) override {

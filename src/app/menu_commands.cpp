@@ -1,5 +1,7 @@
 #include "app/menu_commands.h"
 
+#include "util/text.h"
+
 #include <algorithm>
 #include <string>
 
@@ -9,20 +11,6 @@ bool IsWebMailTarget(std::string_view target) {
     const auto prefix = target.substr(0, 5);
     return prefix == "http:" || prefix == "HTTP:";
 }
-
-namespace {
-
-std::string AsciiLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
-}
-
-}  // namespace
 
 bool AutostartMarked(std::string_view runValue, std::string_view executablePath) {
     if (runValue.find("pg") != std::string_view::npos) {

@@ -7,22 +7,8 @@
 
 namespace pigeonet {
 
-namespace {
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerAscii(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return LowerAscii(c); });
-    return lower;
-}
-
-}  // namespace
-
 bool MatchesWavMask(std::string_view name) {
-    return name.size() > 4 && LowerAscii(name.substr(name.size() - 4)) == ".wav";
+    return name.size() > 4 && AsciiLower(name.substr(name.size() - 4)) == ".wav";
 }
 
 std::vector<std::string> SoundFileNames(const std::vector<FolderEntry>& entries) {
@@ -34,8 +20,8 @@ std::vector<std::string> SoundFileNames(const std::vector<FolderEntry>& entries)
     }
     // Names differing only in case cannot share a folder, but keep the order total anyway.
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const std::string la = LowerAscii(a);
-        const std::string lb = LowerAscii(b);
+        const std::string la = AsciiLower(a);
+        const std::string lb = AsciiLower(b);
         return la != lb ? la < lb : a < b;
     });
     return names;

@@ -29,13 +29,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
 std::string StatusWord(std::string_view first_line) {
     std::string word(Trim(first_line.substr(0, 4)));
     if (word.size() == 4 && word[3] == '-') {
@@ -147,7 +140,7 @@ void MailboxProbe::PumpedConnect(TcpSocket& socket, std::uint32_t address, std::
 }
 
 std::uint32_t MailboxProbe::ResolveHost() const {
-    if (EqualsIgnoreCase(host_, "LOCALHOST")) {
+    if (EqualsIgnoringAsciiCase(host_, "LOCALHOST")) {
         return kLoopback;
     }
     if (auto address = ParseDottedQuad(host_)) {
@@ -213,7 +206,7 @@ void MailboxProbe::ReadReply() {
         for (;;) {
             lines.push_back(next_line());
             const std::string& line = lines.back();
-            if (line.size() < 4 || EqualsIgnoreCase(std::string_view(line).substr(0, 4), marker)) {
+            if (line.size() < 4 || EqualsIgnoringAsciiCase(std::string_view(line).substr(0, 4), marker)) {
                 break;
             }
         }
@@ -224,9 +217,9 @@ void MailboxProbe::ReadReply() {
     for (const auto& line : lines) {
         reply_.text_lines.push_back(line.size() > 4 ? line.substr(4) : std::string());
     }
-    if (EqualsIgnoreCase(reply_.status_word, "+OK")) {
+    if (EqualsIgnoringAsciiCase(reply_.status_word, "+OK")) {
         reply_.status = ProbeReply::kPositive;
-    } else if (EqualsIgnoreCase(reply_.status_word, "-ERR")) {
+    } else if (EqualsIgnoringAsciiCase(reply_.status_word, "-ERR")) {
         reply_.status = ProbeReply::kNegative;
     } else {
         throw UnrecognizedReplyError(reply_.Text());

@@ -1,13 +1,11 @@
 #include "settings/memory_registry.h"
 
-#include <algorithm>
-#include <cctype>
+#include "util/text.h"
 
 namespace pigeonet {
 
 std::string MemoryRegistry::Normalize(const std::string& path) {
-    std::string key = path;
-    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::string key = AsciiLower(path);
     while (!key.empty() && key.back() == '\\') {
         key.pop_back();
     }

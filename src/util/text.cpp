@@ -2,6 +2,8 @@
 
 #include "util/errors.h"
 
+#include <algorithm>
+
 namespace pigeonet {
 
 std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view replacement) {
@@ -17,6 +19,27 @@ std::string ReplaceAll(std::string_view text, std::string_view find, std::string
     }
     result.append(text.substr(from));
     return result;
+}
+
+namespace {
+
+char FoldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+std::string AsciiLower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        c = FoldAscii(c);
+    }
+    return lower;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
 namespace {

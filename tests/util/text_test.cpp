@@ -31,6 +31,26 @@ TEST(ReplaceAll, ReplacesLeftToRightWithoutRescanningInsertedText) {
     }
 }
 
+TEST(AsciiLower, FoldsOnlyAsciiLetters) {
+    const struct {
+        const char* text;
+        const char* lower;
+        const char* equalIgnoringCase;
+        bool equal;
+    } cases[] = {
+        {"LOCALHOST", "localhost", "localhost", true},
+        {"C:\\Program Files\\PG.EXE", "c:\\program files\\pg.exe", "c:\\PROGRAM files\\pg.exe", true},
+        {"+Ok -ERR @[`{", "+ok -err @[`{", "+OK -err @[`{", true},
+        {"\xC0\xC9\xD0\x9F", "\xC0\xC9\xD0\x9F", "\xE0\xE9\xD0\xBF", false},  // Latin-1 and UTF-8 stay
+        {"abc", "abc", "abcd", false},
+        {"", "", "", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AsciiLower(c.text), c.lower) << c.text;
+        EXPECT_EQ(EqualsIgnoringAsciiCase(c.text, c.equalIgnoringCase), c.equal) << c.text;
+    }
+}
+
 TEST(ParseInt32, AcceptsBlanksSignsDecimalAndHexadecimal) {
     const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
         {"110", 110},

@@ -1,24 +1,11 @@
 #include "settings/account_editor_rules.h"
 
 #include "util/errors.h"
+#include "util/utf8.h"
 
 namespace pigeonet {
 
 namespace {
-
-bool IsContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-std::size_t CodePoints(std::string_view text) {
-    std::size_t count = 0;
-    for (const char c : text) {
-        if (!IsContinuationByte(c)) {
-            ++count;
-        }
-    }
-    return count;
-}
 
 bool NamesRow(const AccountRows& rows, int mode) {
     return mode >= 0 && mode < rows.RowCount();
@@ -36,8 +23,8 @@ std::optional<std::string> AutoFilledServer(std::string_view email) {
     if (at == std::string_view::npos) {
         return std::nullopt;
     }
-    const std::size_t length = CodePoints(email);
-    const std::size_t position = CodePoints(email.substr(0, at)) + 1;  // of the "@", counting from 1
+    const std::size_t length = CountCodePoints(email);
+    const std::size_t position = CountCodePoints(email.substr(0, at)) + 1;  // of the "@", counting from 1
     if (length > 7 && position + 4 < length) {
         return "pop." + std::string(email.substr(at + 1));
     }

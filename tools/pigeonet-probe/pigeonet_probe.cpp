@@ -17,6 +17,7 @@
 #include "polling/mailbox_probe.h"
 #include "util/errors.h"
 #include "util/text.h"
+#include "util/utf8.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -52,44 +53,17 @@ std::string EscapeControls(std::string_view text) {
         out += kHex[byte >> 4];
         out += kHex[byte & 0xF];
     };
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
-            if ((lead < 0x20 && lead != '\r' && lead != '\n') || lead == 0x7F) {
-                escape(lead);
-            } else {
-                out += static_cast<char>(lead);
-            }
-            ++i;
-            continue;
-        }
-        // One UTF-8 sequence: its length, the smallest code point it may carry, and the code point itself.
-        const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                                   : lead >= 0xE0 && lead <= 0xEF ? 3
-                                   : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                                  : 0;
-        char32_t code = length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-        bool valid = length != 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = (code << 6) | (next & 0x3F);
-        }
-        const char32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-        valid = valid && code >= smallest && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-        if (!valid) {
-            escape(lead);
-            ++i;
-        } else if (code <= 0x9F) {
-            for (std::size_t k = 0; k < length; ++k) {
+    for (std::size_t i = 0; i < text.size();) {
+        const Utf8Step step = DecodeUtf8(text, i);
+        const char32_t code = step.code;
+        if (!step.valid || (code < 0x20 && code != '\r' && code != '\n') || (code >= 0x7F && code <= 0x9F)) {
+            for (std::size_t k = 0; k < step.length; ++k) {
                 escape(static_cast<unsigned char>(text[i + k]));
             }
-            i += length;
         } else {
-            out.append(text.substr(i, length));
-            i += length;
+            out.append(text.substr(i, step.length));
         }
+        i += step.length;
     }
     return out;
 }

@@ -5,10 +5,10 @@
 #include "app/platform_win32.h"
 #include "settings/account_editor_win32.h"
 #include "settings/settings_dialog_win32.h"
+#include "util/com_apartment_win32.h"
 #include "util/error_display_win32.h"
 
 #include <commctrl.h>
-#include <objbase.h>
 
 #include <exception>
 
@@ -48,24 +48,9 @@ void SetDialogText(TForm2& settings, TForm3& editor, LangTarget target, const st
     }
 }
 
-// COM for the GUI thread, started before any window and ended after the last: the shell's open verb may hand a
-// web address or a program to shell extensions that need it.
-class ComApartment {
-  public:
-    ComApartment() : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ~ComApartment() {
-        if (started_) {
-            CoUninitialize();
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-  private:
-    bool started_;
-};
-
 int Run(HINSTANCE instance) {
+    // COM for the GUI thread, started before any window and ended after the last: the shell's open verb may hand a
+    // web address or a program to shell extensions that need it.
     const ComApartment com;
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/window_origin.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -53,12 +55,6 @@ int StoredDisplayTime(const SettingsStore& store);
 struct ScreenSize {
     int width = 0;  // pixels, the primary screen's full size, taskbar included
     int height = 0;
-};
-
-struct WindowOrigin {
-    int left = 0;
-    int top = 0;
-    bool operator==(const WindowOrigin&) const = default;
 };
 
 // What the envelope's motion needs of the window and the program; the Win32 envelope fills it in, tests record.

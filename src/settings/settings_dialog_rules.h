@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/window_origin.h"
+
 #include <string>
 #include <string_view>
 
@@ -19,11 +21,6 @@ std::string AccountEditorCaption(std::string_view buttonCaption);
 
 // Where a window of the given outer size goes: `right` pixels from the screen's right edge and `bottom` from its
 // bottom edge (the dialogs sit near the bottom-right corner, above the taskbar).
-struct WindowOrigin {
-    int left = 0;
-    int top = 0;
-    bool operator==(const WindowOrigin&) const = default;
-};
 WindowOrigin NearBottomRight(int screenWidth,
                              int screenHeight,
                              int windowWidth,

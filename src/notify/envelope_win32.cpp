@@ -5,6 +5,7 @@
 
 #include <gdiplus.h>
 
+#include "app/resource.h"
 #include "util/errors.h"
 #include "util/screen_dpi_win32.h"
 #include "util/shell_paths_win32.h"
@@ -57,9 +58,9 @@ std::string SystemErrorText(DWORD code) {
 }
 
 std::vector<std::uint8_t> PictureResource(int envelopeSize) {
-    const wchar_t* name = envelopeSize >= EnvelopeSizeForDpi(kDesignDpi * 2)       ? L"PG200"
-                          : envelopeSize >= EnvelopeSizeForDpi(kDesignDpi * 3 / 2) ? L"PG150"
-                                                                                   : L"PG";
+    const wchar_t* name = envelopeSize >= EnvelopeSizeForDpi(kDesignDpi * 2)       ? IDR_ENVELOPE_PICTURE_200_NAME
+                          : envelopeSize >= EnvelopeSizeForDpi(kDesignDpi * 3 / 2) ? IDR_ENVELOPE_PICTURE_150_NAME
+                                                                                   : IDR_ENVELOPE_PICTURE_NAME;
     const HRSRC resource = FindResourceW(nullptr, name, L"PNG");
     const HGLOBAL loaded = resource ? LoadResource(nullptr, resource) : nullptr;
     const auto* bytes = loaded ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;

@@ -1,5 +1,6 @@
 #include "settings/dialog_pictures_win32.h"
 
+#include "app/resource.h"
 #include "settings/dialog_controls_win32.h"
 
 #include <shlwapi.h>
@@ -13,9 +14,9 @@ namespace {
 const wchar_t* ResourceName(DialogPicture picture) {
     switch (picture) {
         case DialogPicture::HeaderImage:
-            return L"SETTINGS_HEADER_IMAGE";
+            return IDR_SETTINGS_HEADER_IMAGE_NAME;
         case DialogPicture::HeaderIcon:
-            return L"SETTINGS_HEADER_ICON";
+            return IDR_SETTINGS_HEADER_ICON_NAME;
         default:
             return nullptr;
     }

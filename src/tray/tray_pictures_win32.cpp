@@ -1,5 +1,7 @@
 #include "tray/tray_pictures_win32.h"
 
+#include "app/resource.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -70,7 +72,7 @@ UniqueImageList CreateTrayImageList(int size) {
 UniqueIcon LoadProgramIcon() {
     // LoadImageW rather than LoadIconW: the tray wants the 16 x 16 image of the file, not the 32 x 32 one shrunk.
     return UniqueIcon(
-        static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgramIconResource), IMAGE_ICON,
+        static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PIGEONET), IMAGE_ICON,
                                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR)));
 }
 

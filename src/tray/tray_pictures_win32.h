@@ -19,10 +19,8 @@ int TrayIconSize();
 // TrayIcon uses it.
 UniqueImageList CreateTrayImageList(int size = TrayIconSize());
 
-// The resource id of the program's own icon (src/tray/pigeonet.ico), also the program's icon in Explorer.
-inline constexpr WORD kProgramIconResource = 1;
-
-// The program's own icon at the small-icon size, or no icon when the executable carries no such resource.
+// The program's own icon (IDI_PIGEONET, also its icon in Explorer) at the small-icon size, or no icon when the
+// executable carries no such resource.
 UniqueIcon LoadProgramIcon();
 
 }  // namespace pigeonet

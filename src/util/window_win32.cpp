@@ -1,5 +1,6 @@
 #include "util/window_win32.h"
 
+#include "app/resource.h"
 #include "util/error_display_win32.h"
 
 #include <stdexcept>
@@ -33,7 +34,7 @@ void Window::Create(const wchar_t* className,
         windowClass.hInstance = instance;
         windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+        windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_PIGEONET));
         windowClass.lpszClassName = className;
         RegisterClassExW(&windowClass);
     }

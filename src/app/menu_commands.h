@@ -17,9 +17,9 @@ inline constexpr std::string_view kWebSiteAddress = PIGEONET_WEB_SITE;
 // exactly "HTTP:". Anything else, other capitalisations and "https:" included, is a command line to start.
 bool IsWebMailTarget(std::string_view target);
 
-// Whether the autostart item starts checked: the Run value contains "pg" anywhere (case-sensitive), which is how
-// earlier versions, installed as pg.exe, recognised their own entry; or it names this executable (compared
-// without regard to ASCII case, as Windows compares paths), since "pigeonet.exe" holds no "pg".
+// Whether the autostart item starts checked: the Run value contains "pg" anywhere (case-sensitive), so an entry
+// that starts the program as pg.exe counts as its own; or it names this executable (compared without regard to
+// ASCII case, as Windows compares paths), since "pigeonet.exe" holds no "pg".
 bool AutostartMarked(std::string_view runValue, std::string_view executablePath);
 
 // The Run value that starts this executable: its path, in double quotes when it holds a blank, so that Windows

@@ -41,16 +41,16 @@ LanguageMarks MarksForStoredLanguage(std::int32_t storedLang);
 // The marks after the user picks a language item: that item checked, the other three cleared.
 LanguageMarks MarksForChoice(LanguageIndex language);
 
-// Every text the language switch sets, in the order it sets them. The prefix names the window: Menu* items of
-// the tray menu and Main* controls of the main window `TForm1`, Dialog* the settings dialog `TForm2`, Editor*
-// the account editor `TForm3`.
+// Every text the language switch sets, in the order it sets them. The prefix names who holds the text: Menu* items
+// of the tray menu, Main* the main window `TForm1`, Dialog* the settings dialog `TForm2`, Editor* the account
+// editor `TForm3`.
 enum class LangTarget {
     MenuN4,                  // Exit item caption
     MenuN3,                  // web site item caption
     MenuN2,                  // autostart item caption
     MenuN1,                  // settings item caption, with "..." appended
     MenuN6,                  // open mail item caption
-    MainLabel8,              // status label text, the status word of the tray hint during a check round
+    MainLabel8,              // the status caption: no control shows it, the tray hint does during a check round
     DialogLabel2,            // header subtitle text
     DialogTabSheet3,         // first tab (index 0) caption
     DialogGroupBox1,         // mail program group caption
@@ -85,7 +85,7 @@ struct LangRow {
     LangTarget target;
     std::size_t line;
     std::string_view suffix;
-    std::string_view control;  // the control's name as the windows define it, e.g. "N1", "ListView1"
+    std::string_view control;  // the name the dialogs' SetControlText knows the control by, e.g. "ListView1"
 };
 
 extern const std::array<LangRow, kLangRowCount> kLangApplicationTable;

@@ -18,7 +18,7 @@ struct EnvelopeSeams {
     std::function<void(int milliseconds)> sleep;  // default: Sleep
     std::function<ScreenSize()> screenSize;       // default: the primary screen's full size in pixels
     std::function<void()> processMessages;        // default: ProcessPendingMessages
-    std::function<int()> animationSpeed;          // the live TrackBar1 position, 0..10; default 3
+    std::function<int()> animationSpeed;          // the live animation speed, 0..10; default 3
     std::function<int()> displayTime;             // seconds: StoredDisplayTime(store), read at every tick; default 8
     std::function<void()> stopTrayFlashing;       // tray cycle interval 0, then icon index 0; default nothing
     std::function<void()> openMail;               // the open-mail command (N6Click); default nothing

@@ -13,8 +13,8 @@ namespace pigeonet {
 // socket_win32.cpp on Windows) and scripted replacements in tests. Failures are raised as the probe's own
 // errors (SocketError with the Windows Sockets number, SocketSetupError), so every adapter reports alike.
 
-// A byte stream the protocol reads and writes: a plain TCP connection today; a TLS layer can wrap one later
-// without the protocol code noticing.
+// A byte stream the protocol reads and writes: a plain TCP connection, or a TlsStream wrapping one (port 995). The
+// protocol code reads both alike, so TLS needs no change of its own there.
 class ByteStream {
   public:
     virtual ~ByteStream() = default;

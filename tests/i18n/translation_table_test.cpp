@@ -52,8 +52,8 @@ TEST(GetSubStr, FindsNoFourthFieldOnAnyLineOfTheTable) {
     }
 }
 
-TEST(TLang, HasThirtyTwoLinesOfThreeTerminatedFields) {
-    ASSERT_EQ(tLang.size(), 32u);
+// A line left out of the table's initializer is an empty text and fails here.
+TEST(TLang, HasThreeTerminatedFieldsOnEveryLine) {
     for (std::size_t line = 0; line < tLang.size(); ++line) {
         EXPECT_EQ(std::count(tLang[line].begin(), tLang[line].end(), ';'), 3) << "line " << line;
         EXPECT_TRUE(tLang[line].ends_with(';')) << "line " << line;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 
 namespace pigeonet {
 namespace {
@@ -94,6 +95,10 @@ struct PlayCase {
     const char* temp;
     std::optional<std::string> played;
 };
+
+void PrintTo(const PlayCase& c, std::ostream* os) {
+    *os << "choice \"" << c.choice << "\" with temp \"" << c.temp << "\" plays " << testing::PrintToString(c.played);
+}
 
 class PlayCases : public SoundAlert, public ::testing::WithParamInterface<PlayCase> {};
 

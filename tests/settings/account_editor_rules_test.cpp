@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 namespace pigeonet {
@@ -22,6 +23,10 @@ struct AutoFillCase {
     const char* email;
     std::optional<std::string> server;
 };
+
+void PrintTo(const AutoFillCase& c, std::ostream* os) {
+    *os << "\"" << c.email << "\" proposes " << testing::PrintToString(c.server);
+}
 
 class AutoFillCases : public ::testing::TestWithParam<AutoFillCase> {};
 
@@ -48,6 +53,12 @@ struct AcceptCase {
     AccountFields fields;
     bool accepted;
 };
+
+void PrintTo(const AcceptCase& c, std::ostream* os) {
+    const AccountFields& f = c.fields;
+    *os << "email \"" << f.email << "\" server \"" << f.server << "\" login \"" << f.login << "\" password \""
+        << f.password << "\" port \"" << f.port << "\" " << (c.accepted ? "accepted" : "refused");
+}
 
 class AcceptCases : public ::testing::TestWithParam<AcceptCase> {};
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace pigeonet {
 namespace {
 
@@ -11,6 +13,10 @@ struct RegistrationCase {
     const char* tempFolder;
     const char* expected;
 };
+
+void PrintTo(const RegistrationCase& c, std::ostream* os) {
+    *os << "registered \"" << c.registered << "\" with temp \"" << c.tempFolder << "\"";
+}
 
 class MailCommandFromRegistrationCases : public ::testing::TestWithParam<RegistrationCase> {};
 
@@ -43,6 +49,10 @@ struct AbsoluteCase {
     const char* path;
     bool absolute;
 };
+
+void PrintTo(const AbsoluteCase& c, std::ostream* os) {
+    *os << "\"" << c.path << "\" " << (c.absolute ? "absolute" : "relative");
+}
 
 class AbsolutePathCases : public ::testing::TestWithParam<AbsoluteCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace pigeonet {
 namespace {
 
@@ -16,6 +18,10 @@ struct DisplayTimeCase {
     const char* text;
     int value;
 };
+
+void PrintTo(const DisplayTimeCase& c, std::ostream* os) {
+    *os << "\"" << c.text << "\" reads " << c.value;
+}
 
 class DisplayTimeCases : public ::testing::TestWithParam<DisplayTimeCase> {};
 

@@ -326,13 +326,7 @@ TrayIcon::TrayIcon(HWND applicationWindow, HWND mainWindow, ShellNotify& shell, 
     record_.uFlags = kSteadyFlags;
     record_.uCallbackMessage = kCallbackMessage;
     cycleTimer_ = std::make_unique<TSimpleTimer>();
-    cycleTimer_->OnTimer = [this] {
-        try {
-            CycleStep();
-        } catch (const std::exception& failure) {
-            ReportFailure(failure);
-        }
-    };
+    cycleTimer_->OnTimer = [this] { GuardEvent([this] { CycleStep(); }); };
     Watch(applicationWindow_, this, WatchRole::Application);
     Watch(mainWindow_, this, WatchRole::Main);
 }
@@ -497,7 +491,7 @@ void TrayIcon::RefreshRecord() {
 }
 
 void TrayIcon::HandleCallback(UINT mouseMessage) {
-    try {
+    GuardEvent([&] {
         switch (mouse_.Handle(mouseMessage, enabled_)) {
             case TrayMouseAction::Click:
                 if (OnClick) {
@@ -513,9 +507,7 @@ void TrayIcon::HandleCallback(UINT mouseMessage) {
             case TrayMouseAction::None:
                 break;
         }
-    } catch (const std::exception& failure) {
-        ReportFailure(failure);
-    }
+    });
 }
 
 void TrayIcon::RunDefaultItem() {
@@ -565,36 +557,18 @@ void TrayIcon::WatchedApplicationMessage(UINT message) {
     if (taskbarCreated == 0 || message != taskbarCreated || !iconVisible_) {
         return;
     }
-    try {
-        // The shell started anew: bring the icon back as it is at this moment.
-        Add();
-    } catch (const std::exception& failure) {
-        ReportFailure(failure);
-    }
+    // The shell started anew: bring the icon back as it is at this moment.
+    GuardEvent([this] { Add(); });
 }
 
 void TrayIcon::WatchedMainMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_SHOWWINDOW || wParam != TRUE || lParam != 0) {
         return;  // only a direct show request, not one caused by a parent
     }
-    try {
+    GuardEvent([this] {
         desktop_.SetForeground(applicationWindow_);
         desktop_.SetForeground(mainWindow_);
-    } catch (const std::exception& failure) {
-        ReportFailure(failure);
-    }
-}
-
-void TrayIcon::ReportFailure(const std::exception& failure) noexcept {
-    try {
-        if (OnError) {
-            OnError(failure);
-        } else {
-            ShowApplicationError(failure);
-        }
-    } catch (...) {
-        // The error display itself failed; there is nowhere left to report to.
-    }
+    });
 }
 
 }  // namespace pigeonet

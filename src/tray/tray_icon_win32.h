@@ -6,7 +6,6 @@
 #include <shellapi.h>
 
 #include <cstdint>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -105,7 +104,6 @@ enum class BalloonIcon { None = 0, Info = 1, Warning = 2, Error = 3 };
 class TrayIcon {
   public:
     using ClickHandler = std::function<void(TrayIcon& sender)>;
-    using ErrorHandler = std::function<void(const std::exception& failure)>;
 
     // The callback message the shell sends to the shared callback window: wParam the icon id, lParam the mouse
     // message.
@@ -165,11 +163,9 @@ class TrayIcon {
     // Hides the application window when it is visible, so the program has no taskbar button.
     void HideTaskbarButton();
 
-    // A single left click on the icon, raised at the release.
+    // A single left click on the icon, raised at the release. Failures escaping it, the menu or the flashing go to
+    // the application's error display; nothing ever leaves a window procedure.
     ClickHandler OnClick;
-    // Failures escaping OnClick, the menu or the flashing; when empty, the application's error display
-    // (ShowApplicationError). Nothing ever leaves a window procedure.
-    ErrorHandler OnError;
 
     // The id the shell knows the icon by (the instance's address, truncated).
     UINT Id() const { return static_cast<UINT>(reinterpret_cast<std::uintptr_t>(this)); }
@@ -189,7 +185,6 @@ class TrayIcon {
     void CycleStep();
     void RunDefaultItem();
     void OpenMenu();
-    void ReportFailure(const std::exception& failure) noexcept;
 
     HWND applicationWindow_;
     HWND mainWindow_;

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "support/tray_test_windows_win32.h"
 #include "tray/tray_pictures_win32.h"
+#include "util/error_display_win32.h"
 #include "util/errors.h"
+#include "util/scope_exit.h"
 
 namespace pigeonet {
 namespace {
@@ -522,14 +524,15 @@ TEST_F(TrayIconTest, CallbackWindowIgnoresCloseRequestsAndAllowsEndingTheSession
     EXPECT_TRUE(IsWindow(callback));
 }
 
-TEST_F(TrayIconTest, FailureOfTheClickHandlerGoesToTheErrorHandler) {
+TEST_F(TrayIconTest, FailureOfTheClickHandlerGoesToTheApplicationsErrorDisplay) {
     Start();
-    std::string reported;
-    tray->OnError = [&](const std::exception& failure) { reported = failure.what(); };
+    std::vector<std::string> shown;
+    SetErrorDisplay([&](const std::string& text) { shown.push_back(text); });
+    const ScopeExit restore([] { SetErrorDisplay(nullptr); });
     tray->OnClick = [](TrayIcon&) { throw AppError("Cannot start the mail program"); };
     Mouse(WM_LBUTTONDOWN);
     Mouse(WM_LBUTTONUP);
-    EXPECT_EQ(reported, "Cannot start the mail program");
+    EXPECT_THAT(shown, ElementsAre("Cannot start the mail program."));
 }
 
 TEST(TrayIconSystem, TheShellAcceptsTheIcon) {

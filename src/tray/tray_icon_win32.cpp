@@ -18,19 +18,6 @@ namespace {
 constexpr DWORD kRecordSize = NOTIFYICONDATAW_V2_SIZE;
 constexpr UINT kSteadyFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
-HWND CreateHiddenWindow(const wchar_t* className, WNDPROC procedure) {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = className;
-    RegisterClassExW(&windowClass);  // fails harmlessly when the class is already there
-    // A top-level window that is never shown and has no title, so the single-instance test never mistakes it
-    // for the program's application window.
-    return CreateWindowExW(WS_EX_TOOLWINDOW, className, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
-}
-
 // The id of the shell's "TaskbarCreated" broadcast, 0 when it is not available. Shells that send it came with
 // comctl32 4.71 and later, so the registration is gated on that file's version, once per process.
 UINT TaskbarCreatedMessage() {
@@ -61,17 +48,12 @@ UINT TaskbarCreatedMessage() {
 // TTrayIconHandler: the one hidden window that receives the shell's callback message for every TrayIcon, created
 // with the first instance and destroyed with the last.
 struct TTrayIconHandler {
-    static inline HWND window = nullptr;
-    static inline std::vector<TrayIcon*> instances;
-
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
             case TrayIcon::kCallbackMessage: {
                 const auto id = static_cast<UINT>(wParam);
-                const auto found =
-                    std::find_if(instances.begin(), instances.end(), [id](TrayIcon* icon) { return icon->Id() == id; });
-                if (found != instances.end()) {
-                    (*found)->HandleCallback(static_cast<UINT>(lParam));
+                if (TrayIcon* icon = shared.Find([id](TrayIcon* candidate) { return candidate->Id() == id; })) {
+                    icon->HandleCallback(static_cast<UINT>(lParam));
                 }
                 return 0;
             }
@@ -89,59 +71,7 @@ struct TTrayIconHandler {
         }
     }
 
-    static HWND Acquire(TrayIcon* icon) {
-        if (instances.empty()) {
-            window = CreateHiddenWindow(L"PigeonetTrayIconHandler", &Procedure);
-        }
-        instances.push_back(icon);
-        return window;
-    }
-
-    static void Release(TrayIcon* icon) {
-        std::erase(instances, icon);
-        if (instances.empty() && window) {
-            DestroyWindow(std::exchange(window, nullptr));
-        }
-    }
-};
-
-// TSimpleTimerHandler: the one hidden window that receives WM_TIMER for every TSimpleTimer (wParam is the timer's
-// id, its address), created with the first timer and destroyed with the last.
-struct TSimpleTimerHandler {
-    static inline HWND window = nullptr;
-    static inline std::vector<TSimpleTimer*> timers;
-
-    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message != WM_TIMER) {
-            return DefWindowProcW(hwnd, message, wParam, lParam);
-        }
-        const auto found = std::find_if(timers.begin(), timers.end(), [wParam](TSimpleTimer* timer) {
-            return reinterpret_cast<WPARAM>(timer) == wParam;
-        });
-        if (found != timers.end()) {
-            try {
-                (*found)->Tick();
-            } catch (...) {
-                // Tick handlers report their own failures; nothing may cross the window procedure.
-            }
-        }
-        return 0;
-    }
-
-    static HWND Acquire(TSimpleTimer* timer) {
-        if (timers.empty()) {
-            window = CreateHiddenWindow(L"PigeonetSimpleTimerHandler", &Procedure);
-        }
-        timers.push_back(timer);
-        return window;
-    }
-
-    static void Release(TSimpleTimer* timer) {
-        std::erase(timers, timer);
-        if (timers.empty() && window) {
-            DestroyWindow(std::exchange(window, nullptr));
-        }
-    }
+    static constinit inline SharedHiddenWindow<TrayIcon> shared{L"PigeonetTrayIconHandler", &Procedure};
 };
 
 // The windows whose procedures a TrayIcon has replaced. One replacement per window, however many instances watch
@@ -256,62 +186,6 @@ void SystemTrayDesktop::TrackMenu(HMENU menu, POINT position, HWND owner) {
 }
 
 // ---------------------------------------------------------------------------------------------------------------
-// TSimpleTimer
-
-TSimpleTimer::TSimpleTimer() : window_(TSimpleTimerHandler::Acquire(this)) {}
-
-TSimpleTimer::~TSimpleTimer() {
-    KillSystemTimer();
-    TSimpleTimerHandler::Release(this);
-}
-
-void TSimpleTimer::SetInterval(std::uint32_t milliseconds) {
-    interval_ = milliseconds;
-    if (!active_) {
-        return;
-    }
-    KillSystemTimer();
-    if (interval_ != 0) {
-        SetSystemTimer();
-    }
-}
-
-bool TSimpleTimer::Start() {
-    if (interval_ == 0) {
-        return false;
-    }
-    KillSystemTimer();
-    SetSystemTimer();
-    active_ = true;
-    return true;
-}
-
-void TSimpleTimer::Stop() {
-    KillSystemTimer();
-    active_ = false;
-}
-
-void TSimpleTimer::Tick() {
-    if (OneShot) {
-        Stop();
-    }
-    if (OnTimer) {
-        OnTimer();
-    }
-}
-
-void TSimpleTimer::SetSystemTimer() {
-    systemTimerSet_ = SetTimer(window_, Id(), interval_, nullptr) != 0;
-}
-
-void TSimpleTimer::KillSystemTimer() {
-    if (systemTimerSet_) {
-        KillTimer(window_, Id());
-        systemTimerSet_ = false;
-    }
-}
-
-// ---------------------------------------------------------------------------------------------------------------
 // TrayIcon
 
 TrayIcon::TrayIcon(HWND applicationWindow, HWND mainWindow)
@@ -321,7 +195,7 @@ TrayIcon::TrayIcon(HWND applicationWindow, HWND mainWindow, ShellNotify& shell, 
     : applicationWindow_(applicationWindow), mainWindow_(mainWindow), shell_(shell), desktop_(desktop) {
     TaskbarCreatedMessage();
     record_.cbSize = kRecordSize;
-    record_.hWnd = TTrayIconHandler::Acquire(this);
+    record_.hWnd = TTrayIconHandler::shared.Join(this);
     record_.uID = Id();
     record_.uFlags = kSteadyFlags;
     record_.uCallbackMessage = kCallbackMessage;
@@ -337,7 +211,7 @@ TrayIcon::~TrayIcon() {
     icon_.reset();
     Unwatch(applicationWindow_, this, WatchRole::Application);
     Unwatch(mainWindow_, this, WatchRole::Main);
-    TTrayIconHandler::Release(this);
+    TTrayIconHandler::shared.Leave(this);
 }
 
 void TrayIcon::ApplyStoredProperties(HIMAGELIST iconList, HMENU popupMenu, ClickHandler onClick) {

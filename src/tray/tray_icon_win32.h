@@ -12,50 +12,12 @@
 #include <string_view>
 
 #include "tray/simple_timer_win32.h"
+#include "tray/tray_mouse_win32.h"
+#include "tray/tray_notify_win32.h"
 #include "tray/tray_text.h"
 #include "util/handles_win32.h"
 
 namespace pigeonet {
-
-// Every call into the notification area goes through here, so tests can record the calls and their records.
-class ShellNotify {
-  public:
-    virtual ~ShellNotify() = default;
-    // One Shell_NotifyIconW call (NIM_ADD, NIM_MODIFY, NIM_DELETE or NIM_SETVERSION); the shell's answer.
-    virtual bool Notify(DWORD message, const NOTIFYICONDATAW& record) = 0;
-};
-
-// The real notification area.
-class SystemShellNotify final : public ShellNotify {
-  public:
-    bool Notify(DWORD message, const NOTIFYICONDATAW& record) override;
-};
-
-// The desktop effects of the popup menu and of bringing the main window forward.
-class TrayDesktop {
-  public:
-    virtual ~TrayDesktop() = default;
-    virtual void SetForeground(HWND window) = 0;
-    // The cursor position in screen coordinates; false when it cannot be read.
-    virtual bool CursorPosition(POINT& position) = 0;
-    // Runs every message waiting for the GUI thread, so a due timer tick is served before the menu opens.
-    virtual void ProcessPendingMessages() = 0;
-    // Shows `menu` with its top-left corner at `position` and returns when it closes; the chosen item's WM_COMMAND
-    // goes to `owner`.
-    virtual void TrackMenu(HMENU menu, POINT position, HWND owner) = 0;
-};
-
-// The real desktop: SetForegroundWindow, GetCursorPos, a PeekMessageW loop, TrackPopupMenu.
-class SystemTrayDesktop final : public TrayDesktop {
-  public:
-    void SetForeground(HWND window) override;
-    bool CursorPosition(POINT& position) override;
-    void ProcessPendingMessages() override;
-    void TrackMenu(HMENU menu, POINT position, HWND owner) override;
-};
-
-// Balloon icon kinds, as ShowBalloon takes them.
-enum class BalloonIcon { None = 0, Info = 1, Warning = 2, Error = 3 };
 
 // The program's one icon in the notification area: tooltip, balloon, flashing by alternating the images of an image
 // list, the popup menu on a right press with its default item on a double click, and a click event.
@@ -142,13 +104,16 @@ class TrayIcon {
     void WatchedMainMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   private:
+    void ApplyCycleIcons();
+    void CycleStep();
+    // The shell calls and the balloon (tray_notify_win32.cpp).
+    void PrepareRecord(HWND callbackWindow);
     bool Add();
     bool Remove();
     bool Modify();
     bool Call(DWORD message);
     void RefreshRecord();
-    void ApplyCycleIcons();
-    void CycleStep();
+    // The mouse input and the popup menu (tray_mouse_win32.cpp).
     void RunDefaultItem();
     void OpenMenu();
 

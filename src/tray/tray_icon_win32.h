@@ -36,8 +36,6 @@ class TrayIcon {
     // The callback message the shell sends to the shared callback window: wParam the icon id, lParam the mouse
     // message.
     static constexpr UINT kCallbackMessage = WM_USER + 1024;
-    // Milliseconds between the images while flashing.
-    static constexpr std::uint32_t kFlashInterval = 400;
 
     // With the real shell and desktop.
     TrayIcon(HWND applicationWindow, HWND mainWindow);

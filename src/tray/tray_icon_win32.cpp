@@ -1,35 +1,16 @@
 #include "tray/tray_icon_win32.h"
 
-#include "util/window_win32.h"
-
-#include <algorithm>
-#include <cstring>
+#include <cstdint>
 #include <map>
 #include <utility>
 #include <vector>
 
 #include "tray/tray_pictures_win32.h"
 #include "util/error_display_win32.h"
+#include "util/window_win32.h"
 
 namespace pigeonet {
 namespace {
-
-// cbSize of the record: the layout that ends with dwInfoFlags, which every shell since Windows 2000 understands.
-constexpr DWORD kRecordSize = NOTIFYICONDATAW_V2_SIZE;
-constexpr UINT kSteadyFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-
-HWND CreateHiddenWindow(const wchar_t* className, WNDPROC procedure) {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = className;
-    RegisterClassExW(&windowClass);  // fails harmlessly when the class is already there
-    // A top-level window that is never shown and has no title, so the single-instance test never mistakes it
-    // for the program's application window.
-    return CreateWindowExW(WS_EX_TOOLWINDOW, className, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
-}
 
 // The id of the shell's "TaskbarCreated" broadcast, 0 when it is not available. Shells that send it came with
 // comctl32 4.71 and later, so the registration is gated on that file's version, once per process.
@@ -61,17 +42,12 @@ UINT TaskbarCreatedMessage() {
 // TTrayIconHandler: the one hidden window that receives the shell's callback message for every TrayIcon, created
 // with the first instance and destroyed with the last.
 struct TTrayIconHandler {
-    static inline HWND window = nullptr;
-    static inline std::vector<TrayIcon*> instances;
-
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
             case TrayIcon::kCallbackMessage: {
                 const auto id = static_cast<UINT>(wParam);
-                const auto found =
-                    std::find_if(instances.begin(), instances.end(), [id](TrayIcon* icon) { return icon->Id() == id; });
-                if (found != instances.end()) {
-                    (*found)->HandleCallback(static_cast<UINT>(lParam));
+                if (TrayIcon* icon = shared.Find([id](TrayIcon* candidate) { return candidate->Id() == id; })) {
+                    icon->HandleCallback(static_cast<UINT>(lParam));
                 }
                 return 0;
             }
@@ -89,59 +65,7 @@ struct TTrayIconHandler {
         }
     }
 
-    static HWND Acquire(TrayIcon* icon) {
-        if (instances.empty()) {
-            window = CreateHiddenWindow(L"PigeonetTrayIconHandler", &Procedure);
-        }
-        instances.push_back(icon);
-        return window;
-    }
-
-    static void Release(TrayIcon* icon) {
-        std::erase(instances, icon);
-        if (instances.empty() && window) {
-            DestroyWindow(std::exchange(window, nullptr));
-        }
-    }
-};
-
-// TSimpleTimerHandler: the one hidden window that receives WM_TIMER for every TSimpleTimer (wParam is the timer's
-// id, its address), created with the first timer and destroyed with the last.
-struct TSimpleTimerHandler {
-    static inline HWND window = nullptr;
-    static inline std::vector<TSimpleTimer*> timers;
-
-    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message != WM_TIMER) {
-            return DefWindowProcW(hwnd, message, wParam, lParam);
-        }
-        const auto found = std::find_if(timers.begin(), timers.end(), [wParam](TSimpleTimer* timer) {
-            return reinterpret_cast<WPARAM>(timer) == wParam;
-        });
-        if (found != timers.end()) {
-            try {
-                (*found)->Tick();
-            } catch (...) {
-                // Tick handlers report their own failures; nothing may cross the window procedure.
-            }
-        }
-        return 0;
-    }
-
-    static HWND Acquire(TSimpleTimer* timer) {
-        if (timers.empty()) {
-            window = CreateHiddenWindow(L"PigeonetSimpleTimerHandler", &Procedure);
-        }
-        timers.push_back(timer);
-        return window;
-    }
-
-    static void Release(TSimpleTimer* timer) {
-        std::erase(timers, timer);
-        if (timers.empty() && window) {
-            DestroyWindow(std::exchange(window, nullptr));
-        }
-    }
+    static constinit inline SharedHiddenWindow<TrayIcon> shared{L"PigeonetTrayIconHandler", &Procedure};
 };
 
 // The windows whose procedures a TrayIcon has replaced. One replacement per window, however many instances watch
@@ -200,28 +124,6 @@ void Unwatch(HWND window, TrayIcon* icon, WatchRole role) {
     }
 }
 
-// Copies `text` into a fixed shell field of `N` units, the last always the terminating zero.
-template <std::size_t N>
-void FillField(WCHAR (&field)[N], std::string_view utf8) {
-    std::fill(std::begin(field), std::end(field), WCHAR{0});
-    const std::u16string units = CutToUtf16Units(utf8, N - 1);
-    std::copy(units.begin(), units.end(), field);
-}
-
-DWORD BalloonFlags(BalloonIcon kind) {
-    switch (kind) {
-        case BalloonIcon::Info:
-            return NIIF_INFO;
-        case BalloonIcon::Warning:
-            return NIIF_WARNING;
-        case BalloonIcon::Error:
-            return NIIF_ERROR;
-        case BalloonIcon::None:
-            break;
-    }
-    return NIIF_NONE;
-}
-
 SystemShellNotify& SystemShell() {
     static SystemShellNotify shell;
     return shell;
@@ -234,105 +136,15 @@ SystemTrayDesktop& SystemDesktop() {
 
 }  // namespace
 
-bool SystemShellNotify::Notify(DWORD message, const NOTIFYICONDATAW& record) {
-    // The shell does not write into the record for these messages; the API merely lacks const.
-    return Shell_NotifyIconW(message, const_cast<NOTIFYICONDATAW*>(&record)) != FALSE;
-}
-
-void SystemTrayDesktop::SetForeground(HWND window) {
-    SetForegroundWindow(window);
-}
-
-bool SystemTrayDesktop::CursorPosition(POINT& position) {
-    return GetCursorPos(&position) != FALSE;
-}
-
-void SystemTrayDesktop::ProcessPendingMessages() {
-    ::pigeonet::ProcessPendingMessages();
-}
-
-void SystemTrayDesktop::TrackMenu(HMENU menu, POINT position, HWND owner) {
-    TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, position.x, position.y, 0, owner, nullptr);
-}
-
-// ---------------------------------------------------------------------------------------------------------------
-// TSimpleTimer
-
-TSimpleTimer::TSimpleTimer() : window_(TSimpleTimerHandler::Acquire(this)) {}
-
-TSimpleTimer::~TSimpleTimer() {
-    KillSystemTimer();
-    TSimpleTimerHandler::Release(this);
-}
-
-void TSimpleTimer::SetInterval(std::uint32_t milliseconds) {
-    interval_ = milliseconds;
-    if (!active_) {
-        return;
-    }
-    KillSystemTimer();
-    if (interval_ != 0) {
-        SetSystemTimer();
-    }
-}
-
-bool TSimpleTimer::Start() {
-    if (interval_ == 0) {
-        return false;
-    }
-    KillSystemTimer();
-    SetSystemTimer();
-    active_ = true;
-    return true;
-}
-
-void TSimpleTimer::Stop() {
-    KillSystemTimer();
-    active_ = false;
-}
-
-void TSimpleTimer::Tick() {
-    if (OneShot) {
-        Stop();
-    }
-    if (OnTimer) {
-        OnTimer();
-    }
-}
-
-void TSimpleTimer::SetSystemTimer() {
-    systemTimerSet_ = SetTimer(window_, Id(), interval_, nullptr) != 0;
-}
-
-void TSimpleTimer::KillSystemTimer() {
-    if (systemTimerSet_) {
-        KillTimer(window_, Id());
-        systemTimerSet_ = false;
-    }
-}
-
-// ---------------------------------------------------------------------------------------------------------------
-// TrayIcon
-
 TrayIcon::TrayIcon(HWND applicationWindow, HWND mainWindow)
     : TrayIcon(applicationWindow, mainWindow, SystemShell(), SystemDesktop()) {}
 
 TrayIcon::TrayIcon(HWND applicationWindow, HWND mainWindow, ShellNotify& shell, TrayDesktop& desktop)
     : applicationWindow_(applicationWindow), mainWindow_(mainWindow), shell_(shell), desktop_(desktop) {
     TaskbarCreatedMessage();
-    record_.cbSize = kRecordSize;
-    record_.hWnd = TTrayIconHandler::Acquire(this);
-    record_.uID = Id();
-    record_.uFlags = kSteadyFlags;
-    record_.uCallbackMessage = kCallbackMessage;
+    PrepareRecord(TTrayIconHandler::shared.Join(this));
     cycleTimer_ = std::make_unique<TSimpleTimer>();
-    cycleTimer_->OnTimer = [this] {
-        try {
-            CycleStep();
-        } catch (const std::exception& failure) {
-            ReportFailure(failure);
-        }
-    };
+    cycleTimer_->OnTimer = [this] { GuardEvent([this] { CycleStep(); }); };
     Watch(applicationWindow_, this, WatchRole::Application);
     Watch(mainWindow_, this, WatchRole::Main);
 }
@@ -343,7 +155,7 @@ TrayIcon::~TrayIcon() {
     icon_.reset();
     Unwatch(applicationWindow_, this, WatchRole::Application);
     Unwatch(mainWindow_, this, WatchRole::Main);
-    TTrayIconHandler::Release(this);
+    TTrayIconHandler::shared.Leave(this);
 }
 
 void TrayIcon::ApplyStoredProperties(HIMAGELIST iconList, HMENU popupMenu, ClickHandler onClick) {
@@ -446,118 +258,10 @@ void TrayIcon::SetIconVisible(bool visible) {
     }
 }
 
-bool TrayIcon::ShowBalloon(std::string_view title, std::string_view text, BalloonIcon kind, unsigned seconds) {
-    // Clear a balloon that may still be up, so the new one replaces it instead of queueing behind it.
-    record_.uFlags = kSteadyFlags | NIF_INFO;
-    FillField(record_.szInfo, "");
-    Modify();
-
-    record_.uFlags = kSteadyFlags | NIF_INFO;
-    FillField(record_.szInfo, text);
-    FillField(record_.szInfoTitle, title);
-    record_.uTimeout = std::min(seconds, 255u) * 1000;
-    record_.dwInfoFlags = BalloonFlags(kind);
-    const bool shown = Modify();
-    // No later call carries the balloon again.
-    record_.uFlags = kSteadyFlags;
-    return shown;
-}
-
 void TrayIcon::HideTaskbarButton() {
     if (IsWindowVisible(applicationWindow_)) {
         ShowWindow(applicationWindow_, SW_HIDE);
     }
-}
-
-bool TrayIcon::Add() {
-    iconVisible_ = true;
-    return Call(NIM_ADD);
-}
-
-bool TrayIcon::Remove() {
-    iconVisible_ = false;
-    return Call(NIM_DELETE);
-}
-
-bool TrayIcon::Modify() {
-    // Sent whether or not the icon is in the notification area; the shell merely refuses it then.
-    return Call(NIM_MODIFY);
-}
-
-bool TrayIcon::Call(DWORD message) {
-    RefreshRecord();
-    // The shell's answer is handed back but never acted on: every later call carries the whole picture and
-    // tooltip again, so a refused call leaves no lasting difference.
-    return shell_.Notify(message, record_);
-}
-
-void TrayIcon::RefreshRecord() {
-    record_.hIcon = icon_.get();
-    FillField(record_.szTip, showHint_ ? std::string_view(hint_) : std::string_view());
-}
-
-void TrayIcon::HandleCallback(UINT mouseMessage) {
-    try {
-        switch (mouse_.Handle(mouseMessage, enabled_)) {
-            case TrayMouseAction::Click:
-                if (OnClick) {
-                    OnClick(*this);
-                }
-                break;
-            case TrayMouseAction::RunDefaultItem:
-                RunDefaultItem();
-                break;
-            case TrayMouseAction::OpenMenu:
-                OpenMenu();
-                break;
-            case TrayMouseAction::None:
-                break;
-        }
-    } catch (const std::exception& failure) {
-        ReportFailure(failure);
-    }
-}
-
-void TrayIcon::RunDefaultItem() {
-    if (!popupMenu_) {
-        return;
-    }
-    const int count = GetMenuItemCount(popupMenu_);
-    for (int position = 0; position < count; ++position) {
-        MENUITEMINFOW item{};
-        item.cbSize = sizeof(item);
-        item.fMask = MIIM_STATE | MIIM_ID | MIIM_SUBMENU;
-        if (!GetMenuItemInfoW(popupMenu_, static_cast<UINT>(position), TRUE, &item) || !(item.fState & MFS_DEFAULT)) {
-            continue;
-        }
-        // The first default item is the one, visible or not; a disabled one does nothing, like a disabled menu
-        // choice, and an item that only opens a submenu has no command of its own.
-        if ((item.fState & MFS_DISABLED) || item.hSubMenu) {
-            return;
-        }
-        SendMessageW(mainWindow_, WM_COMMAND, MAKEWPARAM(item.wID, 0), 0);
-        return;
-    }
-}
-
-void TrayIcon::OpenMenu() {
-    POINT position{};
-    if (!popupMenu_ || !desktop_.CursorPosition(position)) {
-        return;
-    }
-    // Without the foreground the menu would not close when the user clicks elsewhere.
-    desktop_.SetForeground(applicationWindow_);
-    const std::weak_ptr<bool> alive = alive_;
-    desktop_.ProcessPendingMessages();
-    if (alive.expired() || !popupMenu_) {
-        return;  // a command run by the pending messages ended the tray icon or took its menu away
-    }
-    desktop_.TrackMenu(popupMenu_, position, mainWindow_);
-    if (alive.expired()) {
-        return;
-    }
-    // Lets the menu's owner finish with the menu; without it a second right click may need two clicks.
-    PostMessageW(mainWindow_, WM_NULL, 0, 0);
 }
 
 void TrayIcon::WatchedApplicationMessage(UINT message) {
@@ -565,36 +269,18 @@ void TrayIcon::WatchedApplicationMessage(UINT message) {
     if (taskbarCreated == 0 || message != taskbarCreated || !iconVisible_) {
         return;
     }
-    try {
-        // The shell started anew: bring the icon back as it is at this moment.
-        Add();
-    } catch (const std::exception& failure) {
-        ReportFailure(failure);
-    }
+    // The shell started anew: bring the icon back as it is at this moment.
+    GuardEvent([this] { Add(); });
 }
 
 void TrayIcon::WatchedMainMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_SHOWWINDOW || wParam != TRUE || lParam != 0) {
         return;  // only a direct show request, not one caused by a parent
     }
-    try {
+    GuardEvent([this] {
         desktop_.SetForeground(applicationWindow_);
         desktop_.SetForeground(mainWindow_);
-    } catch (const std::exception& failure) {
-        ReportFailure(failure);
-    }
-}
-
-void TrayIcon::ReportFailure(const std::exception& failure) noexcept {
-    try {
-        if (OnError) {
-            OnError(failure);
-        } else {
-            ShowApplicationError(failure);
-        }
-    } catch (...) {
-        // The error display itself failed; there is nowhere left to report to.
-    }
+    });
 }
 
 }  // namespace pigeonet

@@ -6,91 +6,18 @@
 #include <shellapi.h>
 
 #include <cstdint>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "tray/simple_timer_win32.h"
+#include "tray/tray_mouse_win32.h"
+#include "tray/tray_notify_win32.h"
 #include "tray/tray_text.h"
 #include "util/handles_win32.h"
 
 namespace pigeonet {
-
-// Every call into the notification area goes through here, so tests can record the calls and their records.
-class ShellNotify {
-  public:
-    virtual ~ShellNotify() = default;
-    // One Shell_NotifyIconW call (NIM_ADD, NIM_MODIFY, NIM_DELETE or NIM_SETVERSION); the shell's answer.
-    virtual bool Notify(DWORD message, const NOTIFYICONDATAW& record) = 0;
-};
-
-// The real notification area.
-class SystemShellNotify final : public ShellNotify {
-  public:
-    bool Notify(DWORD message, const NOTIFYICONDATAW& record) override;
-};
-
-// The desktop effects of the popup menu and of bringing the main window forward.
-class TrayDesktop {
-  public:
-    virtual ~TrayDesktop() = default;
-    virtual void SetForeground(HWND window) = 0;
-    // The cursor position in screen coordinates; false when it cannot be read.
-    virtual bool CursorPosition(POINT& position) = 0;
-    // Runs every message waiting for the GUI thread, so a due timer tick is served before the menu opens.
-    virtual void ProcessPendingMessages() = 0;
-    // Shows `menu` with its top-left corner at `position` and returns when it closes; the chosen item's WM_COMMAND
-    // goes to `owner`.
-    virtual void TrackMenu(HMENU menu, POINT position, HWND owner) = 0;
-};
-
-// The real desktop: SetForegroundWindow, GetCursorPos, a PeekMessageW loop, TrackPopupMenu.
-class SystemTrayDesktop final : public TrayDesktop {
-  public:
-    void SetForeground(HWND window) override;
-    bool CursorPosition(POINT& position) override;
-    void ProcessPendingMessages() override;
-    void TrackMenu(HMENU menu, POINT position, HWND owner) override;
-};
-
-// A window-message timer whose system timer id is its own address. All timers share one hidden window.
-class TSimpleTimer {
-  public:
-    TSimpleTimer();
-    ~TSimpleTimer();
-    TSimpleTimer(const TSimpleTimer&) = delete;
-    TSimpleTimer& operator=(const TSimpleTimer&) = delete;
-
-    // Milliseconds, 1000 at creation. Changing it restarts a switched-on timer; 0 halts it until a non-zero period
-    // is set again (it stays switched on).
-    std::uint32_t Interval() const { return interval_; }
-    void SetInterval(std::uint32_t milliseconds);
-    // Refused (false) with a period of 0; otherwise (re)starts, the first tick one full period from now.
-    bool Start();
-    void Stop();
-    bool Active() const { return active_; }
-
-    bool OneShot = false;
-    // Runs on the GUI thread for every tick. It must not throw: a failure escaping it is dropped.
-    std::function<void()> OnTimer;
-
-    // The shared window's part: runs one tick.
-    void Tick();
-
-  private:
-    UINT_PTR Id() const { return reinterpret_cast<UINT_PTR>(this); }
-    void SetSystemTimer();
-    void KillSystemTimer();
-
-    HWND window_ = nullptr;
-    std::uint32_t interval_ = 1000;
-    bool active_ = false;
-    bool systemTimerSet_ = false;
-};
-
-// Balloon icon kinds, as ShowBalloon takes them.
-enum class BalloonIcon { None = 0, Info = 1, Warning = 2, Error = 3 };
 
 // The program's one icon in the notification area: tooltip, balloon, flashing by alternating the images of an image
 // list, the popup menu on a right press with its default item on a double click, and a click event.
@@ -105,13 +32,10 @@ enum class BalloonIcon { None = 0, Info = 1, Warning = 2, Error = 3 };
 class TrayIcon {
   public:
     using ClickHandler = std::function<void(TrayIcon& sender)>;
-    using ErrorHandler = std::function<void(const std::exception& failure)>;
 
     // The callback message the shell sends to the shared callback window: wParam the icon id, lParam the mouse
     // message.
     static constexpr UINT kCallbackMessage = WM_USER + 1024;
-    // Milliseconds between the images while flashing.
-    static constexpr std::uint32_t kFlashInterval = 400;
 
     // With the real shell and desktop.
     TrayIcon(HWND applicationWindow, HWND mainWindow);
@@ -165,11 +89,9 @@ class TrayIcon {
     // Hides the application window when it is visible, so the program has no taskbar button.
     void HideTaskbarButton();
 
-    // A single left click on the icon, raised at the release.
+    // A single left click on the icon, raised at the release. Failures escaping it, the menu or the flashing go to
+    // the application's error display; nothing ever leaves a window procedure.
     ClickHandler OnClick;
-    // Failures escaping OnClick, the menu or the flashing; when empty, the application's error display
-    // (ShowApplicationError). Nothing ever leaves a window procedure.
-    ErrorHandler OnError;
 
     // The id the shell knows the icon by (the instance's address, truncated).
     UINT Id() const { return static_cast<UINT>(reinterpret_cast<std::uintptr_t>(this)); }
@@ -180,16 +102,18 @@ class TrayIcon {
     void WatchedMainMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   private:
+    void ApplyCycleIcons();
+    void CycleStep();
+    // The shell calls and the balloon (tray_notify_win32.cpp).
+    void PrepareRecord(HWND callbackWindow);
     bool Add();
     bool Remove();
     bool Modify();
     bool Call(DWORD message);
     void RefreshRecord();
-    void ApplyCycleIcons();
-    void CycleStep();
+    // The mouse input and the popup menu (tray_mouse_win32.cpp).
     void RunDefaultItem();
     void OpenMenu();
-    void ReportFailure(const std::exception& failure) noexcept;
 
     HWND applicationWindow_;
     HWND mainWindow_;

@@ -16,21 +16,13 @@ Window::~Window() {
     }
 }
 
-void Window::Create(const wchar_t* className,
-                    DWORD exStyle,
-                    DWORD style,
-                    const std::wstring& title,
-                    int x,
-                    int y,
-                    int width,
-                    int height,
-                    HWND owner) {
+void RegisterWindowClass(const wchar_t* className, WNDPROC procedure) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
     if (!GetClassInfoExW(instance, className, &windowClass)) {
         windowClass = {};
         windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = &Window::Procedure;
+        windowClass.lpfnWndProc = procedure;
         windowClass.hInstance = instance;
         windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -38,10 +30,12 @@ void Window::Create(const wchar_t* className,
         windowClass.lpszClassName = className;
         RegisterClassExW(&windowClass);
     }
-    CreateWindowExW(exStyle, className, title.c_str(), style, x, y, width, height, owner, nullptr, instance, this);
-    if (!window_) {
-        throw std::runtime_error("Cannot create a window");
-    }
+}
+
+HWND CreateHiddenWindow(const wchar_t* className, WNDPROC procedure) {
+    RegisterWindowClass(className, procedure);
+    return CreateWindowExW(WS_EX_TOOLWINDOW, className, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
 }
 
 LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

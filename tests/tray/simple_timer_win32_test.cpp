@@ -1,4 +1,4 @@
-#include "tray/tray_icon_win32.h"
+#include "tray/simple_timer_win32.h"
 
 #include <gtest/gtest.h>
 

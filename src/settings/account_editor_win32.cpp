@@ -3,6 +3,7 @@
 #include "settings/settings_dialog_rules.h"
 #include "settings/settings_dialog_win32.h"
 #include "util/error_display_win32.h"
+#include "util/window_text_win32.h"
 
 #include <commctrl.h>
 
@@ -65,7 +66,7 @@ TForm3::TForm3(HINSTANCE, TForm2& settingsDialog) : settingsDialog_(settingsDial
                                     16, 224, 201, 120, kComboBox1, font);
     SendMessageW(port, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"110"));
     SendMessageW(port, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"995"));
-    SetWindowText(port, "110");
+    SetWindowTextUtf8(port, "110");
     controls_["ComboBox1"] = port;
 
     SetWindowSubclass(Control("Edit1"), &TForm3::AddressFieldProcedure, 1, reinterpret_cast<DWORD_PTR>(this));
@@ -96,18 +97,18 @@ bool TForm3::SetControlText(std::string_view controlName, const std::string& utf
     if (!target) {
         return false;
     }
-    SetWindowText(target, utf8);
+    SetWindowTextUtf8(target, utf8);
     return true;
 }
 
 std::string TForm3::ControlText(std::string_view controlName) const {
     const HWND target = controlName == "Caption" ? Handle() : ControlHandle(controlName);
-    return target ? WindowText(target) : std::string();
+    return target ? WindowTextUtf8(target) : std::string();
 }
 
 AccountFields TForm3::Fields() const {
-    return {WindowText(Control("Edit1")), WindowText(Control("Edit2")), WindowText(Control("Edit3")),
-            WindowText(Control("Edit4")), WindowText(Control("ComboBox1"))};
+    return {WindowTextUtf8(Control("Edit1")), WindowTextUtf8(Control("Edit2")), WindowTextUtf8(Control("Edit3")),
+            WindowTextUtf8(Control("Edit4")), WindowTextUtf8(Control("ComboBox1"))};
 }
 
 void TForm3::ShowModal() {
@@ -143,13 +144,13 @@ void TForm3::Close() {
 }
 
 void TForm3::FormShow() {
-    const AccountFields fields = FieldsForMode(settingsDialog_, mode_, WindowText(Control("ComboBox1")));
+    const AccountFields fields = FieldsForMode(settingsDialog_, mode_, WindowTextUtf8(Control("ComboBox1")));
     filling_ = true;
-    SetWindowText(Control("Edit1"), fields.email);
-    SetWindowText(Control("Edit2"), fields.server);
-    SetWindowText(Control("Edit3"), fields.login);
-    SetWindowText(Control("Edit4"), fields.password);
-    SetWindowText(Control("ComboBox1"), fields.port);
+    SetWindowTextUtf8(Control("Edit1"), fields.email);
+    SetWindowTextUtf8(Control("Edit2"), fields.server);
+    SetWindowTextUtf8(Control("Edit3"), fields.login);
+    SetWindowTextUtf8(Control("Edit4"), fields.password);
+    SetWindowTextUtf8(Control("ComboBox1"), fields.port);
     filling_ = false;
     Edit3Change();
 }
@@ -159,8 +160,8 @@ void TForm3::Edit3Change() {
 }
 
 void TForm3::Edit1KeyUp() {
-    if (const auto server = AutoFilledServer(WindowText(Control("Edit1")))) {
-        SetWindowText(Control("Edit2"), *server);
+    if (const auto server = AutoFilledServer(WindowTextUtf8(Control("Edit1")))) {
+        SetWindowTextUtf8(Control("Edit2"), *server);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "util/error_display_win32.h"
 #include "util/unicode_win32.h"
+#include "util/window_text_win32.h"
 
 #include <commctrl.h>
 
@@ -120,7 +121,7 @@ void WidenToText(HWND control, const wchar_t* className, DWORD style, HFONT font
     } else {
         return;
     }
-    const int needed = TextWidth(font, WindowText(control)) + margin;
+    const int needed = TextWidth(font, WindowTextUtf8(control)) + margin;
     RECT box{};
     GetWindowRect(control, &box);
     if (needed > box.right - box.left) {
@@ -149,18 +150,6 @@ HWND CreateControl(HWND parent,
         }
     }
     return control;
-}
-
-std::string WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(std::max(copied, 0)));
-    return Narrow(text);
-}
-
-void SetWindowText(HWND window, const std::string& text) {
-    SetWindowTextW(window, Widen(text).c_str());
 }
 
 HWND CreateTabPage(HWND parent, HWND forwardTo, const RECT& bounds) {

@@ -45,9 +45,6 @@ HWND CreateControl(HWND parent,
                    HFONT font,
                    DWORD exStyle = 0);
 
-std::string WindowText(HWND window);
-void SetWindowText(HWND window, const std::string& text);
-
 // An empty child dialog that holds one tab's controls: being a dialog, it draws the tab's themed background
 // under Common Controls 6 and takes part in the Tab key's walk (DS_CONTROL). Messages its controls send
 // (WM_COMMAND, WM_NOTIFY, WM_HSCROLL, WM_DRAWITEM) are passed on to `forwardTo`.

@@ -8,6 +8,7 @@
 #include "settings/registry_win32.h"
 #include "settings/settings_dialog_rules.h"
 #include "util/error_display_win32.h"
+#include "util/window_text_win32.h"
 #include "util/unicode_win32.h"
 #include "pigeonet_version.h"
 
@@ -399,12 +400,12 @@ void TForm2::FormCreate() {
     SendMessageW(Control("TrackBar2"), TBM_SETPOS, TRUE, values.intervalPosition);
     IntervalLabel();
     SetChecked(Control("CheckBox1"), values.flashIcon);
-    SetWindowText(Control("SpinEdit1"), std::to_string(values.displayTime));
+    SetWindowTextUtf8(Control("SpinEdit1"), std::to_string(values.displayTime));
     SetChecked(Control("CheckBox2"), values.connectNotice);
     for (const Account& account : values.accounts) {
         AppendRow(account);
     }
-    SetWindowText(Control("Edit1"), values.mailProgram);
+    SetWindowTextUtf8(Control("Edit1"), values.mailProgram);
 
     const SoundList list = BuildSoundList(seams_.sound, noSound);
     soundFolder_ = list.folder;
@@ -413,7 +414,7 @@ void TForm2::FormCreate() {
     for (const std::string& item : list.items) {
         SendMessageW(sounds, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
     }
-    SetWindowText(sounds, values.sound);
+    SetWindowTextUtf8(sounds, values.sound);
 }
 
 void TForm2::Show() {
@@ -470,7 +471,7 @@ void TForm2::Button5Click() {
 
 void TForm2::Button6Click() {
     if (const auto file = seams_.chooseMailProgram(Handle())) {
-        SetWindowText(Control("Edit1"), *file);
+        SetWindowTextUtf8(Control("Edit1"), *file);
     }
 }
 
@@ -496,8 +497,8 @@ void TForm2::ListView1DblClick() {
 }
 
 void TForm2::IntervalLabel() {
-    SetWindowText(Control("Label6"),
-                  IntervalLabelText(IntervalPosition(), ControlText("Label4"), ControlText("Label6.Hint")));
+    SetWindowTextUtf8(Control("Label6"),
+                      IntervalLabelText(IntervalPosition(), ControlText("Label4"), ControlText("Label6.Hint")));
 }
 
 void TForm2::ShowPage(int index) {
@@ -553,7 +554,7 @@ bool TForm2::SetControlText(std::string_view controlName, const std::string& utf
     }
     switch (target->kind) {
         case Target::Kind::Window:
-            SetWindowText(target->window, utf8);
+            SetWindowTextUtf8(target->window, utf8);
             break;
         case Target::Kind::Tab:
             SetTabCaption(target->window, target->index, utf8);
@@ -576,7 +577,7 @@ std::string TForm2::ControlText(std::string_view controlName) const {
     }
     switch (target->kind) {
         case Target::Kind::Window:
-            return WindowText(target->window);
+            return WindowTextUtf8(target->window);
         case Target::Kind::Tab:
             return TabCaption(target->window, target->index);
         case Target::Kind::Column:
@@ -623,7 +624,7 @@ bool TForm2::FlashIcon() const {
 }
 
 int TForm2::DisplayTime() const {
-    return DisplayTimeFromText(WindowText(Control("SpinEdit1")));
+    return DisplayTimeFromText(WindowTextUtf8(Control("SpinEdit1")));
 }
 
 bool TForm2::ConnectNotice() const {
@@ -631,11 +632,11 @@ bool TForm2::ConnectNotice() const {
 }
 
 std::string TForm2::MailProgram() const {
-    return WindowText(Control("Edit1"));
+    return WindowTextUtf8(Control("Edit1"));
 }
 
 std::string TForm2::Sound() const {
-    return WindowText(Control("ComboBox2"));
+    return WindowTextUtf8(Control("ComboBox2"));
 }
 
 void TForm2::AppendRow(const Account& account) {
@@ -696,7 +697,7 @@ void TForm2::PaintHeaderLabel(const DRAWITEMSTRUCT& item) {
             continue;
         }
         const ScopedSelectObject font(item.hDC, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-        std::wstring text = Widen(WindowText(label));
+        std::wstring text = Widen(WindowTextUtf8(label));
         DrawTextW(item.hDC, text.data(), static_cast<int>(text.size()), &box,
                   DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
     }

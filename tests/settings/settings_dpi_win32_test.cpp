@@ -6,6 +6,7 @@
 #include "settings/settings_dialog_win32.h"
 #include "util/handles_win32.h"
 #include "util/unicode_win32.h"
+#include "util/window_text_win32.h"
 #include "util/window_win32.h"
 
 #include <commctrl.h>
@@ -60,7 +61,7 @@ std::string ClassOf(HWND window) {
 // check boxes, the text in the top border for group boxes, the text between the edges for push buttons. The
 // text's width is measured with GetTextExtentPoint32 in the control's font.
 int RequiredWidth(HWND control) {
-    const std::wstring text = Widen(WindowText(control));
+    const std::wstring text = Widen(WindowTextUtf8(control));
     if (text.empty()) {
         return 0;
     }
@@ -97,7 +98,7 @@ void ExpectScaled(HWND control, const Designed& designed) {
 void ExpectTextFits(HWND control, const char* name) {
     RECT client{};
     GetClientRect(control, &client);
-    EXPECT_LE(RequiredWidth(control), client.right) << name << ": \"" << WindowText(control) << "\" is cut off";
+    EXPECT_LE(RequiredWidth(control), client.right) << name << ": \"" << WindowTextUtf8(control) << "\" is cut off";
     if (ClassOf(control) == "Static") {
         const ScopedGetDc dc(control);
         const ScopedSelectObject font(dc.get(), reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));

@@ -8,6 +8,9 @@
 #include "util/handles_win32.h"
 #include "util/unicode_win32.h"
 
+#include "support/registry_fixture_win32.h"
+#include "support/wine_path_win32.h"
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
@@ -70,16 +73,6 @@ void Click(HWND button) {
     SendMessageW(button, BM_CLICK, 0, 0);
 }
 
-std::wstring WindowsPath(const std::string& unixPath) {
-    std::wstring path = L"Z:" + Widen(unixPath);
-    for (auto& c : path) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
-    return path;
-}
-
 // Saves what the screen shows of `window` as build/screenshots/<name>.png under the source tree.
 void Screenshot(HWND window, const std::string& name) {
     const char* source = std::getenv("PIGEONET_SOURCE_DIR");
@@ -99,8 +92,8 @@ void Screenshot(HWND window, const std::string& name) {
         ScopedSelectObject select(memory.get(), bitmap.get());
         BitBlt(memory.get(), 0, 0, width, height, screen.get(), frame.left, frame.top, SRCCOPY);
     }
-    const std::wstring folder = WindowsPath(std::string(source) + "/build/screenshots");
-    CreateDirectoryW(WindowsPath(std::string(source) + "/build").c_str(), nullptr);
+    const std::wstring folder = testing::WinePath(std::string(source) + "/build/screenshots");
+    CreateDirectoryW(testing::WinePath(std::string(source) + "/build").c_str(), nullptr);
     CreateDirectoryW(folder.c_str(), nullptr);
     EXPECT_TRUE(SavePng(bitmap.get(), folder + L"\\" + Widen(name) + L".png"));
 }
@@ -108,18 +101,11 @@ void Screenshot(HWND window, const std::string& name) {
 class SettingsDialog : public ::testing::Test {
   protected:
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-        ASSERT_EQ(
-            RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr),
-            ERROR_SUCCESS);
+        ASSERT_NO_FATAL_FAILURE(root_.Open(L"Software\\PigeonetTests\\SettingsDialog"));
         hive_ = std::make_unique<Win32RegistryHive>(root_.get());
         recording_ = std::make_unique<RecordingHive>(*hive_);
         store_ = std::make_unique<SettingsStore>(*recording_);
-        // The mail client as Windows registers it, in a registry of the test's own.
-        machine_.CreateKey("SOFTWARE\\Clients\\Mail\\Mail\\shell\\open\\command");
-        machine_.WriteText("SOFTWARE\\Clients\\Mail", "", "Mail");
-        machine_.WriteText("SOFTWARE\\Clients\\Mail\\Mail\\shell\\open\\command", "",
-                           "\"%ProgramFiles%\\Mail\\mail.exe\" /mailurl:%1");
+        testing::RegisterMailClient(machine_);
         SetErrorDisplay([this](const std::string& text) { errors_.push_back(text); });
     }
     void TearDown() override {
@@ -127,8 +113,7 @@ class SettingsDialog : public ::testing::Test {
         dialog_.reset();
         SetErrorDisplay(nullptr);
         store_.reset();
-        root_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+        root_.Close();
         if (!media_.empty()) {
             std::error_code ignored;
             std::filesystem::remove_all(std::filesystem::path(media_).parent_path(), ignored);
@@ -207,8 +192,7 @@ class SettingsDialog : public ::testing::Test {
         SendMessageW(editor_->ControlHandle("Edit1"), WM_KEYUP, 'X', 0);
     }
 
-    static constexpr const wchar_t* kRoot = L"Software\\PigeonetTests\\SettingsDialog";
-    UniqueRegKey root_;
+    testing::ScratchRegistryKey root_;
     std::unique_ptr<Win32RegistryHive> hive_;
     std::unique_ptr<RecordingHive> recording_;
     std::unique_ptr<SettingsStore> store_;
@@ -600,7 +584,7 @@ TEST_F(SettingsDialog, DecodesTheHeaderPictures) {
     }
     GdiplusSession gdiplus;
     for (const auto& [file, size] : {std::pair{"header_envelope.png", 40u}, std::pair{"header_gear.png", 32u}}) {
-        std::ifstream in(std::filesystem::path(WindowsPath(std::string(source) + "/src/settings/" + file)),
+        std::ifstream in(std::filesystem::path(testing::WinePath(std::string(source) + "/src/settings/" + file)),
                          std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         ASSERT_FALSE(bytes.empty()) << file;

@@ -9,6 +9,8 @@
 #include "util/window_text_win32.h"
 #include "util/window_win32.h"
 
+#include "support/wine_path_win32.h"
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
@@ -108,16 +110,6 @@ void ExpectTextFits(HWND control, const char* name) {
     }
 }
 
-std::wstring WindowsPath(const std::string& unixPath) {
-    std::wstring path = L"Z:" + Widen(unixPath);
-    for (auto& c : path) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
-    return path;
-}
-
 // Saves what the screen shows of `window` as build/screenshots/<name>-<dpi>.png under the source tree.
 void Screenshot(HWND window, const std::string& name) {
     const char* source = std::getenv("PIGEONET_SOURCE_DIR");
@@ -141,10 +133,10 @@ void Screenshot(HWND window, const std::string& name) {
         BitBlt(memory.get(), 0, 0, width, height, screen.get(), frame.left, frame.top, SRCCOPY);
     }
     const std::string folder = std::string(source) + "/build/screenshots";
-    CreateDirectoryW(WindowsPath(std::string(source) + "/build").c_str(), nullptr);
-    CreateDirectoryW(WindowsPath(folder).c_str(), nullptr);
+    CreateDirectoryW(testing::WinePath(std::string(source) + "/build").c_str(), nullptr);
+    CreateDirectoryW(testing::WinePath(folder).c_str(), nullptr);
     const std::string file = folder + "/" + name + "-" + std::to_string(ScreenDpi()) + ".png";
-    EXPECT_TRUE(SavePng(bitmap.get(), WindowsPath(file)));
+    EXPECT_TRUE(SavePng(bitmap.get(), testing::WinePath(file)));
 }
 
 class AtScreenDpi : public ::testing::Test {

@@ -9,7 +9,7 @@
 #include "util/window_text_win32.h"
 #include "util/window_win32.h"
 
-#include "support/wine_path_win32.h"
+#include "support/screen_capture_win32.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -108,35 +108,6 @@ void ExpectTextFits(HWND control, const char* name) {
         GetTextMetricsW(dc.get(), &metrics);
         EXPECT_GE(client.bottom, metrics.tmHeight) << name << " is not as high as its font";
     }
-}
-
-// Saves what the screen shows of `window` as build/screenshots/<name>-<dpi>.png under the source tree.
-void Screenshot(HWND window, const std::string& name) {
-    const char* source = std::getenv("PIGEONET_SOURCE_DIR");
-    if (!source) {
-        return;
-    }
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    for (int i = 0; i < 30; ++i) {
-        ProcessPendingMessages();
-        Sleep(10);
-    }
-    RECT frame;
-    GetWindowRect(window, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    const ScopedGetDc screen(nullptr);
-    const UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
-    const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
-    {
-        const ScopedSelectObject select(memory.get(), bitmap.get());
-        BitBlt(memory.get(), 0, 0, width, height, screen.get(), frame.left, frame.top, SRCCOPY);
-    }
-    const std::string folder = std::string(source) + "/build/screenshots";
-    CreateDirectoryW(testing::WinePath(std::string(source) + "/build").c_str(), nullptr);
-    CreateDirectoryW(testing::WinePath(folder).c_str(), nullptr);
-    const std::string file = folder + "/" + name + "-" + std::to_string(ScreenDpi()) + ".png";
-    EXPECT_TRUE(SavePng(bitmap.get(), testing::WinePath(file)));
 }
 
 class AtScreenDpi : public ::testing::Test {
@@ -247,13 +218,14 @@ TEST_F(AtScreenDpi, ClicksOnTheTabsWorkAfterTheArrowKeysChangedThem) {
 
 TEST_F(AtScreenDpi, SavesAScreenshotOfEveryTabAndTheEditor) {
     dialog_->Show();
-    const char* names[] = {"settings-tab-1", "settings-tab-2", "settings-tab-3"};
+    const std::string dpi = "-" + std::to_string(ScreenDpi());
+    const std::string names[] = {"settings-tab-1", "settings-tab-2", "settings-tab-3"};
     for (int tab = 0; tab < 3; ++tab) {
         SelectTab(tab);
-        Screenshot(dialog_->Handle(), names[tab]);
+        testing::SaveScreenshot(testing::CaptureWindow(dialog_->Handle()), names[tab] + dpi);
     }
     ShowWindow(editor_->Handle(), SW_SHOWNOACTIVATE);
-    Screenshot(editor_->Handle(), "account-editor");
+    testing::SaveScreenshot(testing::CaptureWindow(editor_->Handle()), "account-editor" + dpi);
     ShowWindow(editor_->Handle(), SW_HIDE);
 }
 

@@ -123,21 +123,22 @@ bool TForm2::Visible() const {
 }
 
 void TForm2::Button1Click() {
-    if (!editor_) {
-        return;
-    }
-    editor_->SetMode(kAddAccountMode);
-    editor_->SetControlText("Caption", AccountEditorCaption(ControlText("Button1")));
-    editor_->ShowModal();
+    OpenAccountEditor(kAddAccountMode, "Button1");
 }
 
 void TForm2::Button2Click() {
     const int row = SelectedRow();
-    if (row < 0 || !editor_) {
+    if (row >= 0) {
+        OpenAccountEditor(row, "Button2");
+    }
+}
+
+void TForm2::OpenAccountEditor(int mode, const char* pressedButton) {
+    if (!editor_) {
         return;
     }
-    editor_->SetMode(row);
-    editor_->SetControlText("Caption", AccountEditorCaption(ControlText("Button2")));
+    editor_->SetMode(mode);
+    editor_->SetControlText("Caption", AccountEditorCaption(ControlText(pressedButton)));
     editor_->ShowModal();
 }
 

@@ -116,6 +116,8 @@ class TForm2 final : public DialogForm, public LiveSettings, public AccountRows 
     void PaintHeaderLabel(const DRAWITEMSTRUCT& item);
     bool ClickButton(int id);  // false for an id that is no button of the dialog
     void HideAndResumePolling();
+    // Opens the account editor in `mode`, its caption made from the pressed button's.
+    void OpenAccountEditor(int mode, const char* pressedButton);
     void ShowPage(int index);
     void SetRowTexts(int index, const Account& account);
     void RemoveAllRows();

@@ -3,15 +3,13 @@
 #include "settings/settings_dialog_rules.h"
 #include "settings/settings_dialog_win32.h"
 #include "util/error_display_win32.h"
+#include "util/window_text_win32.h"
 
 #include <commctrl.h>
 
 namespace pigeonet {
 
 namespace {
-
-constexpr int kClientWidth = 330;
-constexpr int kClientHeight = 256;
 
 enum ControlId : int {
     kEdit1 = 2001,
@@ -24,52 +22,42 @@ enum ControlId : int {
     kButton2 = IDCANCEL,
 };
 
-const DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-const DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-
 }  // namespace
 
 TForm3::TForm3(HINSTANCE, TForm2& settingsDialog) : settingsDialog_(settingsDialog) {
     font_ = MakeTahoma(kControlFontHeight);
-    RECT frame{0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
-    AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    const WindowOrigin origin = NearBottomRight(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width,
-                                                height, Scaled(100), Scaled(150));
-    // Never seen: every opening sets the caption first.
-    Create(L"PigeonetAccountEditor", kFormExStyle, kFormStyle, L"Добавление E-mail", origin.left, origin.top, width,
-           height, settingsDialog_.Handle());
+    // Client area 330 x 256, 100 pixels from the screen's right edge and 150 from its bottom. The caption is never
+    // seen: every opening sets it first.
+    CreateForm(L"PigeonetAccountEditor", 0, L"Добавление E-mail", {330, 256, 100, 150}, settingsDialog_.Handle());
 
     const HWND form = Handle();
     const HFONT font = font_.get();
     // Created in tab order: address, login, password, server, OK, Cancel, port.
     auto field = [&](const char* label, const char* labelText, const char* name, int id, int top, DWORD style) {
-        controls_[label] =
-            CreateControl(form, WC_STATICW, labelText, SS_LEFT | SS_NOPREFIX, 16, top - 16, 300, 14, kStatic, font);
-        controls_[name] = CreateControl(form, WC_EDITW, "", WS_TABSTOP | ES_AUTOHSCROLL | style, 16, top, 201, 21, id,
-                                        font, WS_EX_CLIENTEDGE);
+        Name(label, CreateControl(form, {WC_STATICW, SS_LEFT | SS_NOPREFIX}, labelText, {16, top - 16, 300, 14},
+                                  kStatic, font));
+        Name(name, CreateControl(form, {WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL | style, WS_EX_CLIENTEDGE}, "",
+                                 {16, top, 201, 21}, id, font));
     };
     field("Label4", "E-mail:", "Edit1", kEdit1, 34, 0);
     field("Label3", "Логин:", "Edit3", kEdit3, 81, 0);
     field("Label1", "Пароль:", "Edit4", kEdit4, 130, ES_PASSWORD);
     SendMessageW(Control("Edit4"), EM_SETPASSWORDCHAR, L'*', 0);
     field("Label2", "Сервер входящей почты:", "Edit2", kEdit2, 177, 0);
-    controls_["Button1"] =
-        CreateControl(form, WC_BUTTONW, "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 240, 32, 75, 25, kButton1, font);
+    Name("Button1",
+         CreateControl(form, {WC_BUTTONW, WS_TABSTOP | BS_DEFPUSHBUTTON}, "OK", {240, 32, 75, 25}, kButton1, font));
     EnableWindow(Control("Button1"), FALSE);
-    controls_["Button2"] = CreateControl(form, WC_BUTTONW, "Отмена", WS_TABSTOP, 240, 64, 75, 25, kButton2, font);
-    controls_["Label5"] = CreateControl(form, WC_STATICW, "Порт: (обычно 110, если SSL то 995)", SS_LEFT | SS_NOPREFIX,
-                                        16, 208, 300, 14, kStatic, font);
-    const HWND port = CreateControl(form, WC_COMBOBOXW, "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
-                                    16, 224, 201, 120, kComboBox1, font);
+    Name("Button2", CreateControl(form, {WC_BUTTONW, WS_TABSTOP}, "Отмена", {240, 64, 75, 25}, kButton2, font));
+    Name("Label5", CreateControl(form, {WC_STATICW, SS_LEFT | SS_NOPREFIX}, "Порт: (обычно 110, если SSL то 995)",
+                                 {16, 208, 300, 14}, kStatic, font));
+    const HWND port = CreateControl(form, {WC_COMBOBOXW, WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL}, "",
+                                    {16, 224, 201, 120}, kComboBox1, font);
     SendMessageW(port, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"110"));
     SendMessageW(port, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"995"));
-    SetWindowText(port, "110");
-    controls_["ComboBox1"] = port;
+    SetWindowTextUtf8(port, "110");
+    Name("ComboBox1", port);
 
     SetWindowSubclass(Control("Edit1"), &TForm3::AddressFieldProcedure, 1, reinterpret_cast<DWORD_PTR>(this));
-    RegisterDialogKeys(form);
     settingsDialog_.SetAccountEditor(this);
 }
 
@@ -77,18 +65,7 @@ TForm3::~TForm3() {
     settingsDialog_.SetAccountEditor(nullptr);
     if (Handle()) {
         RemoveWindowSubclass(Control("Edit1"), &TForm3::AddressFieldProcedure, 1);
-        UnregisterDialogKeys(Handle());
     }
-}
-
-HWND TForm3::Control(const char* name) const {
-    const auto found = controls_.find(name);
-    return found == controls_.end() ? nullptr : found->second;
-}
-
-HWND TForm3::ControlHandle(std::string_view controlName) const {
-    const auto found = controls_.find(controlName);
-    return found == controls_.end() ? nullptr : found->second;
 }
 
 bool TForm3::SetControlText(std::string_view controlName, const std::string& utf8) {
@@ -96,18 +73,18 @@ bool TForm3::SetControlText(std::string_view controlName, const std::string& utf
     if (!target) {
         return false;
     }
-    SetWindowText(target, utf8);
+    SetWindowTextUtf8(target, utf8);
     return true;
 }
 
 std::string TForm3::ControlText(std::string_view controlName) const {
     const HWND target = controlName == "Caption" ? Handle() : ControlHandle(controlName);
-    return target ? WindowText(target) : std::string();
+    return target ? WindowTextUtf8(target) : std::string();
 }
 
 AccountFields TForm3::Fields() const {
-    return {WindowText(Control("Edit1")), WindowText(Control("Edit2")), WindowText(Control("Edit3")),
-            WindowText(Control("Edit4")), WindowText(Control("ComboBox1"))};
+    return {WindowTextUtf8(Control("Edit1")), WindowTextUtf8(Control("Edit2")), WindowTextUtf8(Control("Edit3")),
+            WindowTextUtf8(Control("Edit4")), WindowTextUtf8(Control("ComboBox1"))};
 }
 
 void TForm3::ShowModal() {
@@ -143,13 +120,13 @@ void TForm3::Close() {
 }
 
 void TForm3::FormShow() {
-    const AccountFields fields = FieldsForMode(settingsDialog_, mode_, WindowText(Control("ComboBox1")));
+    const AccountFields fields = FieldsForMode(settingsDialog_, mode_, WindowTextUtf8(Control("ComboBox1")));
     filling_ = true;
-    SetWindowText(Control("Edit1"), fields.email);
-    SetWindowText(Control("Edit2"), fields.server);
-    SetWindowText(Control("Edit3"), fields.login);
-    SetWindowText(Control("Edit4"), fields.password);
-    SetWindowText(Control("ComboBox1"), fields.port);
+    SetWindowTextUtf8(Control("Edit1"), fields.email);
+    SetWindowTextUtf8(Control("Edit2"), fields.server);
+    SetWindowTextUtf8(Control("Edit3"), fields.login);
+    SetWindowTextUtf8(Control("Edit4"), fields.password);
+    SetWindowTextUtf8(Control("ComboBox1"), fields.port);
     filling_ = false;
     Edit3Change();
 }
@@ -159,8 +136,8 @@ void TForm3::Edit3Change() {
 }
 
 void TForm3::Edit1KeyUp() {
-    if (const auto server = AutoFilledServer(WindowText(Control("Edit1")))) {
-        SetWindowText(Control("Edit2"), *server);
+    if (const auto server = AutoFilledServer(WindowTextUtf8(Control("Edit1")))) {
+        SetWindowTextUtf8(Control("Edit2"), *server);
     }
 }
 
@@ -217,13 +194,10 @@ LRESULT TForm3::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     break;
             }
             break;
-        case WM_CLOSE:
-            Button2Click();
-            return 0;
         default:
             break;
     }
-    return Window::HandleMessage(message, wParam, lParam);
+    return DialogForm::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace pigeonet

@@ -2,11 +2,10 @@
 
 #include "settings/account_editor_rules.h"
 #include "settings/dialog_controls_win32.h"
-#include "util/window_win32.h"
+#include "settings/dialog_form_win32.h"
 
 #include <windows.h>
 
-#include <map>
 #include <string>
 #include <string_view>
 
@@ -16,7 +15,7 @@ class TForm2;
 
 // The account editor: a small modal window over the settings dialog that adds an account to its list or changes
 // one. Created hidden at start-up, after the settings dialog, and reused for every opening.
-class TForm3 final : public Window {
+class TForm3 final : public DialogForm {
   public:
     // Registers itself as `settingsDialog`'s account editor; the dialog owns the editor's window.
     TForm3(HINSTANCE instance, TForm2& settingsDialog);
@@ -41,21 +40,19 @@ class TForm3 final : public Window {
     // "ComboBox1", "Button1", "Button2". UTF-8; false for an unknown name.
     bool SetControlText(std::string_view controlName, const std::string& utf8);
     std::string ControlText(std::string_view controlName) const;
-    HWND ControlHandle(std::string_view controlName) const;
 
   protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void CloseByTitleBar() override { Button2Click(); }
 
   private:
     static LRESULT CALLBACK
     AddressFieldProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR self);
     AccountFields Fields() const;
     void Close();
-    HWND Control(const char* name) const;
 
     TForm2& settingsDialog_;
     UniqueFont font_;
-    std::map<std::string, HWND, std::less<>> controls_;
     int mode_ = kAddAccountMode;
     bool showing_ = false;
     bool filling_ = false;

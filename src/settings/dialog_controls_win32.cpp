@@ -1,13 +1,11 @@
 #include "settings/dialog_controls_win32.h"
 
-#include "util/error_display_win32.h"
 #include "util/unicode_win32.h"
+#include "util/window_text_win32.h"
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cwchar>
-#include <vector>
 
 namespace pigeonet {
 
@@ -51,30 +49,6 @@ void UseTabBackground(HWND page) {
     }
 }
 
-std::vector<HWND>& DialogKeyWindows() {
-    static std::vector<HWND> windows;
-    return windows;
-}
-
-HHOOK dialogKeyHook = nullptr;
-
-LRESULT CALLBACK DialogKeyHook(int code, WPARAM wParam, LPARAM lParam) {
-    auto* message = reinterpret_cast<MSG*>(lParam);
-    if (code == HC_ACTION && wParam == PM_REMOVE && message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST &&
-        message->hwnd) {
-        const HWND root = GetAncestor(message->hwnd, GA_ROOT);
-        const auto& windows = DialogKeyWindows();
-        if (std::find(windows.begin(), windows.end(), root) != windows.end()) {
-            if (IsDialogMessageW(root, message)) {
-                message->message = WM_NULL;
-                message->wParam = 0;
-                message->lParam = 0;
-            }
-        }
-    }
-    return CallNextHookEx(dialogKeyHook, code, wParam, lParam);
-}
-
 }  // namespace
 
 int Scaled(int designed) {
@@ -111,16 +85,16 @@ int LineHeight(HFONT font) {
 // Glyphs are hinted to whole pixels, so a font does not grow exactly in proportion to the screen's resolution: a
 // left-aligned label or a check box whose designed width just holds its text at 96 DPI could cut off its last
 // letter on another screen. Such a control grows to the right by the few pixels its text needs.
-void WidenToText(HWND control, const wchar_t* className, DWORD style, HFONT font) {
+void WidenToText(HWND control, ControlKind kind, HFONT font) {
     int margin = 0;
-    if (wcscmp(className, WC_STATICW) == 0 && (style & SS_TYPEMASK) == SS_LEFT) {
+    if (wcscmp(kind.className, WC_STATICW) == 0 && (kind.style & SS_TYPEMASK) == SS_LEFT) {
         margin = 0;
-    } else if (wcscmp(className, WC_BUTTONW) == 0 && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX) {
+    } else if (wcscmp(kind.className, WC_BUTTONW) == 0 && (kind.style & BS_TYPEMASK) == BS_AUTOCHECKBOX) {
         margin = Scaled(kCheckBoxTextOffset);
     } else {
         return;
     }
-    const int needed = TextWidth(font, WindowText(control)) + margin;
+    const int needed = TextWidth(font, WindowTextUtf8(control)) + margin;
     RECT box{};
     GetWindowRect(control, &box);
     if (needed > box.right - box.left) {
@@ -128,39 +102,18 @@ void WidenToText(HWND control, const wchar_t* className, DWORD style, HFONT font
     }
 }
 
-HWND CreateControl(HWND parent,
-                   const wchar_t* className,
-                   const std::string& text,
-                   DWORD style,
-                   int x,
-                   int y,
-                   int width,
-                   int height,
-                   int id,
-                   HFONT font,
-                   DWORD exStyle) {
-    const HWND control = CreateWindowExW(
-        exStyle, className, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style, Scaled(x), Scaled(y), Scaled(width),
-        Scaled(height), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+HWND CreateControl(HWND parent, ControlKind kind, const std::string& text, DesignedBox box, int id, HFONT font) {
+    const HWND control =
+        CreateWindowExW(kind.exStyle, kind.className, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | kind.style,
+                        Scaled(box.x), Scaled(box.y), Scaled(box.width), Scaled(box.height), parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (control && font) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (ScreenDpi() != kDesignDpi) {
-            WidenToText(control, className, style, font);
+            WidenToText(control, kind, font);
         }
     }
     return control;
-}
-
-std::string WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(std::max(copied, 0)));
-    return Narrow(text);
-}
-
-void SetWindowText(HWND window, const std::string& text) {
-    SetWindowTextW(window, Widen(text).c_str());
 }
 
 HWND CreateTabPage(HWND parent, HWND forwardTo, const RECT& bounds) {
@@ -178,25 +131,6 @@ HWND CreateTabPage(HWND parent, HWND forwardTo, const RECT& bounds) {
     SetWindowPos(page, HWND_TOP, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
                  SWP_NOACTIVATE);
     return page;
-}
-
-void RegisterDialogKeys(HWND window) {
-    auto& windows = DialogKeyWindows();
-    if (std::find(windows.begin(), windows.end(), window) == windows.end()) {
-        windows.push_back(window);
-    }
-    if (!dialogKeyHook) {
-        dialogKeyHook = SetWindowsHookExW(WH_GETMESSAGE, &DialogKeyHook, nullptr, GetCurrentThreadId());
-    }
-}
-
-void UnregisterDialogKeys(HWND window) {
-    auto& windows = DialogKeyWindows();
-    windows.erase(std::remove(windows.begin(), windows.end(), window), windows.end());
-    if (windows.empty() && dialogKeyHook) {
-        UnhookWindowsHookEx(dialogKeyHook);
-        dialogKeyHook = nullptr;
-    }
 }
 
 void Hints::Attach(HWND owner) {

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 namespace pigeonet {
@@ -20,7 +19,7 @@ namespace pigeonet {
 int Scaled(int designed);
 RECT Scaled(const RECT& designed);
 
-// The dialogs' control font: Tahoma 8 pt at the screen's resolution, as the windows were designed with.
+// The dialogs' control font, Tahoma 8 pt at the screen's resolution: the font their layout leaves room for.
 // `height` in designed pixels (character height, scaled here); `bold` for the header title.
 UniqueFont MakeTahoma(int height, bool bold = false);
 inline constexpr int kControlFontHeight = 11;
@@ -31,33 +30,29 @@ int TextWidth(HFONT font, const std::string& text);
 // Where a check box's text starts, in designed pixels: the box and the gap after it.
 inline constexpr int kCheckBoxTextOffset = 16;
 
-// Creates a child control; position and size are designed values (scaled here). On a screen of another resolution
-// a left-aligned label or a check box grows by the pixels its text needs beyond the scaled width.
-HWND CreateControl(HWND parent,
-                   const wchar_t* className,
-                   const std::string& text,
-                   DWORD style,
-                   int x,
-                   int y,
-                   int width,
-                   int height,
-                   int id,
-                   HFONT font,
-                   DWORD exStyle = 0);
+// What kind of child control to create: its window class and styles (WS_CHILD and WS_VISIBLE are added).
+struct ControlKind {
+    const wchar_t* className;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+};
 
-std::string WindowText(HWND window);
-void SetWindowText(HWND window, const std::string& text);
+// A control's position and size in its parent's client area, in designed pixels.
+struct DesignedBox {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Creates a child control; the box is scaled here. On a screen of another resolution a left-aligned label or a
+// check box grows by the pixels its text needs beyond the scaled width.
+HWND CreateControl(HWND parent, ControlKind kind, const std::string& text, DesignedBox box, int id, HFONT font);
 
 // An empty child dialog that holds one tab's controls: being a dialog, it draws the tab's themed background
 // under Common Controls 6 and takes part in the Tab key's walk (DS_CONTROL). Messages its controls send
 // (WM_COMMAND, WM_NOTIFY, WM_HSCROLL, WM_DRAWITEM) are passed on to `forwardTo`.
 HWND CreateTabPage(HWND parent, HWND forwardTo, const RECT& bounds);
-
-// Enter, Escape and Tab for top-level windows that are not dialog boxes: while `window` is registered, keyboard
-// messages for it and its children go through IsDialogMessageW in whichever message loop fetches them (the
-// application's loop, the idle pump of a check round, a modal loop). Enter presses IDOK, Escape IDCANCEL.
-void RegisterDialogKeys(HWND window);
-void UnregisterDialogKeys(HWND window);
 
 // A tooltip that shows `hint` over `tool` (any child window); an empty hint shows nothing.
 class Hints {

@@ -3,11 +3,11 @@
 #include "notify/sound_alert.h"
 #include "settings/account_editor_rules.h"
 #include "settings/dialog_controls_win32.h"
+#include "settings/dialog_form_win32.h"
 #include "settings/dialog_pictures_win32.h"
 #include "settings/live_settings.h"
 #include "settings/registry_hive.h"
 #include "settings/settings_store.h"
-#include "util/window_win32.h"
 
 #include <windows.h>
 
@@ -30,14 +30,14 @@ struct SettingsDialogSeams {
     const RegistryHive* currentUser = nullptr;
     // Listing, temporary folder and playing for the sound alert. Missing members take the real ones.
     SoundPlatform sound;
-    // `OpenDialog1`: the program file the user picks, nullopt when cancelled.
+    // The browse button's file choice: the program the user picks, nullopt when cancelled.
     std::function<std::optional<std::string>(HWND owner)> chooseMailProgram;
 };
 
 // The settings dialog. Created hidden at start-up, after the store is open; from then on its controls are the
 // `LiveSettings` the rest of the program reads. Non-modal: shown by the tray's settings command, hidden by OK and
 // Cancel (and by the title bar's close, which acts as Cancel).
-class TForm2 final : public Window, public LiveSettings, public AccountRows {
+class TForm2 final : public DialogForm, public LiveSettings, public AccountRows {
   public:
     // `owner` is the application window; `enablePollTimer` enables the poll tick `Timer1` again after OK or Cancel.
     // Loads every setting (FormCreate) before returning.
@@ -76,8 +76,6 @@ class TForm2 final : public Window, public LiveSettings, public AccountRows {
     // for a name the dialog does not have. Setting "Label6.Hint" does not recompute the label: call IntervalLabel.
     bool SetControlText(std::string_view controlName, const std::string& utf8);
     std::string ControlText(std::string_view controlName) const;
-    // The control's window (for tests); nullptr for unknown names and for hints.
-    HWND ControlHandle(std::string_view controlName) const;
 
     int SelectedTab() const;
     int SelectedRow() const;  // -1 when none
@@ -104,6 +102,8 @@ class TForm2 final : public Window, public LiveSettings, public AccountRows {
 
   protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Closing by the title bar is what users mean by Cancel: hide and let the poll tick run again.
+    void CloseByTitleBar() override { Button5Click(); }
 
   private:
     struct Target;
@@ -112,13 +112,16 @@ class TForm2 final : public Window, public LiveSettings, public AccountRows {
     void CreateAccountsPage(HWND page);
     void CreateIndicationPage(HWND page);
     void PaintHeader();
+    bool PaintOwnerDrawn(const DRAWITEMSTRUCT& item);  // false for a control the dialog does not draw
     void PaintHeaderLabel(const DRAWITEMSTRUCT& item);
+    bool ClickButton(int id);  // false for an id that is no button of the dialog
+    void HideAndResumePolling();
+    // Opens the account editor in `mode`, its caption made from the pressed button's.
+    void OpenAccountEditor(int mode, const char* pressedButton);
     void ShowPage(int index);
     void SetRowTexts(int index, const Account& account);
     void RemoveAllRows();
     std::optional<Target> FindTarget(std::string_view name) const;
-    void Name(const char* name, HWND control) { controls_[name] = control; }
-    HWND Control(const char* name) const;
 
     HINSTANCE instance_;
     SettingsStore& store_;
@@ -138,7 +141,6 @@ class TForm2 final : public Window, public LiveSettings, public AccountRows {
     UniqueFont versionFont_;
     Hints hints_;
     std::map<std::string, std::string, std::less<>> hintTexts_;
-    std::map<std::string, HWND, std::less<>> controls_;
     HWND tabs_ = nullptr;
     HWND pages_[3] = {};
     std::string soundFolder_;

@@ -3,6 +3,7 @@
 #include "app/menu_commands.h"
 #include "app/platform_win32.h"
 #include "polling/support/fake_pop3_server.h"
+#include "support/registry_fixture_win32.h"
 #include "settings/live_settings.h"
 #include "settings/settings_store.h"
 #include "util/handles_win32.h"
@@ -27,24 +28,17 @@ class RecordingLauncher final : public ProgramLauncher {
     std::vector<std::string> calls;
 };
 
-constexpr wchar_t kRoot[] = L"Software\\PigeonetTests\\MainForm";
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // The main window as start-up builds it, over a registry root of the test's own, a recording launcher and an
 // offline system, wired to live settings held in memory.
 class MainFormTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-        ASSERT_EQ(
-            RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr),
-            ERROR_SUCCESS);
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(root_.Open(L"Software\\PigeonetTests\\MainForm")); }
     void TearDown() override {
         form_.reset();
         application_.reset();
-        root_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+        root_.Close();
     }
 
     TForm1& Start(bool online = false) {
@@ -68,7 +62,7 @@ class MainFormTest : public ::testing::Test {
     }
     bool Checked(UINT id) { return GetMenuState(form_->PopupMenu1(), id, MF_BYCOMMAND) & MF_CHECKED; }
 
-    UniqueRegKey root_;
+    testing::ScratchRegistryKey root_;
     RecordingLauncher launcher_;
     MemoryLiveSettings live_;
     std::unique_ptr<ApplicationWindow> application_;

@@ -11,6 +11,8 @@
 #include "util/handles_win32.h"
 #include "util/unicode_win32.h"
 
+#include "support/registry_fixture_win32.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -22,7 +24,6 @@
 namespace pigeonet {
 namespace {
 
-constexpr wchar_t kRoot[] = L"Software\\PigeonetTests\\StoredSettings";
 const std::string kSection = "Software\\Zelvik\\pg";
 const std::string kNoSound = "(without the beep)";  // the stored language is English
 const std::string kMailCommand = "C:\\Program Files\\Mail\\mail.exe /mailurl:1";
@@ -104,22 +105,15 @@ Outcome Expected(const StoredValue& value, Damage damage) {
 class StoredSettings : public ::testing::Test {
   protected:
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-        ASSERT_EQ(
-            RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr),
-            ERROR_SUCCESS);
+        ASSERT_NO_FATAL_FAILURE(root_.Open(L"Software\\PigeonetTests\\StoredSettings"));
         hive_ = std::make_unique<Win32RegistryHive>(root_.get());
-        machine_.CreateKey("SOFTWARE\\Clients\\Mail\\Mail\\shell\\open\\command");
-        machine_.WriteText("SOFTWARE\\Clients\\Mail", "", "Mail");
-        machine_.WriteText("SOFTWARE\\Clients\\Mail\\Mail\\shell\\open\\command", "",
-                           "\"%ProgramFiles%\\Mail\\mail.exe\" /mailurl:%1");
+        testing::RegisterMailClient(machine_);
         SetErrorDisplay([this](const std::string& text) { errors_.push_back(text); });
     }
     void TearDown() override {
         Stop();
         SetErrorDisplay(nullptr);
-        root_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+        root_.Close();
     }
 
     void Store(const std::vector<StoredValue>& values) {
@@ -189,7 +183,7 @@ class StoredSettings : public ::testing::Test {
         SendMessageW(dialog_->ControlHandle("Button4"), BM_CLICK, 0, 0);
     }
 
-    UniqueRegKey root_;
+    testing::ScratchRegistryKey root_;
     std::unique_ptr<Win32RegistryHive> hive_;
     MemoryRegistry machine_;
     NoLauncher launcher_;

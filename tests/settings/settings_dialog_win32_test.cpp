@@ -8,10 +8,15 @@
 #include "util/handles_win32.h"
 #include "util/unicode_win32.h"
 
+#include "support/registry_fixture_win32.h"
+#include "support/screen_capture_win32.h"
+#include "support/wine_path_win32.h"
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -56,70 +61,49 @@ void WhenModal(std::function<void()> action) {
     SetTimer(nullptr, 0, 30, &RunPendingAction);
 }
 
-void Pump(int milliseconds = 0) {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
-    do {
-        ProcessPendingMessages();
-        if (milliseconds > 0) {
-            Sleep(10);
-        }
-    } while (static_cast<int>(end - GetTickCount()) > 0);
-}
-
 void Click(HWND button) {
     SendMessageW(button, BM_CLICK, 0, 0);
 }
 
-std::wstring WindowsPath(const std::string& unixPath) {
-    std::wstring path = L"Z:" + Widen(unixPath);
-    for (auto& c : path) {
-        if (c == L'/') {
-            c = L'\\';
+// The pixels of `part` (client coordinates of `window`) in a capture of `captured`, row by row.
+std::vector<std::uint32_t> PixelsOf(const testing::ScreenCapture& capture, HWND captured, HWND window, RECT part) {
+    RECT frame{};
+    GetWindowRect(captured, &frame);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&part), 2);
+    OffsetRect(&part, -frame.left, -frame.top);
+    std::vector<std::uint32_t> pixels;
+    for (int y = std::max(0, static_cast<int>(part.top)); y < std::min(capture.height, static_cast<int>(part.bottom));
+         ++y) {
+        for (int x = std::max(0, static_cast<int>(part.left));
+             x < std::min(capture.width, static_cast<int>(part.right)); ++x) {
+            pixels.push_back(capture.At(x, y));
         }
     }
-    return path;
+    return pixels;
 }
 
-// Saves what the screen shows of `window` as build/screenshots/<name>.png under the source tree.
-void Screenshot(HWND window, const std::string& name) {
-    const char* source = std::getenv("PIGEONET_SOURCE_DIR");
-    if (!source) {
-        return;
-    }
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Pump(300);
-    RECT frame;
-    GetWindowRect(window, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    ScopedGetDc screen(nullptr);
-    UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
-    UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
-    {
-        ScopedSelectObject select(memory.get(), bitmap.get());
-        BitBlt(memory.get(), 0, 0, width, height, screen.get(), frame.left, frame.top, SRCCOPY);
-    }
-    const std::wstring folder = WindowsPath(std::string(source) + "/build/screenshots");
-    CreateDirectoryW(WindowsPath(std::string(source) + "/build").c_str(), nullptr);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    EXPECT_TRUE(SavePng(bitmap.get(), folder + L"\\" + Widen(name) + L".png"));
+// How many of those pixels are as dark as text.
+int DarkPixels(const testing::ScreenCapture& capture, HWND captured, HWND window, RECT part) {
+    const auto pixels = PixelsOf(capture, captured, window, part);
+    return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), [](std::uint32_t pixel) {
+        return (pixel >> 16 & 0xff) < 0x60 && (pixel >> 8 & 0xff) < 0x60 && (pixel & 0xff) < 0x60;
+    }));
+}
+
+RECT ClientBox(HWND control) {
+    RECT box{};
+    GetClientRect(control, &box);
+    return box;
 }
 
 class SettingsDialog : public ::testing::Test {
   protected:
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-        ASSERT_EQ(
-            RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr),
-            ERROR_SUCCESS);
+        ASSERT_NO_FATAL_FAILURE(root_.Open(L"Software\\PigeonetTests\\SettingsDialog"));
         hive_ = std::make_unique<Win32RegistryHive>(root_.get());
         recording_ = std::make_unique<RecordingHive>(*hive_);
         store_ = std::make_unique<SettingsStore>(*recording_);
-        // The mail client as Windows registers it, in a registry of the test's own.
-        machine_.CreateKey("SOFTWARE\\Clients\\Mail\\Mail\\shell\\open\\command");
-        machine_.WriteText("SOFTWARE\\Clients\\Mail", "", "Mail");
-        machine_.WriteText("SOFTWARE\\Clients\\Mail\\Mail\\shell\\open\\command", "",
-                           "\"%ProgramFiles%\\Mail\\mail.exe\" /mailurl:%1");
+        testing::RegisterMailClient(machine_);
         SetErrorDisplay([this](const std::string& text) { errors_.push_back(text); });
     }
     void TearDown() override {
@@ -127,8 +111,7 @@ class SettingsDialog : public ::testing::Test {
         dialog_.reset();
         SetErrorDisplay(nullptr);
         store_.reset();
-        root_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+        root_.Close();
         if (!media_.empty()) {
             std::error_code ignored;
             std::filesystem::remove_all(std::filesystem::path(media_).parent_path(), ignored);
@@ -207,8 +190,7 @@ class SettingsDialog : public ::testing::Test {
         SendMessageW(editor_->ControlHandle("Edit1"), WM_KEYUP, 'X', 0);
     }
 
-    static constexpr const wchar_t* kRoot = L"Software\\PigeonetTests\\SettingsDialog";
-    UniqueRegKey root_;
+    testing::ScratchRegistryKey root_;
     std::unique_ptr<Win32RegistryHive> hive_;
     std::unique_ptr<RecordingHive> recording_;
     std::unique_ptr<SettingsStore> store_;
@@ -600,7 +582,7 @@ TEST_F(SettingsDialog, DecodesTheHeaderPictures) {
     }
     GdiplusSession gdiplus;
     for (const auto& [file, size] : {std::pair{"header_envelope.png", 40u}, std::pair{"header_gear.png", 32u}}) {
-        std::ifstream in(std::filesystem::path(WindowsPath(std::string(source) + "/src/settings/" + file)),
+        std::ifstream in(std::filesystem::path(testing::WinePath(std::string(source) + "/src/settings/" + file)),
                          std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         ASSERT_FALSE(bytes.empty()) << file;
@@ -611,20 +593,60 @@ TEST_F(SettingsDialog, DecodesTheHeaderPictures) {
     EXPECT_EQ(DecodePng("nonsense", 8), nullptr);
 }
 
-TEST_F(SettingsDialog, LooksRightOnEveryTab) {
+TEST_F(SettingsDialog, DrawsTheHeaderEachTabsPageAndTheAccountsOnScreen) {
     MakeMediaFolder();
     PutAccounts(2);
     Open();
     dialog_->Show();
-    Screenshot(dialog_->Handle(), "settings-tab0-main");
-    SelectTab(1);
-    Screenshot(dialog_->Handle(), "settings-tab1-accounts");
-    SelectTab(2);
-    Screenshot(dialog_->Handle(), "settings-tab2-indication");
-    SelectTab(1);
+    const HWND form = dialog_->Handle();
+
+    std::vector<std::vector<std::uint32_t>> pages;
+    const char* sheets[] = {"TabSheet3", "TabSheet1", "TabSheet2"};
+    const char* names[] = {"settings-tab0-main", "settings-tab1-accounts", "settings-tab2-indication"};
+    for (int tab = 0; tab < 3; ++tab) {
+        SelectTab(tab);
+        const testing::ScreenCapture shot = testing::CaptureWindow(form);
+        testing::SaveScreenshot(shot, names[tab]);
+        // The header band is white beside its texts, with the title and the picture drawn on it.
+        EXPECT_EQ(DarkPixels(shot, form, form, Scaled(RECT{240, 4, 470, 30})), 0) << names[tab];
+        EXPECT_GT(DarkPixels(shot, form, form, Scaled(RECT{69, 11, 159, 30})), 0) << names[tab] << ": no title";
+        const auto picture = PixelsOf(shot, form, form, Scaled(RECT{11, 8, 51, 48}));
+        EXPECT_GT(std::count_if(picture.begin(), picture.end(), [](std::uint32_t pixel) { return pixel != 0xffffff; }),
+                  100)
+            << names[tab] << ": no header picture";
+        // What the selected page shows.
+        const HWND sheet = dialog_->ControlHandle(sheets[tab]);
+        pages.push_back(PixelsOf(shot, form, sheet, ClientBox(sheet)));
+        if (tab == 1) {
+            // Both accounts' addresses are drawn in their rows; the row after them is empty.
+            const HWND list = dialog_->ControlHandle("ListView1");
+            RECT row{};
+            for (int index = 0; index < 3; ++index) {
+                if (index < 2) {
+                    row.left = LVIR_LABEL;
+                    ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(index),
+                                             reinterpret_cast<LPARAM>(&row)));
+                } else {
+                    OffsetRect(&row, 0, row.bottom - row.top);
+                }
+                EXPECT_EQ(DarkPixels(shot, form, list, row) > 0, index < 2) << "row " << index;
+            }
+        }
+    }
+    EXPECT_TRUE(pages[0] != pages[1]) << "tabs 0 and 1 look alike";
+    EXPECT_TRUE(pages[1] != pages[2]) << "tabs 1 and 2 look alike";
+    EXPECT_TRUE(pages[0] != pages[2]) << "tabs 0 and 2 look alike";
+
     SelectRow(0);
     WhenModal([&] {
-        Screenshot(editor_->Handle(), "account-editor");
+        const HWND editor = editor_->Handle();
+        const testing::ScreenCapture shot = testing::CaptureWindow(editor);
+        testing::SaveScreenshot(shot, "account-editor");
+        // The account's fields show their texts, the password as stars; the address's label is drawn too.
+        for (const char* field : {"Label4", "Edit1", "Edit2", "Edit3", "Edit4", "ComboBox1"}) {
+            const HWND control = editor_->ControlHandle(field);
+            EXPECT_GT(DarkPixels(shot, editor, control, ClientBox(control)), 0) << field;
+        }
         Click(editor_->ControlHandle("Button2"));
     });
     dialog_->Button2Click();

@@ -6,7 +6,10 @@
 #include "settings/settings_dialog_win32.h"
 #include "util/handles_win32.h"
 #include "util/unicode_win32.h"
+#include "util/window_text_win32.h"
 #include "util/window_win32.h"
+
+#include "support/screen_capture_win32.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -60,7 +63,7 @@ std::string ClassOf(HWND window) {
 // check boxes, the text in the top border for group boxes, the text between the edges for push buttons. The
 // text's width is measured with GetTextExtentPoint32 in the control's font.
 int RequiredWidth(HWND control) {
-    const std::wstring text = Widen(WindowText(control));
+    const std::wstring text = Widen(WindowTextUtf8(control));
     if (text.empty()) {
         return 0;
     }
@@ -97,7 +100,7 @@ void ExpectScaled(HWND control, const Designed& designed) {
 void ExpectTextFits(HWND control, const char* name) {
     RECT client{};
     GetClientRect(control, &client);
-    EXPECT_LE(RequiredWidth(control), client.right) << name << ": \"" << WindowText(control) << "\" is cut off";
+    EXPECT_LE(RequiredWidth(control), client.right) << name << ": \"" << WindowTextUtf8(control) << "\" is cut off";
     if (ClassOf(control) == "Static") {
         const ScopedGetDc dc(control);
         const ScopedSelectObject font(dc.get(), reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
@@ -105,45 +108,6 @@ void ExpectTextFits(HWND control, const char* name) {
         GetTextMetricsW(dc.get(), &metrics);
         EXPECT_GE(client.bottom, metrics.tmHeight) << name << " is not as high as its font";
     }
-}
-
-std::wstring WindowsPath(const std::string& unixPath) {
-    std::wstring path = L"Z:" + Widen(unixPath);
-    for (auto& c : path) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
-    return path;
-}
-
-// Saves what the screen shows of `window` as build/screenshots/<name>-<dpi>.png under the source tree.
-void Screenshot(HWND window, const std::string& name) {
-    const char* source = std::getenv("PIGEONET_SOURCE_DIR");
-    if (!source) {
-        return;
-    }
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    for (int i = 0; i < 30; ++i) {
-        ProcessPendingMessages();
-        Sleep(10);
-    }
-    RECT frame;
-    GetWindowRect(window, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    const ScopedGetDc screen(nullptr);
-    const UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
-    const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
-    {
-        const ScopedSelectObject select(memory.get(), bitmap.get());
-        BitBlt(memory.get(), 0, 0, width, height, screen.get(), frame.left, frame.top, SRCCOPY);
-    }
-    const std::string folder = std::string(source) + "/build/screenshots";
-    CreateDirectoryW(WindowsPath(std::string(source) + "/build").c_str(), nullptr);
-    CreateDirectoryW(WindowsPath(folder).c_str(), nullptr);
-    const std::string file = folder + "/" + name + "-" + std::to_string(ScreenDpi()) + ".png";
-    EXPECT_TRUE(SavePng(bitmap.get(), WindowsPath(file)));
 }
 
 class AtScreenDpi : public ::testing::Test {
@@ -254,13 +218,14 @@ TEST_F(AtScreenDpi, ClicksOnTheTabsWorkAfterTheArrowKeysChangedThem) {
 
 TEST_F(AtScreenDpi, SavesAScreenshotOfEveryTabAndTheEditor) {
     dialog_->Show();
-    const char* names[] = {"settings-tab-1", "settings-tab-2", "settings-tab-3"};
+    const std::string dpi = "-" + std::to_string(ScreenDpi());
+    const std::string names[] = {"settings-tab-1", "settings-tab-2", "settings-tab-3"};
     for (int tab = 0; tab < 3; ++tab) {
         SelectTab(tab);
-        Screenshot(dialog_->Handle(), names[tab]);
+        testing::SaveScreenshot(testing::CaptureWindow(dialog_->Handle()), names[tab] + dpi);
     }
     ShowWindow(editor_->Handle(), SW_SHOWNOACTIVATE);
-    Screenshot(editor_->Handle(), "account-editor");
+    testing::SaveScreenshot(testing::CaptureWindow(editor_->Handle()), "account-editor" + dpi);
     ShowWindow(editor_->Handle(), SW_HIDE);
 }
 

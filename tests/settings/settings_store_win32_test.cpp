@@ -1,4 +1,5 @@
 #include "settings/registry_win32.h"
+#include "support/registry_fixture_win32.h"
 #include "support/store_contract.h"
 #include "util/handles_win32.h"
 #include "util/unicode_win32.h"
@@ -11,16 +12,8 @@ namespace {
 // Each test works below a key of its own in the real (Wine) registry, so the program's settings stay untouched.
 class RealRegistry : public ::testing::Test {
   protected:
-    void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-        ASSERT_EQ(
-            RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr),
-            ERROR_SUCCESS);
-    }
-    void TearDown() override {
-        root_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(root_.Open(L"Software\\PigeonetTests\\Store")); }
+    void TearDown() override { root_.Close(); }
 
     void SetRaw(const std::string& keyPath, const std::string& name, DWORD type, const void* data, DWORD size) {
         UniqueRegKey key;
@@ -31,8 +24,7 @@ class RealRegistry : public ::testing::Test {
                   ERROR_SUCCESS);
     }
 
-    static constexpr const wchar_t* kRoot = L"Software\\PigeonetTests\\Store";
-    UniqueRegKey root_;
+    testing::ScratchRegistryKey root_;
 };
 
 TEST_F(RealRegistry, KeepsTheStoreContract) {

@@ -9,6 +9,7 @@
 //   PIGEONET_FAKE_PORT, PIGEONET_FAKE_RECORD      the fake server, answering STAT with "-ERR mailbox is locked",
 //                                                 and the file holding every byte it received
 #include "support/program_under_test_win32.h"
+#include "support/wine_path_win32.h"
 
 #include "util/unicode_win32.h"
 
@@ -36,6 +37,7 @@ using namespace std::chrono_literals;
 using testing::FindProcessWindow;
 using testing::ProgramUnderTest;
 using testing::WaitUntil;
+using testing::WinePath;
 
 constexpr wchar_t kSection[] = L"Software\\Zelvik\\pg";
 constexpr int kEnvelopeSize = 135;
@@ -46,17 +48,6 @@ constexpr WPARAM kSettingsCommand = 102;
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
-}
-
-// A Unix path of this machine as Windows programs under Wine see it.
-std::wstring UnixPath(const std::string& path) {
-    std::wstring windows = L"Z:" + Widen(path);
-    for (auto& c : windows) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
-    return windows;
 }
 
 std::string ReadFile(const std::wstring& path) {
@@ -134,7 +125,7 @@ std::string DovecotPort() {
 // moved into new in one step.
 void Deliver(const std::string& user, int count) {
     static int serial = 0;
-    const std::wstring maildir = UnixPath(Environment("PIGEONET_DOVECOT_DIR") + "/mail/" + user + "/Maildir");
+    const std::wstring maildir = WinePath(Environment("PIGEONET_DOVECOT_DIR") + "/mail/" + user + "/Maildir");
     for (int i = 0; i < count; ++i) {
         const std::wstring name = std::to_wstring(GetTickCount()) + L".A" + std::to_wstring(++serial) + L".acceptance";
         const std::wstring draft = maildir + L"\\tmp\\" + name;
@@ -150,7 +141,7 @@ void Deliver(const std::string& user, int count) {
 
 // How many POP3 sessions of `user` Dovecot has ended with a QUIT, by its log.
 int LoggedOutSessions(const std::string& user) {
-    std::istringstream log(ReadFile(UnixPath(Environment("PIGEONET_DOVECOT_DIR") + "/dovecot.log")));
+    std::istringstream log(ReadFile(WinePath(Environment("PIGEONET_DOVECOT_DIR") + "/dovecot.log")));
     int sessions = 0;
     for (std::string line; std::getline(log, line);) {
         if (line.find("pop3(" + user + ")") != std::string::npos && line.find("Logged out") != std::string::npos) {
@@ -493,7 +484,7 @@ TEST(Acceptance, AStatFailureShowsItsMessageBoxAndTheProgramKeepsRunning) {
     ASSERT_TRUE(WaitUntil([&] { return (box = ErrorBox(program.ProcessId())) != nullptr; }, 30s))
         << "a message box captioned Pigeonet, owned by the application window";
     EXPECT_NE(BoxText(box).find("mailbox is locked"), std::string::npos) << "box text: " << BoxText(box);
-    const std::string wire = ReadFile(UnixPath(Environment("PIGEONET_FAKE_RECORD")));
+    const std::string wire = ReadFile(WinePath(Environment("PIGEONET_FAKE_RECORD")));
     EXPECT_EQ(wire.rfind("USER locked\r\nPASS secret\r\nSTAT\r\n", 0), 0u) << "the client sent: " << wire;
     EXPECT_EQ(Stored(L"count0"), "0") << "a failed count is not stored";
     EXPECT_TRUE(program.Running()) << "the program runs while the box is up";

@@ -1,0 +1,219 @@
+// The settings dialog's controls, created where the dialog was designed, and the parts it draws itself: the
+// header band and the pictures beside the groups.
+#include "settings/settings_dialog_layout_win32.h"
+#include "settings/settings_dialog_win32.h"
+
+#include "settings/live_settings.h"
+#include "util/unicode_win32.h"
+#include "util/window_text_win32.h"
+#include "pigeonet_version.h"
+
+#include <commctrl.h>
+
+namespace pigeonet {
+
+using namespace settings_dialog;
+
+namespace {
+
+constexpr ControlKind kGroupBox{WC_BUTTONW, BS_GROUPBOX};
+constexpr ControlKind kPushButton{WC_BUTTONW, WS_TABSTOP};
+constexpr ControlKind kCheckBox{WC_BUTTONW, WS_TABSTOP | BS_AUTOCHECKBOX};
+constexpr ControlKind kOwnerDrawn{WC_STATICW, SS_OWNERDRAW};
+constexpr ControlKind kTrackBar{TRACKBAR_CLASSW, WS_TABSTOP | TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM};
+constexpr ControlKind kDropDown{WC_COMBOBOXW, WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL};
+
+ControlKind Label(DWORD alignment) {
+    return {WC_STATICW, alignment | SS_NOPREFIX};
+}
+
+HWND CreateTrackBar(HWND page, DesignedBox box, int id, int maximum, HFONT font) {
+    const HWND bar = CreateControl(page, kTrackBar, "", box, id, font);
+    SendMessageW(bar, TBM_SETRANGEMIN, FALSE, 0);
+    SendMessageW(bar, TBM_SETRANGEMAX, TRUE, maximum);
+    return bar;
+}
+
+}  // namespace
+
+void TForm2::CreateControls() {
+    const HWND form = Handle();
+    const HFONT font = font_.get();
+    hints_.Attach(form);
+
+    // Header labels over the white band; the pictures are painted with the band. Each label is as high as a line of
+    // its font, so the title's descenders are not cut off; where the boxes overlap, each label paints every header
+    // text that reaches into it (PaintHeaderLabel), so no label covers another's text.
+    auto headerLabel = [&](const char* name, const char* text, int x, int y, int width, HFONT labelFont) {
+        const HWND label = CreateControl(form, kOwnerDrawn, text, {x, y, width, 0}, kStatic, labelFont);
+        SetWindowPos(label, nullptr, 0, 0, Scaled(width), LineHeight(labelFont),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Name(name, label);
+    };
+    headerLabel("Label1", "Pigeonet", 69, 11, 90, titleFont_.get());
+    headerLabel("Label3", PIGEONET_VERSION_SHORT, 146, 7, 24, versionFont_.get());
+    headerLabel("Label2", "система уведомлений о поступившей почты", 70, 32, 390, subtitleFont_.get());
+
+    tabs_ = CreateControl(form, {WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS}, "", {11, 74, 366, 197}, kPageControl1,
+                          font);
+    Name("PageControl1", tabs_);
+    const char* captions[] = {"Основные", "E-mails", "Индикация"};
+    for (int i = 0; i < 3; ++i) {
+        std::wstring caption = Widen(captions[i]);
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = caption.data();
+        SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    }
+    RECT display{};
+    GetClientRect(tabs_, &display);
+    SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    MapWindowPoints(tabs_, form, reinterpret_cast<POINT*>(&display), 2);
+    for (int i = 0; i < 3; ++i) {
+        pages_[i] = CreateTabPage(form, form, display);
+    }
+    Name("TabSheet3", pages_[0]);
+    Name("TabSheet1", pages_[1]);
+    Name("TabSheet2", pages_[2]);
+    CreateMainPage(pages_[0]);
+    CreateAccountsPage(pages_[1]);
+    CreateIndicationPage(pages_[2]);
+
+    Name("Button1", CreateControl(form, kPushButton, "Добавить", {388, 95, 75, 25}, kButton1, font));
+    Name("Button2", CreateControl(form, kPushButton, "Изменить", {388, 127, 75, 25}, kButton2, font));
+    Name("Button3", CreateControl(form, kPushButton, "Удалить", {388, 159, 75, 25}, kButton3, font));
+    Name("Button4",
+         CreateControl(form, {WC_BUTTONW, WS_TABSTOP | BS_DEFPUSHBUTTON}, "OK", {388, 213, 75, 25}, kButton4, font));
+    Name("Button5", CreateControl(form, kPushButton, "Отмена", {388, 245, 75, 25}, kButton5, font));
+    for (const char* name : {"Button1", "Button2", "Button3"}) {
+        ShowWindow(Control(name), SW_HIDE);
+    }
+    SendMessageW(tabs_, TCM_SETCURSEL, 0, 0);
+    ShowPage(0);
+}
+
+void TForm2::CreateMainPage(HWND page) {
+    const HFONT font = font_.get();
+    Name("GroupBox1",
+         CreateControl(page, kGroupBox, "Программа или web для просмотра почты", {6, 4, 346, 78}, kStatic, font));
+    pictureControls_[CreateControl(page, kOwnerDrawn, "", {14, 24, 32, 32}, kStatic, nullptr)] =
+        DialogPicture::MailProgram;
+    Name("Edit1", CreateControl(page, {WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE}, "msimn.exe",
+                                {54, 26, 262, 21}, kEdit1, font));
+    Name("Button6", CreateControl(page, kPushButton, "...", {320, 25, 22, 22}, kButton6, font));
+    Name("Label7", CreateControl(page, Label(SS_LEFT), "файл или адрес сайта (http://) для чтения почты",
+                                 {54, 54, 290, 14}, kStatic, font));
+    Name("GroupBox2", CreateControl(page, kGroupBox, "Частота проверки почты", {6, 88, 346, 74}, kStatic, font));
+    pictureControls_[CreateControl(page, kOwnerDrawn, "", {14, 110, 32, 32}, kStatic, nullptr)] =
+        DialogPicture::Interval;
+    Name("TrackBar2", CreateTrackBar(page, {50, 106, 216, 32}, kTrackBar2, kMaxIntervalPosition, font));
+    Name("Label6", CreateControl(page, Label(SS_LEFT | SS_NOTIFY), "< 1 мин.", {272, 114, 76, 16}, kLabel6, font));
+    hintTexts_["Button6.Hint"] = "Обзор...";
+    hintTexts_["Label6.Hint"] = "";
+    hints_.Set(Control("Button6"), hintTexts_["Button6.Hint"]);
+}
+
+void TForm2::CreateAccountsPage(HWND page) {
+    const HWND list = CreateControl(
+        page, {WC_LISTVIEWW, WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE}, "",
+        {0, 0, 358, 137}, kListView1, font_.get());
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    const char* captions[kColumnCount] = {"Имя", "Сервер", "Логин", "Пароль", "Кол-во", ""};
+    const int widths[kColumnCount] = {200, 135, 0, 0, 0, 0};
+    for (int i = 0; i < kColumnCount; ++i) {
+        std::wstring caption = Widen(captions[i]);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = caption.data();
+        column.cx = Scaled(widths[i]);
+        column.iSubItem = i;
+        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+    Name("ListView1", list);
+    Name("CheckBox2", CreateControl(page, kCheckBox, "Уведомлять при загрузки программы об подключении к e-mail",
+                                    {4, 144, 350, 17}, kCheckBox2, font_.get()));
+}
+
+void TForm2::CreateIndicationPage(HWND page) {
+    const HFONT font = font_.get();
+    Name("GroupBox3", CreateControl(page, kGroupBox, "Использовать звуковой сигнал", {6, 4, 346, 58}, kStatic, font));
+    pictureControls_[CreateControl(page, kOwnerDrawn, "", {14, 22, 32, 32}, kStatic, nullptr)] = DialogPicture::Sound;
+    Name("ComboBox2", CreateControl(page, kDropDown, "", {54, 27, 252, 200}, kComboBox2, font));
+    const HWND play =
+        CreateControl(page, {WC_BUTTONW, WS_TABSTOP | BS_ICON | BS_CENTER}, "", {312, 25, 26, 25}, kToolButton1, font);
+    SendMessageW(play, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(playGlyph_.get()));
+    Name("ToolButton1", play);
+    Name("CheckBox1", CreateControl(page, kCheckBox, "Мигание иконки при поступление нового сообщения",
+                                    {10, 68, 342, 17}, kCheckBox1, font));
+    Name("GroupBox4", CreateControl(page, kGroupBox, "Скорость анимации", {6, 92, 346, 70}, kStatic, font));
+    Name("Label4", CreateControl(page, Label(SS_RIGHT), "медленее", {10, 120, 58, 14}, kStatic, font));
+    Name("TrackBar1", CreateTrackBar(page, {72, 112, 150, 32}, kTrackBar1, kMaxAnimationSpeed, font));
+    Name("Label5", CreateControl(page, Label(SS_LEFT), "быстрее", {226, 120, 56, 14}, kStatic, font));
+    const HWND time = CreateControl(page, {WC_EDITW, WS_TABSTOP | ES_NUMBER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE}, "8",
+                                    {288, 116, 40, 21}, kSpinEdit1, font);
+    const HWND spin =
+        CreateControl(page, {UPDOWN_CLASSW, UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS}, "", {},
+                      kSpinButton, nullptr);
+    SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(time), 0);
+    SendMessageW(spin, UDM_SETRANGE32, kMinDisplayTime, kMaxDisplayTime);
+    Name("SpinEdit1", time);
+    hintTexts_["ToolButton1.Hint"] = "Play";
+    hintTexts_["SpinEdit1.Hint"] = "Показывать конверт";
+    hints_.Set(play, hintTexts_["ToolButton1.Hint"]);
+    hints_.Set(time, hintTexts_["SpinEdit1.Hint"]);
+}
+
+void TForm2::PaintHeader() {
+    PAINTSTRUCT paint;
+    const HDC dc = BeginPaint(Handle(), &paint);
+    RECT band = Scaled(RECT{0, 0, kClientWidth, kHeaderHeight});
+    FillRect(dc, &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    RECT line{band.left, band.bottom, band.right, band.bottom + 2};
+    DrawEdge(dc, &line, EDGE_ETCHED, BF_TOP);
+    DrawPicture(dc, Scaled(RECT{11, 8, 51, 48}), *pictures_[DialogPicture::HeaderImage]);
+    DrawPicture(dc, Scaled(RECT{29, 23, 61, 55}), *pictures_[DialogPicture::HeaderIcon]);
+    EndPaint(Handle(), &paint);
+}
+
+bool TForm2::PaintOwnerDrawn(const DRAWITEMSTRUCT& item) {
+    if (item.hwndItem == Control("Label1") || item.hwndItem == Control("Label2") ||
+        item.hwndItem == Control("Label3")) {
+        PaintHeaderLabel(item);
+        return true;
+    }
+    const auto found = pictureControls_.find(item.hwndItem);
+    if (found == pictureControls_.end()) {
+        return false;
+    }
+    // The page's own (themed) background first, so the picture's transparent parts show it.
+    const auto background = reinterpret_cast<HBRUSH>(SendMessageW(GetParent(item.hwndItem), WM_CTLCOLORSTATIC,
+                                                                  reinterpret_cast<WPARAM>(item.hDC),
+                                                                  reinterpret_cast<LPARAM>(item.hwndItem)));
+    FillRect(item.hDC, &item.rcItem, background ? background : GetSysColorBrush(COLOR_BTNFACE));
+    DrawPicture(item.hDC, item.rcItem, *pictures_[found->second]);
+    return true;
+}
+
+void TForm2::PaintHeaderLabel(const DRAWITEMSTRUCT& item) {
+    FillRect(item.hDC, &item.rcItem, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, GetSysColor(COLOR_WINDOWTEXT));
+    RECT self{};
+    GetWindowRect(item.hwndItem, &self);
+    for (const char* name : {"Label1", "Label2", "Label3"}) {
+        const HWND label = Control(name);
+        RECT box{};
+        GetWindowRect(label, &box);
+        OffsetRect(&box, -self.left, -self.top);
+        RECT overlap{};
+        if (!IntersectRect(&overlap, &box, &item.rcItem)) {
+            continue;
+        }
+        const ScopedSelectObject font(item.hDC, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        std::wstring text = Widen(WindowTextUtf8(label));
+        DrawTextW(item.hDC, text.data(), static_cast<int>(text.size()), &box,
+                  DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+    }
+}
+
+}  // namespace pigeonet

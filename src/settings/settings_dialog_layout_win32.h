@@ -1,0 +1,41 @@
+#pragma once
+
+#include <windows.h>
+
+namespace pigeonet::settings_dialog {
+
+// The settings dialog's measures in designed (96 DPI) pixels, shared by the files that build, draw and read it.
+inline constexpr int kClientWidth = 474;
+inline constexpr int kClientHeight = 281;
+inline constexpr int kHeaderHeight = 62;
+
+// The control identifiers the dialog's handlers are found by.
+enum ControlId : int {
+    kButton1 = 1001,
+    kButton2,
+    kButton3,
+    kButton5,
+    kButton6,
+    kToolButton1,
+    kEdit1,
+    kTrackBar2,
+    kLabel6,
+    kListView1,
+    kCheckBox2,
+    kComboBox2,
+    kCheckBox1,
+    kTrackBar1,
+    kSpinEdit1,
+    kSpinButton,
+    kPageControl1,
+    kStatic,
+    kButton4 = IDOK,
+};
+
+// Columns of the account list: what the user sees (address, server), the hidden fields of width 0, and the port,
+// which the row holds without any column caption.
+inline constexpr int kColumnCount = 6;
+inline constexpr int kCountColumn = 4;
+inline constexpr int kPortColumn = 5;
+
+}  // namespace pigeonet::settings_dialog

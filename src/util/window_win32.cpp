@@ -3,8 +3,6 @@
 #include "app/resource.h"
 #include "util/error_display_win32.h"
 
-#include <stdexcept>
-
 namespace pigeonet {
 
 Window::~Window() {

@@ -1,30 +1,15 @@
 #include "support/program_under_test_win32.h"
 
-#include "util/unicode_win32.h"
+#include "support/wine_path_win32.h"
 
 #include <cstdlib>
 #include <stdexcept>
 
 namespace pigeonet::testing {
 
-namespace {
-
-// A Unix path as Wine's Z: drive shows it.
-std::wstring WinePath(const std::wstring& unixPath) {
-    std::wstring path = L"Z:" + unixPath;
-    for (auto& c : path) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
-    return path;
-}
-
-}  // namespace
-
 std::wstring BuildTreeFile(const std::wstring& name) {
     const char* directory = std::getenv("PIGEONET_BUILD_DIR");
-    return directory ? WinePath(Widen(directory) + L"/" + name) : name;
+    return directory ? WinePath(directory) + L"\\" + name : name;
 }
 
 void ForgetSettings() {
@@ -34,7 +19,7 @@ void ForgetSettings() {
 ProgramUnderTest::ProgramUnderTest() {
     // PIGEONET_PROGRAM names another pigeonet.exe by its Unix path: the product build, say.
     const char* program = std::getenv("PIGEONET_PROGRAM");
-    std::wstring commandLine = L"\"" + (program ? WinePath(Widen(program)) : BuildTreeFile(L"pigeonet.exe")) + L"\"";
+    std::wstring commandLine = L"\"" + (program ? WinePath(program) : BuildTreeFile(L"pigeonet.exe")) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,

@@ -11,6 +11,8 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
+source "$here/lib/processes.sh"
+source "$here/demo-mailbox/account.sh"
 dpi=${1:-96}
 out=${2:-$root/docs/pictures}
 suffix=
@@ -42,20 +44,14 @@ stop_program() {
 }
 cleanup() {
     stop_program
-    [[ -n "$demo_pid" ]] && kill "$demo_pid" 2>/dev/null && wait "$demo_pid" 2>/dev/null
-    [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    [[ -n "$demo_pid" ]] && stop_process "$demo_pid"
+    [[ -n "$xvfb_pid" ]] && stop_process "$xvfb_pid"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r -t 20 number <"$fifo" || { echo "readme-pictures: Xvfb did not start" >&2; exit 1; }
-rm -f "$fifo"
-export DISPLAY=":$number"
+start_xvfb 20 || { echo "readme-pictures: Xvfb did not start" >&2; exit 1; }
 # A desktop-like background for the pictures. Painted once the program runs: the end of a Wine session resets
 # the root window.
 convert -size 1024x768 gradient:'#5b8fc7-#1d3f6e' "$root/build/readme-desktop.png"
@@ -70,23 +66,8 @@ demo_pid=$!
 # Sets the stored account and language, then starts the program.
 start_program() {
     local lang=$1
-    local reg_file=$root/build/readme-account.reg
-    cat >"$reg_file" <<REG
-Windows Registry Editor Version 5.00
-
-[HKEY_CURRENT_USER\\Software\\Zelvik\\pg]
-"list"="1"
-"email0"="demo@localhost"
-"smtp0"="127.0.0.1"
-"log0"="demo"
-"pas0"="demo"
-"port0"="$port"
-"count0"="0"
-"lang"="$lang"
-"infotime"="3"
-"exe"="C:\\\\Program Files\\\\Mail\\\\mail.exe"
-REG
-    "$here/wine-run.sh" regedit /S "Z:${reg_file//\//\\}" >/dev/null 2>&1
+    import_demo_account "$root/build/readme-account.reg" "$port" "\"lang\"=\"$lang\"" '"infotime"="3"' \
+        '"exe"="C:\\Program Files\\Mail\\mail.exe"'
     if ((dpi != 96)); then
         for key in 'HKCU\Control Panel\Desktop' \
             'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do

@@ -6,6 +6,8 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
+source "$here/lib/processes.sh"
+source "$here/demo-mailbox/account.sh"
 export WINEPREFIX=$root/build/wineprefix
 export PIGEONET_WINE_QUIET=1
 demo_port=${PIGEONET_DEMO_PORT:-11110}
@@ -25,13 +27,11 @@ stop() {
         echo "run: stopped Pigeonet and its Wine server"
     fi
     if [[ -n "$demo_pid" ]]; then
-        kill "$demo_pid" 2>/dev/null
-        wait "$demo_pid" 2>/dev/null
+        stop_process "$demo_pid"
         echo "run: stopped the demo mailbox (pid $demo_pid)"
     fi
     if [[ -n "$xvfb_pid" ]]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
+        stop_process "$xvfb_pid"
         echo "run: stopped Xvfb (pid $xvfb_pid)"
     fi
 }
@@ -51,13 +51,7 @@ echo "run: demo mailbox on 127.0.0.1:$demo_port (pid $demo_pid): 3 messages, one
 
 own_screen=
 if [[ -z "${DISPLAY:-}" ]]; then
-    fifo=$(mktemp -u)
-    mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-    xvfb_pid=$!
-    read -r -t 20 number <"$fifo" || { echo "run: Xvfb did not start" >&2; exit 1; }
-    rm -f "$fifo"
-    export DISPLAY=":$number"
+    start_xvfb 20 || { echo "run: Xvfb did not start" >&2; exit 1; }
     own_screen=1
     mkdir -p "$shots"
     echo "run: no DISPLAY: Pigeonet runs on a private Xvfb screen $DISPLAY of 1024 x 768 (pid $xvfb_pid);"
@@ -66,21 +60,7 @@ fi
 
 # A prefix without accounts gets one, pointing at the demo mailbox, checked about every 26 seconds.
 if ! "$here/wine-run.sh" reg query 'HKCU\Software\Zelvik\pg' /v list >/dev/null 2>&1; then
-    reg_file=$root/build/demo-account.reg
-    cat >"$reg_file" <<REG
-Windows Registry Editor Version 5.00
-
-[HKEY_CURRENT_USER\\Software\\Zelvik\\pg]
-"list"="1"
-"email0"="demo@localhost"
-"smtp0"="127.0.0.1"
-"log0"="demo"
-"pas0"="demo"
-"port0"="$demo_port"
-"count0"="0"
-"timer"="0"
-REG
-    "$here/wine-run.sh" regedit /S "Z:${reg_file//\//\\}" >/dev/null 2>&1
+    import_demo_account "$root/build/demo-account.reg" "$demo_port" '"timer"="0"'
     echo "run: configured the account demo@localhost for the demo mailbox"
 fi
 

@@ -20,6 +20,7 @@ set -uo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
+source "$here/lib/processes.sh"
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -66,22 +67,12 @@ server_pid=
 server_dir=
 cleanup() {
     trap - EXIT INT TERM
-    if [[ -n "$child_pid" ]]; then
-        kill "$child_pid" 2>/dev/null
-        wait "$child_pid" 2>/dev/null
-    fi
+    [[ -n "$child_pid" ]] && stop_process "$child_pid"
     if [[ -n "$server_pid" ]]; then
-        # Ends every Wine process of this prefix, then the server itself.
-        wineserver -k >/dev/null 2>&1
-        for _ in $(seq 100); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.1; done
-        kill -9 "$server_pid" 2>/dev/null
-        wait "$server_pid" 2>/dev/null
+        stop_wineserver "$server_pid"
         remove_server_folder "$WINEPREFIX"
     fi
-    if [[ -n "$xvfb_pid" ]]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
+    [[ -n "$xvfb_pid" ]] && stop_process "$xvfb_pid"
     if [[ -s "$work/wine.log" ]]; then
         echo "wine-run: Wine's own processes (not the program) wrote during the session:" >&2
         sed 's/^/wine-run:   /' "$work/wine.log" >&2
@@ -149,14 +140,7 @@ start_display() {
     if [[ -n "${DISPLAY:-}" ]]; then
         return
     fi
-    mkfifo "$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-    xvfb_pid=$!
-    local number
-    if ! read -r -t "$limit" number <"$work/display"; then
-        fail "Xvfb did not report its display within $limit s"
-    fi
-    export DISPLAY=":$number"
+    start_xvfb "$limit" || fail "Xvfb did not report its display within $limit s"
     log "no DISPLAY given: started Xvfb on $DISPLAY (pid $xvfb_pid)"
 }
 

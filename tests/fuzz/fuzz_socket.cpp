@@ -93,7 +93,7 @@ std::uint32_t ChunkedServer::ResolveHost(const std::string&) {
 
 std::vector<std::size_t> CutsFromSeed(std::uint8_t seed) {
     if (seed == 0) {
-        return {};
+        return {1};
     }
     // A mix of single bytes, small pieces and pieces around a line's and a record's length.
     std::vector<std::size_t> cuts;
@@ -139,6 +139,14 @@ long long HeapPeakSinceReset() {
 void ResetHeapPeak() {
     baseline_bytes.store(live_bytes.load());
     peak_bytes.store(live_bytes.load());
+}
+
+void CheckHeapPeak(const std::string& holder, long long budget, std::size_t stream_bytes) {
+    const long long peak = HeapPeakSinceReset();
+    if (peak > budget) {
+        Violation(holder + " held " + std::to_string(peak) + " heap bytes for " + std::to_string(stream_bytes) +
+                  " bytes from the server");
+    }
 }
 
 void Violation(const std::string& what) {

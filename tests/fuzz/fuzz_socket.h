@@ -38,6 +38,7 @@ class ChunkedServer : public SocketLayer {
 };
 
 // Small deterministic cut sizes from a seed, so the fuzzer chooses how a stream is cut with one byte of its input.
+// Never empty: seed 0 cuts the stream into single bytes, so a run with these cuts is always cut.
 std::vector<std::size_t> CutsFromSeed(std::uint8_t seed);
 
 // The input's next byte, or 0 once it is used up.
@@ -62,6 +63,9 @@ class InputReader {
 // tell (-1 where it cannot): memory bounds are checked only under AddressSanitizer.
 long long HeapPeakSinceReset();
 void ResetHeapPeak();
+// Fails the run when more than `budget` heap bytes were held at once since the last ResetHeapPeak, naming `holder`
+// (what held them) and the `stream_bytes` it was sent.
+void CheckHeapPeak(const std::string& holder, long long budget, std::size_t stream_bytes);
 
 // Fails the run with `what` (an abort the fuzzer reports as a crash, with the input saved).
 [[noreturn]] void Violation(const std::string& what);

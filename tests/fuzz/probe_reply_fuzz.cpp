@@ -178,21 +178,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     whole_server.stream = stream;
     ResetHeapPeak();
     const Outcome whole = Run(whole_server, flags);
-    const long long peak = HeapPeakSinceReset();
-    if (peak > kHeapBudget) {
-        Violation("the probe held " + std::to_string(peak) + " heap bytes for " + std::to_string(stream.size()) +
-                  " bytes from the server");
-    }
+    CheckHeapPeak("the probe", kHeapBudget, stream.size());
     const Credentials credentials = CredentialsFor(flags & 3);
     CheckWire(whole.sent, credentials);
 
-    std::vector<std::size_t> cuts = CutsFromSeed(seed);
-    if (cuts.empty()) {
-        cuts = {1};
-    }
     ChunkedServer cut_server;
     cut_server.stream = std::move(stream);
-    cut_server.cuts = std::move(cuts);
+    cut_server.cuts = CutsFromSeed(seed);
     const Outcome cut = Run(cut_server, flags);
     if (cut.text != whole.text || cut.sent != whole.sent) {
         Violation("the outcome depends on how the stream is cut:\n  whole: " + whole.text + "\n  cut:   " + cut.text +

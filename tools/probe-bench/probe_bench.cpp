@@ -14,19 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_main.h"
 #include "polling/mailbox_probe.h"
 #include "polling/support/fake_pop3_server.h"
 #include "util/errors.h"
 #include "util/text.h"
 
-#ifdef _WIN32
-#include "util/unicode_win32.h"
-#endif
-
 namespace pigeonet {
-namespace {
 
-int Run(const std::vector<std::string>& args) {
+int RunBench(const std::vector<std::string>& args) {
     if (args.size() != 0 && args.size() != 1 && args.size() != 5) {
         std::fputs("Usage: probe-bench [N] [HOST PORT USER PASSWORD]\n", stderr);
         return 2;
@@ -81,19 +77,4 @@ int Run(const std::vector<std::string>& args) {
     return times.size() == static_cast<std::size_t>(accounts) ? 0 : 1;
 }
 
-}  // namespace
 }  // namespace pigeonet
-
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        args.push_back(pigeonet::Narrow(argv[i]));
-    }
-    return pigeonet::Run(args);
-}
-#else
-int main(int argc, char** argv) {
-    return pigeonet::Run(std::vector<std::string>(argv + 1, argv + argc));
-}
-#endif

@@ -15,16 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "bench_main.h"
 #include "polling/check_round.h"
 #include "polling/idle_pump.h"
 #include "polling/mailbox_probe.h"
 #include "polling/support/fake_pop3_server.h"
 #include "util/errors.h"
 #include "util/text.h"
-
-#ifdef _WIN32
-#include "util/unicode_win32.h"
-#endif
 
 namespace pigeonet {
 namespace {
@@ -83,7 +80,9 @@ double Measure(const char* name, std::vector<testing::ServerStep> script) {
     return largest;
 }
 
-int Run(const std::vector<std::string>& args) {
+}  // namespace
+
+int RunBench(const std::vector<std::string>& args) {
     if (args.size() > 1) {
         std::fputs("Usage: pump-gap [SECONDS]\n", stderr);
         return 2;
@@ -107,19 +106,4 @@ int Run(const std::vector<std::string>& args) {
     return largest <= kBoundMs ? 0 : 1;
 }
 
-}  // namespace
 }  // namespace pigeonet
-
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        args.push_back(pigeonet::Narrow(argv[i]));
-    }
-    return pigeonet::Run(args);
-}
-#else
-int main(int argc, char** argv) {
-    return pigeonet::Run(std::vector<std::string>(argv + 1, argv + argc));
-}
-#endif

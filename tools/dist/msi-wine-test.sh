@@ -12,37 +12,22 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
+source "$root/tools/lib/processes.sh"
 usage="usage: $0 PREFIX PACKAGE.msi NEWER.msi"
 export WINEPREFIX=$(realpath -m "${1:?$usage}")
 package=$(realpath "${2:?$usage}")
 newer=$(realpath "${3:?$usage}")
 export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 
-failures=0
-check() {  # check DESCRIPTION COMMAND [ARG...]
-    if "${@:2}"; then
-        echo "msi: ok   $1"
-    else
-        echo "msi: FAIL $1"
-        failures=$((failures + 1))
-        return 1
-    fi
-}
+check_label=msi
+source "$root/tools/lib/checks.sh"
 
 xvfb_pid=
 server_pid=
 cleanup() {
     trap - EXIT INT TERM
-    if [[ -n "$server_pid" ]]; then
-        wineserver -k >/dev/null 2>&1
-        for _ in $(seq 50); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.1; done
-        kill -9 "$server_pid" 2>/dev/null
-        wait "$server_pid" 2>/dev/null
-    fi
-    if [[ -n "$xvfb_pid" ]]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
+    [[ -n "$server_pid" ]] && stop_wineserver "$server_pid" 50
+    [[ -n "$xvfb_pid" ]] && stop_process "$xvfb_pid"
     exit "$failures"
 }
 trap cleanup EXIT
@@ -50,13 +35,7 @@ trap 'failures=130; exit' INT
 trap 'failures=143; exit' TERM
 
 # A private screen, so the tray icon is this test's.
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r -t 20 number <"$fifo" || { rm -f "$fifo"; echo "msi: Xvfb did not start" >&2; failures=1; exit; }
-rm -f "$fifo"
-export DISPLAY=":$number"
+start_xvfb 20 || { echo "msi: Xvfb did not start" >&2; failures=1; exit; }
 
 # A run that ended half way leaves a program installed: start again from a new prefix.
 [[ -f "$WINEPREFIX/.pigeonet-msi-test" ]] && rm -rf "$WINEPREFIX"

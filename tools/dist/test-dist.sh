@@ -16,16 +16,8 @@ version=$(cat "$release/pigeonet-version")
 exe=$release/pigeonet.exe
 name=pigeonet-$version-win64
 
-failures=0
-check() {  # check DESCRIPTION COMMAND [ARG...]
-    if "${@:2}"; then
-        echo "dist: ok   $1"
-    else
-        echo "dist: FAIL $1"
-        failures=$((failures + 1))
-        return 1
-    fi
-}
+check_label=dist
+source "$here/../lib/checks.sh"
 work=$(mktemp -d /tmp/pigeonet-test-dist.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 

@@ -2,6 +2,9 @@
 # for a loaded machine (PIGEONET_WAIT_LIMIT seconds, 120 by default); when it runs out, the wait says on standard
 # error what it waited for and fails, so no case goes on with an empty value.
 
+# stop_process PID: stops a server this script started, by its process id.
+source "$(dirname "${BASH_SOURCE[0]}")/../../../tools/lib/processes.sh"
+
 wait_limit=${PIGEONET_WAIT_LIMIT:-120}
 
 # line_value FILE KEY WHAT [PID]: prints VALUE from the first complete line KEY=VALUE of FILE (a server's address
@@ -43,12 +46,5 @@ wait_end() {
         sleep 0.05
     done
     wait "$pid" 2>/dev/null
-    return 0
-}
-
-# stop_process PID: stops a server this script started, by its process id.
-stop_process() {
-    kill "$1" 2>/dev/null
-    wait "$1" 2>/dev/null
     return 0
 }

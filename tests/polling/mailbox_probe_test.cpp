@@ -12,6 +12,7 @@ namespace pigeonet {
 namespace {
 
 using testing::Close;
+using testing::ConfigureProbe;
 using testing::FakePop3Server;
 using testing::LoginThenStat;
 using testing::Pause;
@@ -23,18 +24,10 @@ using testing::Trickle;
 
 constexpr char kWholeConversation[] = "USER x\r\nPASS y\r\nSTAT\r\nQUIT\r\n";
 
-void Configure(MailboxProbe& probe, std::uint16_t port, std::int32_t read_timeout = 2000) {
-    probe.set_host("127.0.0.1");
-    probe.set_port(port);
-    probe.set_user("x");
-    probe.set_password("y");
-    probe.set_read_timeout(read_timeout);
-}
-
 // Runs the round's calling order against `server`; returns the count or rethrows the failure.
 std::int32_t Probe(FakePop3Server& server, std::int32_t read_timeout = 2000) {
     MailboxProbe probe;
-    Configure(probe, server.port(), read_timeout);
+    ConfigureProbe(probe, server.port(), read_timeout);
     probe.ConnectMailbox(-1);
     const std::int32_t count = probe.StatMessageCount();
     probe.CloseMailbox();
@@ -62,7 +55,7 @@ TEST(MailboxProbe, SendsExactlyUserPassStatQuitAndReturnsTheCount) {
 TEST(MailboxProbe, SendsUserWithItsBlankWhenTheLoginIsEmpty) {
     FakePop3Server server(LoginThenStat("+OK 0 0\r\n"));
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     probe.set_user("");
     probe.set_password("");
     probe.ConnectMailbox(-1);
@@ -73,7 +66,7 @@ TEST(MailboxProbe, SendsUserWithItsBlankWhenTheLoginIsEmpty) {
 TEST(MailboxProbe, SendsUserAndPasswordByteForByte) {
     FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     probe.set_user("Jörg ");
     probe.set_password("пароль \"q\"");
     probe.ConnectMailbox(-1);
@@ -145,7 +138,7 @@ TEST(MailboxProbe, AcceptsALowerCaseGreeting) {
 TEST(MailboxProbe, SendsQuitAfterANegativeGreeting) {
     FakePop3Server server({Send("-ERR too busy\r\n")});
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
     EXPECT_EQ(kind, ProbeErrorKind::Reply);
     EXPECT_EQ(message, " too busy\r\n");
@@ -157,7 +150,7 @@ TEST(MailboxProbe, SendsQuitAfterRejectedPassword) {
     FakePop3Server server(
         {Send("+OK ready\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("-ERR invalid password\r\n")});
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
     EXPECT_EQ(kind, ProbeErrorKind::Reply);
     EXPECT_EQ(message, " invalid password\r\n");
@@ -177,7 +170,7 @@ TEST(MailboxProbe, RejectsAFirstLineOfAnotherProtocol) {
     for (const auto& c : cases) {
         FakePop3Server server({Send(c.greeting)});
         MailboxProbe probe;
-        Configure(probe, server.port());
+        ConfigureProbe(probe, server.port());
         const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
         EXPECT_EQ(kind, ProbeErrorKind::UnrecognizedReply) << c.greeting;
         EXPECT_EQ(message, c.message);
@@ -189,7 +182,7 @@ TEST(MailboxProbe, RejectsAFirstLineOfAnotherProtocol) {
 TEST(MailboxProbe, KeepsTheStatusWordAndTextLinesOfTheLastReply) {
     FakePop3Server server(LoginThenStat("+OK\t2 320  \r\n"));
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     probe.ConnectMailbox(-1);
     EXPECT_EQ(probe.StatMessageCount(), 2);
     EXPECT_EQ(probe.last_reply().status_word, "+OK");
@@ -211,7 +204,7 @@ TEST(MailboxProbe, RefusesLongerLines) {
     for (const std::string& greeting : {full + "\r\n", full + "a\n", full + "a"}) {
         FakePop3Server server({Send(greeting)});
         MailboxProbe probe;
-        Configure(probe, server.port());
+        ConfigureProbe(probe, server.port());
         const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
         EXPECT_EQ(kind, ProbeErrorKind::LineTooLong);
         EXPECT_EQ(message, "Max line length exceeded.");
@@ -223,7 +216,7 @@ TEST(MailboxProbe, DropsAPartialLineWhenThePeerCloses) {
     FakePop3Server server({Send("+OK ready\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(),
                            Send("+OK 3"), Close()});
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     probe.ConnectMailbox(-1);
     const auto [kind, message] = FailureOf([&] { probe.StatMessageCount(); });
     EXPECT_EQ(kind, ProbeErrorKind::ConnectionClosed);
@@ -235,7 +228,7 @@ TEST(MailboxProbe, DropsAPartialLineWhenThePeerCloses) {
 TEST(MailboxProbe, FailsTheOpenWhenThePeerClosesBeforeGreeting) {
     FakePop3Server server({Close()});
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(-1); }).second, "Connection Closed Gracefully.");
     EXPECT_EQ(server.Received(), "");
 }
@@ -244,7 +237,7 @@ TEST(MailboxProbe, ReportsAResetAsASocketError) {
     FakePop3Server server(
         {Send("+OK ready\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Reset()});
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     probe.ConnectMailbox(-1);
     const auto [kind, message] = FailureOf([&] { probe.StatMessageCount(); });
     EXPECT_EQ(kind, ProbeErrorKind::Socket);
@@ -254,7 +247,7 @@ TEST(MailboxProbe, ReportsAResetAsASocketError) {
 TEST(MailboxProbe, TimesOutOnSilenceAndStaysConnected) {
     FakePop3Server server(LoginThenStat(""));
     MailboxProbe probe;
-    Configure(probe, server.port(), 300);
+    ConfigureProbe(probe, server.port(), 300);
     probe.ConnectMailbox(-1);
     const auto start = std::chrono::steady_clock::now();
     const auto [kind, message] = FailureOf([&] { probe.StatMessageCount(); });
@@ -276,7 +269,7 @@ TEST(MailboxProbe, NeverTimesOutOnATrickleWithinTheTimeout) {
 TEST(MailboxProbe, DoesNotWaitForTheReplyToQuit) {
     FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
     MailboxProbe probe;
-    Configure(probe, server.port(), 3000);
+    ConfigureProbe(probe, server.port(), 3000);
     probe.ConnectMailbox(-1);
     probe.StatMessageCount();
     const auto start = std::chrono::steady_clock::now();
@@ -289,7 +282,7 @@ TEST(MailboxProbe, ConnectsToLocalhostInAnyCase) {
     for (const char* host : {"localhost", "LOCALHOST", "LocalHost"}) {
         FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
         MailboxProbe probe;
-        Configure(probe, server.port());
+        ConfigureProbe(probe, server.port());
         probe.set_host(host);
         probe.ConnectMailbox(-1);
         EXPECT_EQ(probe.StatMessageCount(), 1) << host;
@@ -299,7 +292,7 @@ TEST(MailboxProbe, ConnectsToLocalhostInAnyCase) {
 TEST(MailboxProbe, UsesOnlyTheLowSixteenBitsOfThePort) {
     FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     probe.set_port(65536 + server.port());
     probe.ConnectMailbox(-1);
     EXPECT_EQ(probe.StatMessageCount(), 1);
@@ -308,7 +301,7 @@ TEST(MailboxProbe, UsesOnlyTheLowSixteenBitsOfThePort) {
 TEST(MailboxProbe, ReportsARefusedPort) {
     const std::string refused = "Socket Error # 10061\r\nConnection refused.";
     MailboxProbe probe;
-    Configure(probe, testing::UnusedLoopbackPort());
+    ConfigureProbe(probe, testing::UnusedLoopbackPort());
     // Without a pump the connect blocks once; with an explicit limit it is waited for in slices.
     EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(-1); }), std::make_pair(ProbeErrorKind::Socket, refused));
     const auto start = std::chrono::steady_clock::now();
@@ -320,7 +313,7 @@ TEST(MailboxProbe, ReportsARefusedPort) {
 
 TEST(MailboxProbe, ReportsAnUnknownHost) {
     MailboxProbe probe;
-    Configure(probe, 110);
+    ConfigureProbe(probe, 110);
     probe.set_host("no-such-host.invalid");
     const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
     EXPECT_EQ(kind, ProbeErrorKind::Socket);
@@ -330,7 +323,7 @@ TEST(MailboxProbe, ReportsAnUnknownHost) {
 TEST(MailboxProbe, RefusesReadsAndWritesWithoutAConnection) {
     FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     EXPECT_EQ(FailureOf([&] { probe.StatMessageCount(); }).second, "Not Connected");
     probe.ConnectMailbox(-1);
     probe.CloseMailbox();
@@ -341,7 +334,7 @@ TEST(MailboxProbe, RefusesReadsAndWritesWithoutAConnection) {
 TEST(MailboxProbe, RefusesASecondOpenAndKeepsTheFirst) {
     FakePop3Server server(LoginThenStat("+OK 4 1\r\n"));
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     probe.ConnectMailbox(-1);
     EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(-1); }).second, "Already connected.");
     EXPECT_EQ(probe.StatMessageCount(), 4);
@@ -350,7 +343,7 @@ TEST(MailboxProbe, RefusesASecondOpenAndKeepsTheFirst) {
 TEST(MailboxProbe, ServesOneConnectionAfterAnother) {
     FakePop3Server server(LoginThenStat("+OK 2 1\r\n"), 2);
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     for (int i = 0; i < 2; ++i) {
         probe.ConnectMailbox(-1);
         EXPECT_EQ(probe.StatMessageCount(), 2);
@@ -362,7 +355,7 @@ TEST(MailboxProbe, ServesOneConnectionAfterAnother) {
 TEST(MailboxProbe, NeverSendsALineBreakInsideACommand) {
     FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     probe.set_password("y\r\nDELE 1");
     EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(-1); }).first, ProbeErrorKind::InvalidCommand);
     EXPECT_EQ(server.Received(), "USER x\r\nQUIT\r\n");
@@ -372,7 +365,7 @@ TEST(MailboxProbe, ClosesWithoutQuitWhenReleased) {
     FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
     {
         MailboxProbe probe;
-        Configure(probe, server.port());
+        ConfigureProbe(probe, server.port());
         probe.ConnectMailbox(-1);
         probe.StatMessageCount();
     }

@@ -11,21 +11,14 @@
 namespace pigeonet {
 namespace {
 
+using testing::ConfigureProbe;
 using testing::FakePop3Server;
 using testing::LoginThenStat;
-
-void Configure(MailboxProbe& probe, std::uint16_t port, std::int32_t read_timeout = 2000) {
-    probe.set_host("127.0.0.1");
-    probe.set_port(port);
-    probe.set_user("x");
-    probe.set_password("y");
-    probe.set_read_timeout(read_timeout);
-}
 
 TEST(MailboxProbeOverWinsock, SendsExactlyUserPassStatQuitAndReturnsTheCount) {
     FakePop3Server server(LoginThenStat("+OK 3 1200\r\n"));
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     probe.ConnectMailbox(-1);
     EXPECT_EQ(probe.StatMessageCount(), 3);
     probe.CloseMailbox();
@@ -34,7 +27,7 @@ TEST(MailboxProbeOverWinsock, SendsExactlyUserPassStatQuitAndReturnsTheCount) {
 
 TEST(MailboxProbeOverWinsock, ReportsARefusedPort) {
     MailboxProbe probe;
-    Configure(probe, testing::UnusedLoopbackPort());
+    ConfigureProbe(probe, testing::UnusedLoopbackPort());
     try {
         probe.ConnectMailbox(5000);
         FAIL();
@@ -45,7 +38,7 @@ TEST(MailboxProbeOverWinsock, ReportsARefusedPort) {
 
 TEST(MailboxProbeOverWinsock, ReportsAnUnknownHost) {
     MailboxProbe probe;
-    Configure(probe, 110);
+    ConfigureProbe(probe, 110);
     probe.set_host("no-such-host.invalid");
     try {
         probe.ConnectMailbox(-1);
@@ -60,7 +53,7 @@ TEST(MailboxProbeOverWinsock, DropsAPartialLineWhenThePeerCloses) {
     script.push_back(testing::Close());
     FakePop3Server server(script);
     MailboxProbe probe;
-    Configure(probe, server.port());
+    ConfigureProbe(probe, server.port());
     probe.ConnectMailbox(-1);
     EXPECT_THROW(probe.StatMessageCount(), ConnectionClosedError);
 }
@@ -115,7 +108,7 @@ TEST(Win32IdlePump, ServesTheWindowWhileTheServerIsSilent) {
     Win32IdlePump pump;
     FakePop3Server server(LoginThenStat(""));
     MailboxProbe probe;
-    Configure(probe, server.port(), 1000);
+    ConfigureProbe(probe, server.port(), 1000);
     probe.ConnectMailbox(-1);
     PostMessageW(window.handle, WM_APP, 0, 0);
     EXPECT_THROW(probe.StatMessageCount(), ReadTimeoutError);

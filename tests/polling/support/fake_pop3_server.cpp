@@ -114,6 +114,14 @@ std::vector<ServerStep> LoginThenStat(const std::string& stat_reply) {
             Send("+OK logged in\r\n"),  ReadLine(), Send(stat_reply)};
 }
 
+void ConfigureProbe(MailboxProbe& probe, std::uint16_t port, std::int32_t read_timeout) {
+    probe.set_host("127.0.0.1");
+    probe.set_port(port);
+    probe.set_user("x");
+    probe.set_password("y");
+    probe.set_read_timeout(read_timeout);
+}
+
 FakePop3Server::FakePop3Server(std::vector<ServerStep> script, int sessions)
     : script_(std::move(script)), sessions_(sessions) {
     NativeSocket listener = BindLoopback(0);

@@ -8,6 +8,8 @@
 #include <vector>
 #include <atomic>
 
+#include "polling/mailbox_probe.h"
+
 namespace pigeonet::testing {
 
 // One step of what the fake server does on a connection.
@@ -33,6 +35,10 @@ ServerStep Reset();
 
 // The usual login: greeting, +OK to USER and PASS, then `stat_reply` (a whole line with its CR LF) to STAT.
 std::vector<ServerStep> LoginThenStat(const std::string& stat_reply);
+
+// Points `probe` at a loopback server on `port` as user "x" with password "y", the login a test's expected
+// conversation spells out.
+void ConfigureProbe(MailboxProbe& probe, std::uint16_t port, std::int32_t read_timeout = 2000);
 
 // A scripted POP3 server on 127.0.0.1 in a thread of the test process. It accepts `sessions` connections one
 // after the other, runs the script on each, and records exactly the bytes it received. After the script it stays

@@ -8,6 +8,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/bitmap_pixels_win32.h"
+#include "support/message_pump_win32.h"
+#include "support/wine_path_win32.h"
 #include "util/errors.h"
 #include "util/screen_dpi_win32.h"
 #include "util/shell_paths_win32.h"
@@ -15,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -23,22 +27,14 @@
 namespace pigeonet {
 namespace {
 
+using testing::BitmapPixels;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using testing::PumpFor;
 using ::testing::StartsWith;
+using testing::WinePath;
 
 constexpr int kPictureSize = 135;
-
-// A Unix path of the source tree as Wine sees it: on drive Z:, with backslashes.
-std::string WinePath(const std::string& unixPath) {
-    std::string path = "Z:" + unixPath;
-    for (char& c : path) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    return path;
-}
 
 std::string SourceDir() {
     if (const char* dir = std::getenv("PIGEONET_SOURCE_DIR")) {
@@ -58,7 +54,7 @@ std::vector<std::uint8_t> PictureFile(int size = kPictureSize) {
     const std::string name = size >= EnvelopeSizeForDpi(192)   ? "envelope-200.png"
                              : size >= EnvelopeSizeForDpi(144) ? "envelope-150.png"
                                                                : "envelope.png";
-    std::ifstream file(WinePath(SourceDir() + "/src/notify/" + name), std::ios::binary);
+    std::ifstream file(std::filesystem::path(WinePath(SourceDir() + "/src/notify/" + name)), std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
@@ -76,22 +72,6 @@ ScreenSize Screen() {
     return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
-// Straight from the bitmap: top-down pixels, 0xAARRGGBB with premultiplied colour.
-std::vector<std::uint32_t> ReadPixels(HBITMAP bitmap, int width, int height) {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
 int Alpha(std::uint32_t pixel) {
     return static_cast<int>(pixel >> 24);
 }
@@ -106,14 +86,14 @@ int Blue(std::uint32_t pixel) {
 }
 
 // Saves top-down 0xAARRGGBB pixels (straight colour) as a PNG file with GDI+.
-void SavePng(std::vector<std::uint32_t> pixels, int width, int height, const std::string& path) {
+void SavePng(std::vector<std::uint32_t> pixels, int width, int height, const std::wstring& path) {
     namespace gdip = Gdiplus::DllExports;
     Gdiplus::GpBitmap* bitmap = nullptr;
     gdip::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
                                     reinterpret_cast<BYTE*>(pixels.data()), &bitmap);
     ASSERT_NE(bitmap, nullptr);
     const CLSID png = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-    EXPECT_EQ(gdip::GdipSaveImageToFile(bitmap, Widen(path).c_str(), &png, nullptr), Gdiplus::Ok) << path;
+    EXPECT_EQ(gdip::GdipSaveImageToFile(bitmap, path.c_str(), &png, nullptr), Gdiplus::Ok) << Narrow(path);
     gdip::GdipDisposeImage(bitmap);
 }
 
@@ -143,18 +123,6 @@ LRESULT CALLBACK BackdropProcedure(HWND window, UINT message, WPARAM wParam, LPA
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
-}
-
-void PumpFor(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    while (static_cast<int>(end - GetTickCount()) > 0) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        Sleep(10);
-    }
 }
 
 // The program's two windows as far as the envelope sees them: a hidden application window, and the main window,
@@ -196,7 +164,8 @@ class EnvelopeTest : public ::testing::Test {
         envelope = std::make_unique<Envelope>(main, std::move(seams));
     }
 
-    std::vector<std::uint32_t> Pixels() { return ReadPixels(envelope->EnvelopeBitmap(), kPictureSize, kPictureSize); }
+    // Straight from the bitmap: 0xAARRGGBB with premultiplied colour.
+    std::vector<std::uint32_t> Pixels() { return BitmapPixels(envelope->EnvelopeBitmap(), kPictureSize, kPictureSize); }
 
     std::wstring TooltipText() {
         wchar_t text[256] = {};
@@ -504,7 +473,7 @@ TEST_F(EnvelopeAtScreenDpi, RisesAtTheSizeDrawnForTheScreenAndKeepsTheCountOnIts
     EXPECT_EQ(rect.top, screen.height - EnvelopeRise(size));
 
     // The count's black outline lies on the front flap, between the captions, at every size.
-    const auto pixels = ReadPixels(envelope->EnvelopeBitmap(), size, size);
+    const auto pixels = BitmapPixels(envelope->EnvelopeBitmap(), size, size);
     int black = 0;
     int outside = 0;
     for (int y = 0; y < size; ++y) {
@@ -541,7 +510,7 @@ TEST_F(EnvelopeAtScreenDpi, RisesAtTheSizeDrawnForTheScreenAndKeepsTheCountOnIts
     for (auto& p : shot) {
         p |= 0xFF000000u;
     }
-    CreateDirectoryW(Widen(WinePath(SourceDir() + "/build/screenshots")).c_str(), nullptr);
+    CreateDirectoryW(WinePath(SourceDir() + "/build/screenshots").c_str(), nullptr);
     SavePng(shot, side, side, WinePath(SourceDir() + "/build/screenshots/envelope-" + std::to_string(dpi) + ".png"));
 }
 

@@ -2,6 +2,7 @@
 
 // What the screen shows of a window, for tests that look at the pixels and for the screenshots people look at.
 #include "settings/dialog_pictures_win32.h"
+#include "support/bitmap_pixels_win32.h"
 #include "support/wine_path_win32.h"
 #include "util/handles_win32.h"
 #include "util/window_win32.h"
@@ -46,16 +47,7 @@ inline ScreenCapture CaptureWindow(HWND window) {
         const ScopedSelectObject select(memory.get(), capture.bitmap.get());
         BitBlt(memory.get(), 0, 0, capture.width, capture.height, screen.get(), frame.left, frame.top, SRCCOPY);
     }
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof(format.bmiHeader);
-    format.bmiHeader.biWidth = capture.width;
-    format.bmiHeader.biHeight = -capture.height;  // top-down
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
-    capture.pixels.resize(static_cast<std::size_t>(capture.width) * capture.height);
-    GetDIBits(memory.get(), capture.bitmap.get(), 0, static_cast<UINT>(capture.height), capture.pixels.data(), &format,
-              DIB_RGB_COLORS);
+    capture.pixels = BitmapPixels(capture.bitmap.get(), capture.width, capture.height);
     return capture;
 }
 

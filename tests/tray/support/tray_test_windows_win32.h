@@ -8,27 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "support/bitmap_pixels_win32.h"
+#include "support/message_pump_win32.h"
 #include "tray/tray_icon_win32.h"
 #include "tray/tray_pictures.h"
 
 namespace pigeonet::testing {
-
-// Runs the thread's messages for `milliseconds`, waking as soon as one arrives.
-inline void PumpFor(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        const auto left = static_cast<int>(end - GetTickCount());
-        if (left <= 0) {
-            return;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
-    }
-}
 
 // Runs the thread's messages until `done` holds or `limitMilliseconds` passed; whether `done` came true. Waits for
 // timer ticks without assuming how promptly a loaded machine delivers them.
@@ -113,17 +98,7 @@ inline const char* PictureName(Picture picture) {
 
 // One 16 x 16 bitmap read as top-down 0xRRGGBB pixels.
 inline std::vector<std::uint32_t> ReadPixels(HBITMAP bitmap) {
-    std::vector<std::uint32_t> pixels(kTrayPicturePixels);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = kTrayPictureSize;
-    info.bmiHeader.biHeight = -kTrayPictureSize;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, bitmap, 0, kTrayPictureSize, pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
+    std::vector<std::uint32_t> pixels = BitmapPixels(bitmap, kTrayPictureSize, kTrayPictureSize);
     for (auto& pixel : pixels) {
         pixel &= 0xFFFFFF;
     }

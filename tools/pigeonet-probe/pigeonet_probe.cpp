@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "command_line_main.h"
 #include "pigeonet_version.h"
 #include "polling/check_round.h"
 #include "polling/mailbox_probe.h"
@@ -22,8 +23,6 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-
-#include "util/unicode_win32.h"
 #endif
 
 namespace pigeonet {
@@ -108,21 +107,14 @@ int RunProbe(const std::vector<std::string>& args) {
 }
 
 }  // namespace
-}  // namespace pigeonet
 
+int RunCommandLine(const std::vector<std::string>& args) {
 #ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
     // The bytes as they are: a message's own CR LF must not become CR CR LF.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        args.push_back(pigeonet::Narrow(argv[i]));
-    }
-    return pigeonet::RunProbe(args);
-}
-#else
-int main(int argc, char** argv) {
-    return pigeonet::RunProbe(std::vector<std::string>(argv + 1, argv + argc));
-}
 #endif
+    return RunProbe(args);
+}
+
+}  // namespace pigeonet

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_main.h"
+#include "command_line_main.h"
 #include "polling/mailbox_probe.h"
 #include "polling/support/fake_pop3_server.h"
 #include "util/errors.h"
@@ -22,7 +22,7 @@
 
 namespace pigeonet {
 
-int RunBench(const std::vector<std::string>& args) {
+int RunCommandLine(const std::vector<std::string>& args) {
     if (args.size() != 0 && args.size() != 1 && args.size() != 5) {
         std::fputs("Usage: probe-bench [N] [HOST PORT USER PASSWORD]\n", stderr);
         return 2;

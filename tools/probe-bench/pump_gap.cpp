@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench_main.h"
+#include "command_line_main.h"
 #include "polling/check_round.h"
 #include "polling/idle_pump.h"
 #include "polling/mailbox_probe.h"
@@ -82,7 +82,7 @@ double Measure(const char* name, std::vector<testing::ServerStep> script) {
 
 }  // namespace
 
-int RunBench(const std::vector<std::string>& args) {
+int RunCommandLine(const std::vector<std::string>& args) {
     if (args.size() > 1) {
         std::fputs("Usage: pump-gap [SECONDS]\n", stderr);
         return 2;

@@ -44,23 +44,7 @@ pid=$(sed -n 's/^pid=//p' <<<"$server")
 dir=$(sed -n 's/^dir=//p' <<<"$server")
 echo "dovecot on 127.0.0.1:$port (pid $pid)"
 
-failures=0
-# expect NAME STATUS STDOUT STDERR -- ARGS...: one probe run and its exact output.
-expect() {
-    local name=$1 status=$2 stdout=$3 stderr=$4
-    shift 5
-    local out=$work/out err=$work/err got
-    run_probe "$@" >"$out" 2>"$err"
-    got=$?
-    if [[ $got -ne $status || "$(cat "$out"; echo x)" != "${stdout}x" || "$(cat "$err"; echo x)" != "${stderr}x" ]]; then
-        echo "FAIL $name: status $got (want $status)"
-        echo "  stdout: $(od -c "$out" | head -5)"
-        echo "  stderr: $(od -c "$err" | head -5)"
-        failures=$((failures + 1))
-    else
-        echo "ok   $name"
-    fi
-}
+source "$root/tests/polling/support/expect.sh"
 
 expect "empty mailbox counts 0" 0 $'0\n' '' -- 127.0.0.1 "$port" user pass
 "$dovecot" deliver "$dir" user 3

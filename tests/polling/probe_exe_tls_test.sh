@@ -99,29 +99,7 @@ start_dovecot() {  # [--tls CERT KEY]
     server_dir=$(sed -n 's/^dir=//p' <<<"$server")
 }
 
-failures=0
-elapsed_ms=0
-# expect NAME STATUS STDOUT STDERR -- ARGS...: one probe run and its exact output.
-expect() {
-    local name=$1 status=$2 stdout=$3 stderr=$4
-    shift 5
-    local out err got start
-    out=$(mktemp)
-    err=$(mktemp)
-    start=$(date +%s%N)
-    run_probe "$@" >"$out" 2>"$err"
-    got=$?
-    elapsed_ms=$((($(date +%s%N) - start) / 1000000))
-    if [[ $got -ne $status || "$(cat "$out"; echo x)" != "${stdout}x" || "$(cat "$err"; echo x)" != "${stderr}x" ]]; then
-        echo "FAIL $name: status $got (want $status)"
-        echo "  stdout: $(od -c "$out" | head -5)"
-        echo "  stderr: $(od -c "$err" | head -5)"
-        failures=$((failures + 1))
-    else
-        echo "ok   $name (${elapsed_ms} ms)"
-    fi
-    rm -f "$out" "$err"
-}
+source "$root/tests/polling/support/expect.sh"
 
 start_dovecot --tls "$work/localhost.pem" "$work/localhost.key" || exit 1
 "$dovecot" deliver "$server_dir" user 3

@@ -9,6 +9,7 @@ exe=$(realpath "${1:?usage: $0 PATH/TO/pigeonet-probe}")
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 dovecot="$root/tools/dovecot/dovecot.sh"
 source "$root/tests/polling/support/servers.sh"
+source "$root/tools/dovecot/session.sh"
 
 if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null; then
     echo "skipped: needs root and dovecot-pop3d"
@@ -29,29 +30,26 @@ run_probe() {
 }
 
 work=$(mktemp -d /tmp/pigeonet-dovecot-test.XXXXXX)
-pid=
 holder_pid=
 cleanup() {
-    [[ -n "$pid" ]] && "$dovecot" stop "$pid" "$dir"
+    stop_dovecot
     [[ -n "$holder_pid" ]] && stop_process "$holder_pid"
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-server=$("$dovecot" start user:pass 'joerg:пароль ü') || exit 1
-port=$(sed -n 's/^port=//p' <<<"$server")
-pid=$(sed -n 's/^pid=//p' <<<"$server")
-dir=$(sed -n 's/^dir=//p' <<<"$server")
-echo "dovecot on 127.0.0.1:$port (pid $pid)"
+start_dovecot user:pass 'joerg:пароль ü' || exit 1
+port=$dovecot_port
+echo "dovecot on 127.0.0.1:$port (pid $dovecot_pid)"
 
 source "$root/tests/polling/support/expect.sh"
 
 expect "empty mailbox counts 0" 0 $'0\n' '' -- 127.0.0.1 "$port" user pass
-"$dovecot" deliver "$dir" user 3
+"$dovecot" deliver "$dovecot_dir" user 3
 expect "three messages count 3" 0 $'3\n' '' -- 127.0.0.1 "$port" user pass
-"$dovecot" deliver "$dir" user 1
+"$dovecot" deliver "$dovecot_dir" user 1
 expect "a message delivered between two probes counts 4" 0 $'4\n' '' -- localhost "$port" user pass
-"$dovecot" deliver "$dir" joerg 2
+"$dovecot" deliver "$dovecot_dir" joerg 2
 expect "non-ASCII password" 0 $'2\n' '' -- 127.0.0.1 "$port" joerg 'пароль ü'
 expect "port above 65535 uses its low 16 bits" 0 $'4\n' '' -- 127.0.0.1 "$((port + 65536))" user pass
 python3 "$root/tools/fake-pop3/fake_pop3.py" --refuse >"$work/holder" &

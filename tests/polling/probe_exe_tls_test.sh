@@ -13,6 +13,7 @@ exe=$(realpath "${1:?usage: $0 PATH/TO/pigeonet-probe}")
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 dovecot="$root/tools/dovecot/dovecot.sh"
 source "$root/tests/polling/support/servers.sh"
+source "$root/tools/dovecot/session.sh"
 port=995
 
 if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null || ! command -v openssl >/dev/null; then
@@ -29,14 +30,9 @@ if [[ "$exe" == *.exe && -z "${PIGEONET_WINE_SESSION:-}" ]]; then
 fi
 
 work=$(mktemp -d /tmp/pigeonet-tls.XXXXXX)
-server_pid=
-server_dir=
 listener_pid=
 stop_servers() {
-    if [[ -n "$server_pid" ]]; then
-        "$dovecot" stop "$server_pid" "$server_dir"
-        server_pid=
-    fi
+    stop_dovecot
     if [[ -n "$listener_pid" ]]; then
         stop_process "$listener_pid"
         listener_pid=
@@ -92,24 +88,21 @@ run_probe() {
     fi
 }
 
-start_dovecot() {  # [--tls CERT KEY]
-    local server
-    server=$("$dovecot" start --port "$port" "$@" user:pass) || return 1
-    server_pid=$(sed -n 's/^pid=//p' <<<"$server")
-    server_dir=$(sed -n 's/^dir=//p' <<<"$server")
+start_server() {  # [--tls CERT KEY]
+    start_dovecot --port "$port" "$@" user:pass
 }
 
 source "$root/tests/polling/support/expect.sh"
 
-start_dovecot --tls "$work/localhost.pem" "$work/localhost.key" || exit 1
-"$dovecot" deliver "$server_dir" user 3
+start_server --tls "$work/localhost.pem" "$work/localhost.key" || exit 1
+"$dovecot" deliver "$dovecot_dir" user 3
 expect "the count is read over TLS" 0 $'3\n' '' -- localhost "$port" user pass
 # QUIT went inside TLS: Dovecot logs an orderly logout only for a QUIT it has read.
-if grep -q "Disconnected: Logged out" "$server_dir/dovecot.log"; then
+if grep -q "Disconnected: Logged out" "$dovecot_dir/dovecot.log"; then
     echo "ok   QUIT reached the server inside TLS"
 else
     echo "FAIL no logout in Dovecot's log:"
-    sed 's/^/  /' "$server_dir/dovecot.log"
+    sed 's/^/  /' "$dovecot_dir/dovecot.log"
     failures=$((failures + 1))
 fi
 expect "a wrong password over TLS shows the server's text" 1 '' $' [AUTH] Authentication failed.\r\n\n' -- \
@@ -122,16 +115,16 @@ stop_servers
 
 # no_login NAME: Dovecot saw no login attempt, so neither USER nor PASS was sent.
 no_login() {
-    if grep -Eq "Login: user=|auth failed|[0-9]+ attempts" "$server_dir/dovecot.log"; then
+    if grep -Eq "Login: user=|auth failed|[0-9]+ attempts" "$dovecot_dir/dovecot.log"; then
         echo "FAIL $1: credentials reached the server:"
-        sed 's/^/  /' "$server_dir/dovecot.log"
+        sed 's/^/  /' "$dovecot_dir/dovecot.log"
         failures=$((failures + 1))
     else
         echo "ok   $1: no credentials sent"
     fi
 }
 
-start_dovecot --tls "$work/literal-names.pem" "$work/literal-names.key" || exit 1
+start_server --tls "$work/literal-names.pem" "$work/literal-names.key" || exit 1
 for host in 127.1 127.0.1 2130706433 0x7f.1; do
     expect "an address written as $host is not matched as a DNS name" 1 '' \
         $'TLS handshake failed: certificate is for another host name.\n' -- "$host" "$port" user pass
@@ -139,7 +132,7 @@ done
 no_login "the address forms"
 stop_servers
 
-start_dovecot --tls "$work/other-host.pem" "$work/other-host.key" || exit 1
+start_server --tls "$work/other-host.pem" "$work/other-host.key" || exit 1
 expect "a certificate for another host name is refused" 1 '' \
     $'TLS handshake failed: certificate is for another host name.\n' -- localhost "$port" user pass
 expect "a certificate for another host name is refused at 127.1" 1 '' \
@@ -147,17 +140,17 @@ expect "a certificate for another host name is refused at 127.1" 1 '' \
 no_login "another host name"
 stop_servers
 
-start_dovecot --tls "$work/stranger.pem" "$work/stranger.key" || exit 1
+start_server --tls "$work/stranger.pem" "$work/stranger.key" || exit 1
 expect "a certificate from an untrusted authority is refused" 1 '' \
     $'TLS handshake failed: certificate not trusted.\n' -- localhost "$port" user pass
 stop_servers
 
-start_dovecot --tls "$work/expired.pem" "$work/expired.key" || exit 1
+start_server --tls "$work/expired.pem" "$work/expired.key" || exit 1
 expect "an expired certificate is refused" 1 '' \
     $'TLS handshake failed: certificate has expired.\n' -- localhost "$port" user pass
 stop_servers
 
-start_dovecot || exit 1
+start_server || exit 1
 expect "a plain POP3 server on 995 is refused cleanly" 1 '' \
     $'TLS handshake failed: the server did not answer in TLS.\n' -- localhost "$port" user pass
 stop_servers

@@ -14,9 +14,9 @@ set -uo pipefail
 exe=$(realpath "${1:?usage: $0 PATH/TO/acceptance_win32_tests.exe [GTEST-ARG...]}")
 shift
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-dovecot="$root/tools/dovecot/dovecot.sh"
 build=${PIGEONET_BUILD_DIR:-$(dirname "$exe")}
 source "$root/tests/polling/support/servers.sh"
+source "$root/tools/dovecot/session.sh"
 
 if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null; then
     echo "skipped: needs root and dovecot-pop3d"
@@ -24,23 +24,18 @@ if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null; then
 fi
 
 work=$(mktemp -d /tmp/pigeonet-acceptance.XXXXXX)
-dovecot_pid=
-dovecot_dir=
 fake_pid=
 cleanup() {
     trap - EXIT INT TERM
     [[ -n "$fake_pid" ]] && stop_process "$fake_pid"
-    [[ -n "$dovecot_pid" ]] && "$dovecot" stop "$dovecot_pid" "$dovecot_dir"
+    stop_dovecot
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-server=$("$dovecot" start fresh:secret steady:secret arrive:secret second:secret) || exit 1
-dovecot_pid=$(sed -n 's/^pid=//p' <<<"$server")
-dovecot_dir=$(sed -n 's/^dir=//p' <<<"$server")
-dovecot_port=$(sed -n 's/^port=//p' <<<"$server")
+start_dovecot fresh:secret steady:secret arrive:secret second:secret || exit 1
 echo "acceptance: Dovecot on 127.0.0.1:$dovecot_port (pid $dovecot_pid)"
 
 python3 "$root/tools/fake-pop3/fake_pop3.py" --sessions 4 --record "$work/fake-received" \

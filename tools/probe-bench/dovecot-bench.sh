@@ -10,19 +10,15 @@ count=${2:-50}
 mode=${3:-both}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 dovecot="$root/tools/dovecot/dovecot.sh"
+source "$root/tools/dovecot/session.sh"
 
 if [[ "$mode" != plain && -z "${PIGEONET_PRIVATE_NET:-}" ]]; then
     exec "$root/tools/private-net.sh" bash "${BASH_SOURCE[0]}" "$build" "$count" "$mode"
 fi
 
-pid=
-dir=
 work=
 cleanup() {
-    if [[ -n "$pid" ]]; then
-        "$dovecot" stop "$pid" "$dir"
-        pid=
-    fi
+    stop_dovecot
     if [[ -n "$work" ]]; then
         rm -rf "$work"
     fi
@@ -30,12 +26,9 @@ cleanup() {
 trap cleanup EXIT
 
 start() {
-    local server
-    server=$("$dovecot" start "$@" user:pass)
-    pid=$(sed -n 's/^pid=//p' <<<"$server")
-    dir=$(sed -n 's/^dir=//p' <<<"$server")
-    port=$(sed -n 's/^port=//p' <<<"$server")
-    "$dovecot" deliver "$dir" user 3
+    start_dovecot "$@" user:pass
+    port=$dovecot_port
+    "$dovecot" deliver "$dovecot_dir" user 3
 }
 
 if [[ "$mode" == plain || "$mode" == both ]]; then

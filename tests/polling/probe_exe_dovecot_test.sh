@@ -9,7 +9,6 @@ exe=$(realpath "${1:?usage: $0 PATH/TO/pigeonet-probe}")
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 dovecot="$root/tools/dovecot/dovecot.sh"
 source "$root/tests/polling/support/servers.sh"
-source "$root/tools/dovecot/session.sh"
 
 if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null; then
     echo "skipped: needs root and dovecot-pop3d"

@@ -13,7 +13,6 @@ exe=$(realpath "${1:?usage: $0 PATH/TO/pigeonet-probe}")
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 dovecot="$root/tools/dovecot/dovecot.sh"
 source "$root/tests/polling/support/servers.sh"
-source "$root/tools/dovecot/session.sh"
 port=995
 
 if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null || ! command -v openssl >/dev/null; then

@@ -16,7 +16,6 @@ shift
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=${PIGEONET_BUILD_DIR:-$(dirname "$exe")}
 source "$root/tests/polling/support/servers.sh"
-source "$root/tools/dovecot/session.sh"
 
 if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null; then
     echo "skipped: needs root and dovecot-pop3d"

@@ -4,6 +4,8 @@
 
 # stop_process PID: stops a server this script started, by its process id.
 source "$(dirname "${BASH_SOURCE[0]}")/../../../tools/lib/processes.sh"
+# start_dovecot, stop_dovecot: a private Dovecot.
+source "$(dirname "${BASH_SOURCE[0]}")/../../../tools/dovecot/session.sh"
 
 wait_limit=${PIGEONET_WAIT_LIMIT:-120}
 

@@ -6,11 +6,11 @@
 #include "notify/envelope_win32.h"
 #include "polling/check_round.h"
 #include "polling/idle_pump_win32.h"
-#include "settings/registry_win32.h"
 #include "settings/settings_store.h"
 #include "tray/tray_icon_win32.h"
 #include "tray/tray_pictures_win32.h"
 #include "util/handles_win32.h"
+#include "util/registry_win32.h"
 #include "util/window_win32.h"
 
 #include <functional>

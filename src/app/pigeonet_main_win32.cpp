@@ -3,8 +3,8 @@
 #include "app/application_win32.h"
 #include "app/main_form_win32.h"
 #include "app/platform_win32.h"
-#include "settings/account_editor_win32.h"
-#include "settings/settings_dialog_win32.h"
+#include "settings/dialogs/account_editor_win32.h"
+#include "settings/dialogs/settings_dialog_win32.h"
 #include "util/com_apartment_win32.h"
 #include "util/error_display_win32.h"
 
@@ -14,39 +14,6 @@
 
 namespace pigeonet {
 namespace {
-
-// Where a dialog text of the language switch goes: the settings dialog or the account editor, under the name of
-// its control (hints and list columns carry a suffix).
-void SetDialogText(TForm2& settings, TForm3& editor, LangTarget target, const std::string& text) {
-    switch (target) {
-        case LangTarget::DialogListView1Column0:
-            settings.SetControlText("ListView1.Column0", text);
-            return;
-        case LangTarget::DialogListView1Column1:
-            settings.SetControlText("ListView1.Column1", text);
-            return;
-        case LangTarget::DialogLabel6Hint:
-            settings.SetControlText("Label6.Hint", text);
-            return;
-        case LangTarget::DialogSpinEdit1Hint:
-            settings.SetControlText("SpinEdit1.Hint", text);
-            return;
-        default:
-            break;
-    }
-    for (const auto& row : kLangApplicationTable) {
-        if (row.target == target) {
-            const bool editorTarget = target == LangTarget::EditorLabel1 || target == LangTarget::EditorLabel2 ||
-                                      target == LangTarget::EditorLabel3 || target == LangTarget::EditorButton2;
-            if (editorTarget) {
-                editor.SetControlText(row.control, text);
-            } else {
-                settings.SetControlText(row.control, text);
-            }
-            return;
-        }
-    }
-}
 
 int Run(HINSTANCE instance) {
     // COM for the GUI thread, started before any window and ended after the last: the shell's open verb may hand a
@@ -67,7 +34,10 @@ int Run(HINSTANCE instance) {
     wiring.live = &settingsDialog;
     wiring.showSettings = [&settingsDialog] { settingsDialog.Show(); };
     wiring.setDialogText = [&](LangTarget target, const std::string& text) {
-        SetDialogText(settingsDialog, accountEditor, target, text);
+        LanguageTextOwner& owner = WindowOfTarget(target) == LangWindow::Editor
+                                       ? static_cast<LanguageTextOwner&>(accountEditor)
+                                       : static_cast<LanguageTextOwner&>(settingsDialog);
+        owner.ApplyText(target, text);
     };
     wiring.refreshIntervalLabel = [&settingsDialog] { settingsDialog.IntervalLabel(); };
     wiring.playAlertSound = [&settingsDialog] { settingsDialog.ToolButton1Click(); };

@@ -116,4 +116,24 @@ void SelectLanguage(LanguageSurface& surface, LanguageIndex language, const Save
     Lang(surface, save);
 }
 
+LangWindow WindowOfTarget(LangTarget target) {
+    switch (target) {
+        case LangTarget::MenuN4:
+        case LangTarget::MenuN3:
+        case LangTarget::MenuN2:
+        case LangTarget::MenuN1:
+        case LangTarget::MenuN6:
+        case LangTarget::MenuN7:
+        case LangTarget::MainLabel8:
+            return LangWindow::Main;
+        case LangTarget::EditorLabel3:
+        case LangTarget::EditorLabel1:
+        case LangTarget::EditorLabel2:
+        case LangTarget::EditorButton2:
+            return LangWindow::Editor;
+        default:
+            return LangWindow::Settings;
+    }
+}
+
 }  // namespace pigeonet

@@ -110,6 +110,20 @@ std::string_view TextFor(const LanguageTexts& texts, LangTarget target);
 // between them is always there, even when the unit word is empty.
 std::string IntervalLabelText(std::int32_t position, std::string_view lessWord, std::string_view unitWord);
 
+// The window that shows a target's text, by the prefix of the target's name: Menu* and Main* the main window,
+// Dialog* the settings dialog, Editor* the account editor.
+enum class LangWindow { Main, Settings, Editor };
+LangWindow WindowOfTarget(LangTarget target);
+
+// A window's share of the language switch: each window sets the texts of its own targets.
+class LanguageTextOwner {
+  public:
+    virtual ~LanguageTextOwner() = default;
+    // Shows `text` (UTF-8) as the caption, text, column caption or hint that `target` names. Only targets of this
+    // window (WindowOfTarget) are handed to it.
+    virtual void ApplyText(LangTarget target, const std::string& text) = 0;
+};
+
 // What `Lang` needs of the windows; the Win32 main window implements it over its menu and the two dialogs.
 class LanguageSurface {
   public:

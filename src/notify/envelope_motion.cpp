@@ -1,7 +1,5 @@
 #include "notify/envelope_motion.h"
 
-#include "settings/settings_store.h"
-
 #include <algorithm>
 #include <limits>
 #include <utility>
@@ -64,10 +62,6 @@ int EnvelopeSizeForDpi(int dpi) {
 
 int EnvelopeRise(int envelopeSize) {
     return ForSize(kEnvelopeSlideSteps, envelopeSize);
-}
-
-int StoredDisplayTime(const SettingsStore& store) {
-    return store.LoadInt(kSettingsSection, "infotime", kDefaultDisplayTime);
 }
 
 EnvelopeMotion::EnvelopeMotion(EnvelopeMotionSeams seams, int envelopeSize)

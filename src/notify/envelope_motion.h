@@ -9,8 +9,6 @@
 
 namespace pigeonet {
 
-class SettingsStore;
-
 // The envelope's travel: it rises this many one-pixel steps out of the bottom edge and sinks as many back.
 inline constexpr int kEnvelopeSlideSteps = 161;
 // The resting left edge is the screen width less this constant, not less the picture's measured width.
@@ -23,8 +21,6 @@ inline constexpr int kEnvelopeDesignDpi = 96;
 int EnvelopeSizeForDpi(int dpi);
 // How far the envelope rises out of the bottom edge: 161 pixels for 135, in proportion for a larger picture.
 int EnvelopeRise(int envelopeSize);
-// Seconds the envelope stays when the store holds no usable "infotime".
-inline constexpr int kDefaultDisplayTime = 8;
 
 // The rise sleeps on the steps whose decimal number ends in 5, 0 or 1 (49 of 161), the sinking on 5, 3 or 1
 // (48 of 161): the pacing is a fixed number of sleeps, whatever the speed.
@@ -48,9 +44,6 @@ struct TextOrigin {
 TextOrigin CountTextOrigin(std::string_view countText, int envelopeSize = kEnvelopeWidth);
 // The count's em size in pixels: 20 for 135.
 float CountEmSize(int envelopeSize = kEnvelopeWidth);
-
-// The display time as the store holds it now: "infotime" of section "pg", 8 when missing or not a number.
-int StoredDisplayTime(const SettingsStore& store);
 
 struct ScreenSize {
     int width = 0;  // pixels, the primary screen's full size, taskbar included

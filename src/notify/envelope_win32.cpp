@@ -5,8 +5,9 @@
 
 #include <gdiplus.h>
 
-#include "app/resource.h"
+#include "settings/settings_store.h"
 #include "util/errors.h"
+#include "util/resource.h"
 #include "util/screen_dpi_win32.h"
 #include "util/shell_paths_win32.h"
 #include "util/unicode_win32.h"

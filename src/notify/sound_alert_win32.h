@@ -1,7 +1,7 @@
 #pragma once
 
 #include "notify/sound_alert.h"
-#include "settings/registry_hive.h"
+#include "util/registry_hive.h"
 
 namespace pigeonet {
 

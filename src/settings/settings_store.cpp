@@ -128,4 +128,8 @@ void SettingsStore::SaveFlag(std::string_view section, std::string_view name, bo
     SaveText(section, name, value ? "1" : "0");
 }
 
+int StoredDisplayTime(const SettingsStore& store) {
+    return store.LoadInt(kSettingsSection, "infotime", kDefaultDisplayTime);
+}
+
 }  // namespace pigeonet

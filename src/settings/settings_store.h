@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/registry_hive.h"
+#include "util/registry_hive.h"
 
 #include <cstdint>
 #include <optional>
@@ -72,5 +72,10 @@ class SettingsStore {
     std::string storeKey_;
     mutable UnreadableValues unreadable_;
 };
+
+// Seconds the envelope stays when the store holds no usable "infotime".
+inline constexpr int kDefaultDisplayTime = 8;
+// The display time as the store holds it now: "infotime" of section "pg", 8 when missing or not a number.
+int StoredDisplayTime(const SettingsStore& store);
 
 }  // namespace pigeonet

@@ -1,6 +1,6 @@
 #include "tray/tray_pictures_win32.h"
 
-#include "app/resource.h"
+#include "util/resource.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "util/shell_paths_win32.h"
 
-#include "settings/registry_win32.h"
 #include "util/errors.h"
+#include "util/registry_win32.h"
 #include "util/unicode_win32.h"
 
 #include <windows.h>

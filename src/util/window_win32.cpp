@@ -1,7 +1,7 @@
 #include "util/window_win32.h"
 
-#include "app/resource.h"
 #include "util/error_display_win32.h"
+#include "util/resource.h"
 
 namespace pigeonet {
 

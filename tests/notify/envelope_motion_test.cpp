@@ -1,8 +1,8 @@
 #include "notify/envelope_motion.h"
 
-#include "settings/memory_registry.h"
 #include "settings/settings_store.h"
 #include "util/errors.h"
+#include "util/memory_registry.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

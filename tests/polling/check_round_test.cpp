@@ -2,10 +2,10 @@
 #include "polling/mailbox_probe.h"
 #include "polling/probe_error.h"
 #include "settings/live_settings.h"
-#include "settings/memory_registry.h"
 #include "settings/settings_store.h"
 #include "support/fake_pop3_server.h"
 #include "util/errors.h"
+#include "util/memory_registry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "settings/mail_command.h"
-#include "settings/memory_registry.h"
+#include "util/memory_registry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #include "i18n/translation_table.h"
-#include "settings/account_editor_win32.h"
-#include "settings/dialog_pictures_win32.h"
-#include "settings/memory_registry.h"
-#include "settings/registry_win32.h"
-#include "settings/settings_dialog_win32.h"
+#include "settings/dialogs/account_editor_win32.h"
+#include "settings/dialogs/dialog_pictures_win32.h"
+#include "settings/dialogs/settings_dialog_win32.h"
 #include "util/error_display_win32.h"
 #include "util/handles_win32.h"
+#include "util/memory_registry.h"
+#include "util/registry_win32.h"
 #include "util/unicode_win32.h"
 
 #include "support/registry_fixture_win32.h"
@@ -582,8 +582,9 @@ TEST_F(SettingsDialog, DecodesTheHeaderPictures) {
     }
     GdiplusSession gdiplus;
     for (const auto& [file, size] : {std::pair{"header_envelope.png", 40u}, std::pair{"header_gear.png", 32u}}) {
-        std::ifstream in(std::filesystem::path(testing::WinePath(std::string(source) + "/src/settings/" + file)),
-                         std::ios::binary);
+        std::ifstream in(
+            std::filesystem::path(testing::WinePath(std::string(source) + "/src/settings/dialogs/" + file)),
+            std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         ASSERT_FALSE(bytes.empty()) << file;
         const auto picture = DecodePng(bytes.data(), bytes.size());

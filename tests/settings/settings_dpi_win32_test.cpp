@@ -1,10 +1,10 @@
 // The dialogs at the screen's resolution: run at 96 DPI with the rest of the suite, and at other resolutions by
 // tests/settings/dpi-suite.sh in a Wine prefix of their own (filter *AtScreenDpi*).
-#include "settings/account_editor_win32.h"
-#include "settings/dialog_pictures_win32.h"
-#include "settings/memory_registry.h"
-#include "settings/settings_dialog_win32.h"
+#include "settings/dialogs/account_editor_win32.h"
+#include "settings/dialogs/dialog_pictures_win32.h"
+#include "settings/dialogs/settings_dialog_win32.h"
 #include "util/handles_win32.h"
+#include "util/memory_registry.h"
 #include "util/unicode_win32.h"
 #include "util/window_text_win32.h"
 #include "util/window_win32.h"

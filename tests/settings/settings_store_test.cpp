@@ -1,8 +1,8 @@
 #include "settings/live_settings.h"
-#include "settings/memory_registry.h"
 #include "settings/settings_store.h"
 #include "support/store_contract.h"
 #include "util/errors.h"
+#include "util/memory_registry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "settings/registry_win32.h"
 #include "support/registry_fixture_win32.h"
 #include "support/store_contract.h"
 #include "util/handles_win32.h"
+#include "util/registry_win32.h"
 #include "util/unicode_win32.h"
 
 #include <gtest/gtest.h>

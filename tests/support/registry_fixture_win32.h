@@ -2,8 +2,8 @@
 
 // A registry key of a test's own under HKEY_CURRENT_USER, standing in for the root the program's settings live
 // under, so the tests never touch the settings of the user running them.
-#include "settings/registry_hive.h"
 #include "util/handles_win32.h"
+#include "util/registry_hive.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the screen shows of a window, for tests that look at the pixels and for the screenshots people look at.
-#include "settings/dialog_pictures_win32.h"
+#include "settings/dialogs/dialog_pictures_win32.h"
 #include "support/bitmap_pixels_win32.h"
 #include "support/wine_path_win32.h"
 #include "util/handles_win32.h"

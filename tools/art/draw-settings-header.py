@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the two pictures of the settings dialog's white header band into src/settings/.
+"""Draws the two pictures of the settings dialog's white header band into src/settings/dialogs/.
 
     tools/art/draw-settings-header.py [output-folder]
 
@@ -122,7 +122,7 @@ def crop(band, ox, oy, size):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "src", "settings")
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "src", "settings", "dialogs")
     env, gr = envelope(), gear()
     a.write_png_rgba(os.path.join(out, "header_envelope.png"), env.to_rgba8(alpha_floor=3), ENVELOPE_SIZE,
                      ENVELOPE_SIZE)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/registry_hive.h"
+#include "util/registry_hive.h"
 
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "settings/registry_win32.h"
+#include "util/registry_win32.h"
 
 #include "util/handles_win32.h"
 #include "util/unicode_win32.h"

@@ -1,4 +1,4 @@
-#include "settings/dialog_controls_win32.h"
+#include "settings/dialogs/dialog_controls_win32.h"
 
 #include "util/unicode_win32.h"
 #include "util/window_text_win32.h"

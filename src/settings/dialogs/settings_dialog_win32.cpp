@@ -1,13 +1,13 @@
 // The settings dialog's life and its handlers: creation, showing, the buttons, the tabs and the account list.
-#include "settings/settings_dialog_win32.h"
+#include "settings/dialogs/settings_dialog_win32.h"
 
 #include "i18n/language.h"
 #include "notify/sound_alert_win32.h"
-#include "settings/account_editor_win32.h"
-#include "settings/registry_win32.h"
-#include "settings/settings_dialog_layout_win32.h"
+#include "settings/dialogs/account_editor_win32.h"
+#include "settings/dialogs/settings_dialog_layout_win32.h"
 #include "settings/settings_dialog_rules.h"
 #include "util/error_display_win32.h"
+#include "util/registry_win32.h"
 #include "util/unicode_win32.h"
 #include "util/window_text_win32.h"
 

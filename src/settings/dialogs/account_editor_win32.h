@@ -1,8 +1,9 @@
 #pragma once
 
+#include "i18n/language.h"
 #include "settings/account_editor_rules.h"
-#include "settings/dialog_controls_win32.h"
-#include "settings/dialog_form_win32.h"
+#include "settings/dialogs/dialog_controls_win32.h"
+#include "settings/dialogs/dialog_form_win32.h"
 
 #include <windows.h>
 
@@ -15,7 +16,7 @@ class TForm2;
 
 // The account editor: a small modal window over the settings dialog that adds an account to its list or changes
 // one. Created hidden at start-up, after the settings dialog, and reused for every opening.
-class TForm3 final : public DialogForm {
+class TForm3 final : public DialogForm, public LanguageTextOwner {
   public:
     // Registers itself as `settingsDialog`'s account editor; the dialog owns the editor's window.
     TForm3(HINSTANCE instance, TForm2& settingsDialog);
@@ -39,6 +40,8 @@ class TForm3 final : public DialogForm {
     // The language switch's setter, as on the settings dialog: "Caption", "Label1".."Label5", "Edit1".."Edit4",
     // "ComboBox1", "Button1", "Button2". UTF-8; false for an unknown name.
     bool SetControlText(std::string_view controlName, const std::string& utf8);
+    // LanguageTextOwner: the Editor* targets of the language switch.
+    void ApplyText(LangTarget target, const std::string& text) override;
     std::string ControlText(std::string_view controlName) const;
 
   protected:

@@ -1,6 +1,6 @@
-#include "settings/dialog_form_win32.h"
+#include "settings/dialogs/dialog_form_win32.h"
 
-#include "settings/dialog_controls_win32.h"
+#include "settings/dialogs/dialog_controls_win32.h"
 #include "settings/settings_dialog_rules.h"
 
 #include <algorithm>

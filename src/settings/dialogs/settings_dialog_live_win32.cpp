@@ -1,7 +1,7 @@
 // The settings dialog's controls as the live settings: loaded from the store at creation, read by the rest of the
 // program whenever it needs a value, and saved back by OK.
-#include "settings/settings_dialog_layout_win32.h"
-#include "settings/settings_dialog_win32.h"
+#include "settings/dialogs/settings_dialog_layout_win32.h"
+#include "settings/dialogs/settings_dialog_win32.h"
 
 #include "i18n/translation_table.h"
 #include "settings/mail_command.h"

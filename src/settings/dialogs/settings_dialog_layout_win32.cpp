@@ -1,12 +1,12 @@
 // The settings dialog's controls, created where the dialog was designed, and the parts it draws itself: the
 // header band and the pictures beside the groups.
-#include "settings/settings_dialog_layout_win32.h"
-#include "settings/settings_dialog_win32.h"
+#include "settings/dialogs/settings_dialog_layout_win32.h"
+#include "settings/dialogs/settings_dialog_win32.h"
 
+#include "pigeonet_version.h"
 #include "settings/live_settings.h"
 #include "util/unicode_win32.h"
 #include "util/window_text_win32.h"
-#include "pigeonet_version.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "settings/memory_registry.h"
+#include "util/memory_registry.h"
 
 #include "util/text.h"
 

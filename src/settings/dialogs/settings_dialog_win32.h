@@ -1,13 +1,14 @@
 #pragma once
 
+#include "i18n/language.h"
 #include "notify/sound_alert.h"
 #include "settings/account_editor_rules.h"
-#include "settings/dialog_controls_win32.h"
-#include "settings/dialog_form_win32.h"
-#include "settings/dialog_pictures_win32.h"
+#include "settings/dialogs/dialog_controls_win32.h"
+#include "settings/dialogs/dialog_form_win32.h"
+#include "settings/dialogs/dialog_pictures_win32.h"
 #include "settings/live_settings.h"
-#include "settings/registry_hive.h"
 #include "settings/settings_store.h"
+#include "util/registry_hive.h"
 
 #include <windows.h>
 
@@ -37,7 +38,7 @@ struct SettingsDialogSeams {
 // The settings dialog. Created hidden at start-up, after the store is open; from then on its controls are the
 // `LiveSettings` the rest of the program reads. Non-modal: shown by the tray's settings command, hidden by OK and
 // Cancel (and by the title bar's close, which acts as Cancel).
-class TForm2 final : public DialogForm, public LiveSettings, public AccountRows {
+class TForm2 final : public DialogForm, public LiveSettings, public AccountRows, public LanguageTextOwner {
   public:
     // `owner` is the application window; `enablePollTimer` enables the poll tick `Timer1` again after OK or Cancel.
     // Loads every setting (FormCreate) before returning.
@@ -75,6 +76,8 @@ class TForm2 final : public DialogForm, public LiveSettings, public AccountRows 
     // hints as "<name>.Hint" ("Label6.Hint", "SpinEdit1.Hint", "Button6.Hint", "ToolButton1.Hint"). UTF-8. False
     // for a name the dialog does not have. Setting "Label6.Hint" does not recompute the label: call IntervalLabel.
     bool SetControlText(std::string_view controlName, const std::string& utf8);
+    // LanguageTextOwner: the Dialog* targets of the language switch.
+    void ApplyText(LangTarget target, const std::string& text) override;
     std::string ControlText(std::string_view controlName) const;
 
     int SelectedTab() const;

@@ -1,7 +1,7 @@
-#include "settings/dialog_pictures_win32.h"
+#include "settings/dialogs/dialog_pictures_win32.h"
 
-#include "app/resource.h"
-#include "settings/dialog_controls_win32.h"
+#include "settings/dialogs/dialog_controls_win32.h"
+#include "util/resource.h"
 
 #include <shlwapi.h>
 

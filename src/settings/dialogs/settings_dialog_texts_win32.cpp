@@ -1,7 +1,7 @@
 // The settings dialog's texts by control name, for the language switch: window texts, tab captions, column
 // captions and hints each live somewhere else in Windows.
-#include "settings/settings_dialog_layout_win32.h"
-#include "settings/settings_dialog_win32.h"
+#include "settings/dialogs/settings_dialog_layout_win32.h"
+#include "settings/dialogs/settings_dialog_win32.h"
 
 #include "util/unicode_win32.h"
 #include "util/window_text_win32.h"
@@ -115,6 +115,31 @@ std::string TForm2::ControlText(std::string_view controlName) const {
             return hintTexts_.find(target->hintKey)->second;
     }
     return std::string();
+}
+
+void TForm2::ApplyText(LangTarget target, const std::string& text) {
+    switch (target) {
+        case LangTarget::DialogListView1Column0:
+            SetControlText("ListView1.Column0", text);
+            return;
+        case LangTarget::DialogListView1Column1:
+            SetControlText("ListView1.Column1", text);
+            return;
+        case LangTarget::DialogLabel6Hint:
+            SetControlText("Label6.Hint", text);
+            return;
+        case LangTarget::DialogSpinEdit1Hint:
+            SetControlText("SpinEdit1.Hint", text);
+            return;
+        default:
+            break;
+    }
+    for (const auto& row : kLangApplicationTable) {
+        if (row.target == target) {
+            SetControlText(row.control, text);
+            return;
+        }
+    }
 }
 
 }  // namespace pigeonet

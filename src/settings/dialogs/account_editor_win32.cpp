@@ -1,7 +1,7 @@
-#include "settings/account_editor_win32.h"
+#include "settings/dialogs/account_editor_win32.h"
 
+#include "settings/dialogs/settings_dialog_win32.h"
 #include "settings/settings_dialog_rules.h"
-#include "settings/settings_dialog_win32.h"
 #include "util/error_display_win32.h"
 #include "util/window_text_win32.h"
 
@@ -198,6 +198,15 @@ LRESULT TForm3::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
     }
     return DialogForm::HandleMessage(message, wParam, lParam);
+}
+
+void TForm3::ApplyText(LangTarget target, const std::string& text) {
+    for (const auto& row : kLangApplicationTable) {
+        if (row.target == target) {
+            SetControlText(row.control, text);
+            return;
+        }
+    }
 }
 
 }  // namespace pigeonet

@@ -72,10 +72,9 @@ AccountFields TForm3::Fields() const {
 }
 
 void TForm3::ShowModal() {
-    const HWND owner = owner_;
     FormShow();
     showing_ = true;
-    EnableWindow(owner, FALSE);
+    EnableWindow(owner_, FALSE);
     ShowWindow(Handle(), SW_SHOW);
     SetForegroundWindow(Handle());
     SetFocus(controls_.Edit1);
@@ -93,7 +92,7 @@ void TForm3::ShowModal() {
         DispatchMessageW(&message);
     }
     // The owner is enabled before the editor hides, so activation returns to the settings dialog.
-    EnableWindow(owner, TRUE);
+    EnableWindow(owner_, TRUE);
     ShowWindow(Handle(), SW_HIDE);
 }
 

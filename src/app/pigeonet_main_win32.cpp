@@ -3,10 +3,12 @@
 #include "app/application_win32.h"
 #include "app/main_form_win32.h"
 #include "app/platform_win32.h"
+#include "notify/sound_alert_win32.h"
 #include "settings/dialogs/account_editor_win32.h"
 #include "settings/dialogs/settings_dialog_win32.h"
 #include "util/com_apartment_win32.h"
 #include "util/error_display_win32.h"
+#include "util/registry_win32.h"
 
 #include <commctrl.h>
 
@@ -26,9 +28,13 @@ int Run(HINSTANCE instance) {
     SetErrorDisplayOwner(application.Handle());
     ShellProgramLauncher launcher;
     TForm1 mainForm(application, HKEY_CURRENT_USER, launcher);
-    TForm2 settingsDialog(instance, application.Handle(), mainForm.Store(),
-                          [&mainForm] { mainForm.SetTimerEnabled(1, true); });
-    TForm3 accountEditor(instance, settingsDialog);
+    Win32SettingsDialogSystem dialogSystem;
+    const Win32RegistryHive currentUser(HKEY_CURRENT_USER);
+    Win32SoundPlatform sound(currentUser);
+    TForm2 settingsDialog(
+        instance, application.Handle(), mainForm.Store(), [&mainForm] { mainForm.SetTimerEnabled(1, true); },
+        dialogSystem, sound);
+    TForm3& accountEditor = settingsDialog.Editor();
 
     MainFormWiring wiring;
     wiring.live = &settingsDialog;

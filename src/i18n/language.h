@@ -85,7 +85,6 @@ struct LangRow {
     LangTarget target;
     std::size_t line;
     std::string_view suffix;
-    std::string_view control;  // the name the dialogs' SetControlText knows the control by, e.g. "ListView1"
 };
 
 extern const std::array<LangRow, kLangRowCount> kLangApplicationTable;

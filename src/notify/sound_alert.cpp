@@ -31,12 +31,12 @@ std::string MediaFolderFromFontsFolder(std::string_view fontsFolder) {
     return ReplaceAll(fontsFolder, "Fonts", "Media");
 }
 
-SoundList BuildSoundList(const SoundPlatform& platform, const std::string& noSoundEntry) {
+SoundList BuildSoundList(SoundPlatform& platform, const std::string& noSoundEntry) {
     SoundList list;
-    list.folder = platform.currentFolder();
+    list.folder = platform.CurrentFolder();
     try {
-        const std::string media = MediaFolderFromFontsFolder(platform.shellFolderPath("Fonts"));
-        if (auto listing = platform.listFolder(media)) {
+        const std::string media = MediaFolderFromFontsFolder(platform.ShellFolderPath("Fonts"));
+        if (auto listing = platform.ListFolder(media)) {
             list.folder = std::move(listing->first);
             list.items = SoundFileNames(listing->second);
         }
@@ -64,11 +64,11 @@ std::optional<std::string> ResolveSoundPath(std::string_view choice,
     return folder + std::string(choice);
 }
 
-void PlaySoundChoice(const SoundPlatform& platform, std::string_view choice, std::string_view soundFolder) {
+void PlaySoundChoice(SoundPlatform& platform, std::string_view choice, std::string_view soundFolder) {
     // The temporary folder is asked for only when the choice lives there.
     const bool inTempFolder = choice.find("Chronel.wav") != std::string_view::npos;
-    if (const auto path = ResolveSoundPath(choice, soundFolder, inTempFolder ? platform.tempFolderPath() : "")) {
-        platform.playSound(*path);
+    if (const auto path = ResolveSoundPath(choice, soundFolder, inTempFolder ? platform.TempFolderPath() : "")) {
+        platform.Play(*path);
     }
 }
 

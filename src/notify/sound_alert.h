@@ -1,9 +1,9 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pigeonet {
@@ -16,21 +16,25 @@ struct FolderEntry {
     bool system = false;
 };
 
-// What the sound alert needs of the system; the Win32 adapter fills it in, tests record through it.
-struct SoundPlatform {
+// A folder as a full path without a trailing separator (a drive root keeps its "\"), and its entries.
+using FolderListing = std::pair<std::string, std::vector<FolderEntry>>;
+
+// What the sound alert needs of the system. The program hands in the Win32 one (Win32SoundPlatform); tests hand
+// in their own to record what would play.
+class SoundPlatform {
+  public:
+    virtual ~SoundPlatform() = default;
     // `ShellFolderPath`: a per-user shell folder with a trailing "\"; throws when the registry value is not text.
-    std::function<std::string(std::string_view name)> shellFolderPath;
-    // The folder as a full path without a trailing separator (a drive root keeps its "\"), and its entries;
-    // nullopt when the folder does not exist or cannot be listed.
-    std::function<std::optional<std::pair<std::string, std::vector<FolderEntry>>>(const std::string& folder)>
-        listFolder;
+    virtual std::string ShellFolderPath(std::string_view name) = 0;
+    // The folder's listing; nullopt when the folder does not exist or cannot be listed.
+    virtual std::optional<FolderListing> ListFolder(const std::string& folder) = 0;
     // The process's current folder, full path without a trailing separator.
-    std::function<std::string()> currentFolder;
+    virtual std::string CurrentFolder() = 0;
     // `TempFolderPath`: the temporary folder as the system reports it, normally with a trailing "\".
-    std::function<std::string()> tempFolderPath;
+    virtual std::string TempFolderPath() = 0;
     // Starts playing a sound in the background and returns at once; a name that cannot be played makes the
     // system play its default sound.
-    std::function<void(const std::string& path)> playSound;
+    virtual void Play(const std::string& path) = 0;
 };
 
 // The sound list's file mask "*.wav", matched without regard to case.
@@ -51,7 +55,7 @@ struct SoundList {
 
 // Builds the sound list once, when the settings dialog is created. Any failure on the way to the media folder's
 // names (registry, missing folder) leaves only the no-sound entry, and the folder stays the current folder.
-SoundList BuildSoundList(const SoundPlatform& platform, const std::string& noSoundEntry);
+SoundList BuildSoundList(SoundPlatform& platform, const std::string& noSoundEntry);
 
 // The file a sound choice plays: nothing unless the text contains ".wav" or ".WAV" (so the no-sound entry, in
 // whichever language it was made, plays nothing); "Chronel.wav" lives in the temporary folder; every other
@@ -60,7 +64,7 @@ std::optional<std::string> ResolveSoundPath(std::string_view choice,
                                             std::string_view soundFolder,
                                             std::string_view tempFolder);
 
-// Plays the sound choice, if it names one, through `platform.playSound`.
-void PlaySoundChoice(const SoundPlatform& platform, std::string_view choice, std::string_view soundFolder);
+// Plays the sound choice, if it names one, through `platform.Play`.
+void PlaySoundChoice(SoundPlatform& platform, std::string_view choice, std::string_view soundFolder);
 
 }  // namespace pigeonet

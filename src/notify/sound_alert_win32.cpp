@@ -29,7 +29,7 @@ std::wstring WithoutTrailingSeparator(std::wstring path) {
     return path;
 }
 
-std::string CurrentFolder() {
+std::string CurrentFolderPath() {
     const DWORD needed = GetCurrentDirectoryW(0, nullptr);
     std::wstring folder(needed, L'\0');
     const DWORD length = GetCurrentDirectoryW(needed, folder.data());
@@ -39,7 +39,7 @@ std::string CurrentFolder() {
 
 }  // namespace
 
-std::optional<std::pair<std::string, std::vector<FolderEntry>>> ListFolder(const std::string& folder) {
+std::optional<FolderListing> ListFolder(const std::string& folder) {
     const std::wstring full = WithoutTrailingSeparator(FullPath(Widen(folder)));
     const DWORD attributes = GetFileAttributesW(full.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -66,15 +66,25 @@ std::optional<std::pair<std::string, std::vector<FolderEntry>>> ListFolder(const
     return std::make_pair(Narrow(full), std::move(entries));
 }
 
-SoundPlatform Win32SoundPlatform(const RegistryHive& currentUser) {
-    SoundPlatform platform;
-    platform.shellFolderPath = [&currentUser](std::string_view name) { return ShellFolderPath(currentUser, name); };
-    platform.listFolder = &ListFolder;
-    platform.currentFolder = &CurrentFolder;
-    platform.tempFolderPath = &TempFolderPath;
+std::string Win32SoundPlatform::ShellFolderPath(std::string_view name) {
+    return pigeonet::ShellFolderPath(currentUser_, name);
+}
+
+std::optional<FolderListing> Win32SoundPlatform::ListFolder(const std::string& folder) {
+    return pigeonet::ListFolder(folder);
+}
+
+std::string Win32SoundPlatform::CurrentFolder() {
+    return CurrentFolderPath();
+}
+
+std::string Win32SoundPlatform::TempFolderPath() {
+    return pigeonet::TempFolderPath();
+}
+
+void Win32SoundPlatform::Play(const std::string& path) {
     // Neither SND_FILENAME nor SND_NODEFAULT: a name that is no playable file gives the system's default sound.
-    platform.playSound = [](const std::string& path) { PlaySoundW(Widen(path).c_str(), nullptr, SND_ASYNC); };
-    return platform;
+    PlaySoundW(Widen(path).c_str(), nullptr, SND_ASYNC);
 }
 
 }  // namespace pigeonet

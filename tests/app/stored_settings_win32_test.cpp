@@ -11,6 +11,7 @@
 #include "util/registry_win32.h"
 #include "util/unicode_win32.h"
 
+#include "support/dialog_fakes_win32.h"
 #include "support/registry_fixture_win32.h"
 
 #include <gtest/gtest.h>
@@ -107,7 +108,7 @@ class StoredSettings : public ::testing::Test {
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(root_.Open(L"Software\\PigeonetTests\\StoredSettings"));
         hive_ = std::make_unique<Win32RegistryHive>(root_.get());
-        testing::RegisterMailClient(machine_);
+        testing::RegisterMailClient(system_.localMachine);
         SetErrorDisplay([this](const std::string& text) { errors_.push_back(text); });
     }
     void TearDown() override {
@@ -157,14 +158,10 @@ class StoredSettings : public ::testing::Test {
         MainFormSeams seams;
         seams.isOnline = [] { return false; };
         form_ = std::make_unique<TForm1>(*application_, root_.get(), launcher_, seams);
-        SettingsDialogSeams dialogSeams;
-        dialogSeams.localMachine = &machine_;
-        dialogSeams.currentUser = hive_.get();
-        dialogSeams.sound.tempFolderPath = [] { return std::string("C:\\Temp\\"); };
+        sound_ = std::make_unique<testing::RecordingSound>(*hive_);
         dialog_ = std::make_unique<TForm2>(
             GetModuleHandleW(nullptr), application_->Handle(), form_->Store(),
-            [this] { form_->SetTimerEnabled(1, true); }, dialogSeams);
-        editor_ = std::make_unique<TForm3>(GetModuleHandleW(nullptr), *dialog_);
+            [this] { form_->SetTimerEnabled(1, true); }, system_, *sound_);
         MainFormWiring wiring;
         wiring.live = dialog_.get();
         wiring.setDialogText = [this](LangTarget, const std::string&) {};
@@ -172,7 +169,6 @@ class StoredSettings : public ::testing::Test {
         SendMessageW(form_->Handle(), WM_TIMER, 4, 0);
     }
     void Stop() {
-        editor_.reset();
         dialog_.reset();
         form_.reset();
         application_.reset();
@@ -180,17 +176,17 @@ class StoredSettings : public ::testing::Test {
     // The settings command, then OK (the dialog is not put on the screen: nothing here depends on it).
     void PressOk() {
         SendMessageW(form_->Handle(), WM_COMMAND, kMenuN1, 0);
-        SendMessageW(dialog_->ControlHandle("Button4"), BM_CLICK, 0, 0);
+        SendMessageW(dialog_->Controls().Button4, BM_CLICK, 0, 0);
     }
 
     testing::ScratchRegistryKey root_;
     std::unique_ptr<Win32RegistryHive> hive_;
-    MemoryRegistry machine_;
+    testing::TestDialogSystem system_;
+    std::unique_ptr<testing::RecordingSound> sound_;
     NoLauncher launcher_;
     std::unique_ptr<ApplicationWindow> application_;
     std::unique_ptr<TForm1> form_;
     std::unique_ptr<TForm2> dialog_;
-    std::unique_ptr<TForm3> editor_;
     std::vector<std::string> errors_;
 };
 

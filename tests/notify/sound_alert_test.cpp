@@ -33,46 +33,48 @@ TEST(SoundList, TurnsEveryFontsIntoMedia) {
     EXPECT_EQ(MediaFolderFromFontsFolder(""), "");
 }
 
+// Folders from a table, a fixed current folder, and sounds recorded instead of played.
+class FakeSoundPlatform final : public SoundPlatform {
+  public:
+    std::string ShellFolderPath(std::string_view name) override {
+        if (shellFails) {
+            throw AppError("Invalid data type for 'Fonts'");
+        }
+        return name == "Fonts" ? fonts : std::string();
+    }
+    std::optional<FolderListing> ListFolder(const std::string& folder) override {
+        listed.push_back(folder);
+        const auto found = folders.find(folder);
+        if (found == folders.end()) {
+            return std::nullopt;
+        }
+        std::string full = folder;
+        if (full.size() > 3 && full.back() == '\\') {
+            full.pop_back();
+        }
+        return std::make_pair(full, found->second);
+    }
+    std::string CurrentFolder() override { return "C:\\Current"; }
+    std::string TempFolderPath() override { return temp; }
+    void Play(const std::string& path) override { played.push_back(path); }
+
+    std::string fonts = "C:\\Windows\\Fonts\\";
+    bool shellFails = false;
+    std::map<std::string, std::vector<FolderEntry>> folders;
+    std::vector<std::string> listed;
+    std::string temp = "C:\\Users\\u\\Temp\\";
+    std::vector<std::string> played;
+};
+
 class SoundAlert : public ::testing::Test {
   protected:
-    SoundAlert() {
-        platform_.shellFolderPath = [this](std::string_view name) {
-            if (shellFails_) {
-                throw AppError("Invalid data type for 'Fonts'");
-            }
-            return name == "Fonts" ? fonts_ : std::string();
-        };
-        platform_.listFolder =
-            [this](const std::string& folder) -> std::optional<std::pair<std::string, std::vector<FolderEntry>>> {
-            listed_.push_back(folder);
-            const auto found = folders_.find(folder);
-            if (found == folders_.end()) {
-                return std::nullopt;
-            }
-            std::string full = folder;
-            if (full.size() > 3 && full.back() == '\\') {
-                full.pop_back();
-            }
-            return std::make_pair(full, found->second);
-        };
-        platform_.currentFolder = [] { return std::string("C:\\Current"); };
-        platform_.tempFolderPath = [this] { return temp_; };
-        platform_.playSound = [this](const std::string& path) { played_.push_back(path); };
-    }
-
-    SoundPlatform platform_;
-    std::string fonts_ = "C:\\Windows\\Fonts\\";
-    bool shellFails_ = false;
-    std::map<std::string, std::vector<FolderEntry>> folders_;
-    std::vector<std::string> listed_;
-    std::string temp_ = "C:\\Users\\u\\Temp\\";
-    std::vector<std::string> played_;
+    FakeSoundPlatform platform_;
 };
 
 TEST_F(SoundAlert, BuildsTheListFromTheMediaFolderThenTheNoSoundEntry) {
-    folders_["C:\\Windows\\Media\\"] = {{"tada.wav"}, {"Ding.WAV"}, {"readme.txt"}};
+    platform_.folders["C:\\Windows\\Media\\"] = {{"tada.wav"}, {"Ding.WAV"}, {"readme.txt"}};
     const SoundList list = BuildSoundList(platform_, "(без звукового сигнала)");
-    EXPECT_EQ(listed_, std::vector<std::string>{"C:\\Windows\\Media\\"});
+    EXPECT_EQ(platform_.listed, std::vector<std::string>{"C:\\Windows\\Media\\"});
     EXPECT_EQ(list.folder, "C:\\Windows\\Media");
     EXPECT_EQ(list.items, (std::vector<std::string>{"Ding.WAV", "tada.wav", "(без звукового сигнала)"}));
 }
@@ -84,7 +86,7 @@ TEST_F(SoundAlert, OffersOnlyTheNoSoundEntryWithoutTheMediaFolder) {
 }
 
 TEST_F(SoundAlert, OffersOnlyTheNoSoundEntryWhenTheShellFolderCannotBeRead) {
-    shellFails_ = true;
+    platform_.shellFails = true;
     const SoundList list = BuildSoundList(platform_, "(lautlos)");
     EXPECT_EQ(list.folder, "C:\\Current");
     EXPECT_EQ(list.items, std::vector<std::string>{"(lautlos)"});
@@ -103,12 +105,12 @@ void PrintTo(const PlayCase& c, std::ostream* os) {
 class PlayCases : public SoundAlert, public ::testing::WithParamInterface<PlayCase> {};
 
 TEST_P(PlayCases, PlaysWhatTheChoiceNames) {
-    temp_ = GetParam().temp;
+    platform_.temp = GetParam().temp;
     PlaySoundChoice(platform_, GetParam().choice, "C:\\Windows\\Media");
     if (GetParam().played) {
-        EXPECT_EQ(played_, std::vector<std::string>{*GetParam().played});
+        EXPECT_EQ(platform_.played, std::vector<std::string>{*GetParam().played});
     } else {
-        EXPECT_TRUE(played_.empty()) << played_.front();
+        EXPECT_TRUE(platform_.played.empty()) << platform_.played.front();
     }
 }
 

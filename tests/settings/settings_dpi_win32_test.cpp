@@ -9,6 +9,7 @@
 #include "util/window_text_win32.h"
 #include "util/window_win32.h"
 
+#include "support/dialog_fakes_win32.h"
 #include "support/screen_capture_win32.h"
 
 #include <commctrl.h>
@@ -16,34 +17,59 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 namespace pigeonet {
 namespace {
 
 // A designed (96 DPI) box relative to the parent's client area; a height of -1 is the control's own choice (combo
 // boxes, one-line labels sized to their font) and is not compared.
+template <typename Controls>
 struct Designed {
     const char* name;
+    HWND Controls::*control;
     int x, y, width, height;
 };
 
-constexpr Designed kDialogLayout[] = {
-    {"Label1", 69, 11, 90, -1},         {"Label2", 70, 32, 390, -1},    {"Label3", 146, 7, 24, -1},
-    {"PageControl1", 11, 74, 366, 197}, {"Button1", 388, 95, 75, 25},   {"Button2", 388, 127, 75, 25},
-    {"Button3", 388, 159, 75, 25},      {"Button4", 388, 213, 75, 25},  {"Button5", 388, 245, 75, 25},
-    {"GroupBox1", 6, 4, 346, 78},       {"Edit1", 54, 26, 262, 21},     {"Button6", 320, 25, 22, 22},
-    {"Label7", 54, 54, 290, 14},        {"GroupBox2", 6, 88, 346, 74},  {"TrackBar2", 50, 106, 216, 32},
-    {"Label6", 272, 114, 76, 16},       {"ListView1", 0, 0, 358, 137},  {"CheckBox2", 4, 144, 350, 17},
-    {"GroupBox3", 6, 4, 346, 58},       {"ComboBox2", 54, 27, 252, -1}, {"ToolButton1", 312, 25, 26, 25},
-    {"CheckBox1", 10, 68, 342, 17},     {"GroupBox4", 6, 92, 346, 70},  {"Label4", 10, 120, 58, 14},
-    {"TrackBar1", 72, 112, 150, 32},    {"Label5", 226, 120, 56, 14},
+using D = SettingsDialogControls;
+using E = AccountEditorControls;
+
+constexpr Designed<D> kDialogLayout[] = {
+    {"Label1", &D::Label1, 69, 11, 90, -1},
+    {"Label2", &D::Label2, 70, 32, 390, -1},
+    {"Label3", &D::Label3, 146, 7, 24, -1},
+    {"PageControl1", &D::PageControl1, 11, 74, 366, 197},
+    {"Button1", &D::Button1, 388, 95, 75, 25},
+    {"Button2", &D::Button2, 388, 127, 75, 25},
+    {"Button3", &D::Button3, 388, 159, 75, 25},
+    {"Button4", &D::Button4, 388, 213, 75, 25},
+    {"Button5", &D::Button5, 388, 245, 75, 25},
+    {"GroupBox1", &D::GroupBox1, 6, 4, 346, 78},
+    {"Edit1", &D::Edit1, 54, 26, 262, 21},
+    {"Button6", &D::Button6, 320, 25, 22, 22},
+    {"Label7", &D::Label7, 54, 54, 290, 14},
+    {"GroupBox2", &D::GroupBox2, 6, 88, 346, 74},
+    {"TrackBar2", &D::TrackBar2, 50, 106, 216, 32},
+    {"Label6", &D::Label6, 272, 114, 76, 16},
+    {"ListView1", &D::ListView1, 0, 0, 358, 137},
+    {"CheckBox2", &D::CheckBox2, 4, 144, 350, 17},
+    {"GroupBox3", &D::GroupBox3, 6, 4, 346, 58},
+    {"ComboBox2", &D::ComboBox2, 54, 27, 252, -1},
+    {"ToolButton1", &D::ToolButton1, 312, 25, 26, 25},
+    {"CheckBox1", &D::CheckBox1, 10, 68, 342, 17},
+    {"GroupBox4", &D::GroupBox4, 6, 92, 346, 70},
+    {"Label4", &D::Label4, 10, 120, 58, 14},
+    {"TrackBar1", &D::TrackBar1, 72, 112, 150, 32},
+    {"Label5", &D::Label5, 226, 120, 56, 14},
 };
 
-constexpr Designed kEditorLayout[] = {
-    {"Label4", 16, 18, 300, 14},     {"Edit1", 16, 34, 201, 21},   {"Label3", 16, 65, 300, 14},
-    {"Edit3", 16, 81, 201, 21},      {"Label1", 16, 114, 300, 14}, {"Edit4", 16, 130, 201, 21},
-    {"Label2", 16, 161, 300, 14},    {"Edit2", 16, 177, 201, 21},  {"Label5", 16, 208, 300, 14},
-    {"ComboBox1", 16, 224, 201, -1}, {"Button1", 240, 32, 75, 25}, {"Button2", 240, 64, 75, 25},
+constexpr Designed<E> kEditorLayout[] = {
+    {"Label4", &E::Label4, 16, 18, 300, 14},   {"Edit1", &E::Edit1, 16, 34, 201, 21},
+    {"Label3", &E::Label3, 16, 65, 300, 14},   {"Edit3", &E::Edit3, 16, 81, 201, 21},
+    {"Label1", &E::Label1, 16, 114, 300, 14},  {"Edit4", &E::Edit4, 16, 130, 201, 21},
+    {"Label2", &E::Label2, 16, 161, 300, 14},  {"Edit2", &E::Edit2, 16, 177, 201, 21},
+    {"Label5", &E::Label5, 16, 208, 300, 14},  {"ComboBox1", &E::ComboBox1, 16, 224, 201, -1},
+    {"Button1", &E::Button1, 240, 32, 75, 25}, {"Button2", &E::Button2, 240, 64, 75, 25},
 };
 
 RECT BoxInParent(HWND control) {
@@ -79,7 +105,8 @@ int RequiredWidth(HWND control) {
     return needed.cx + margin;
 }
 
-void ExpectScaled(HWND control, const Designed& designed) {
+template <typename Controls>
+void ExpectScaled(HWND control, const Designed<Controls>& designed) {
     ASSERT_NE(control, nullptr) << designed.name;
     const RECT box = BoxInParent(control);
     EXPECT_NEAR(box.left, Scaled(designed.x), 1) << designed.name;
@@ -118,31 +145,27 @@ class AtScreenDpi : public ::testing::Test {
         if (const char* expected = std::getenv("PIGEONET_SCREEN_DPI")) {
             ASSERT_EQ(ScreenDpi(), std::atoi(expected)) << "the Wine prefix is not at the resolution asked for";
         }
-        SettingsDialogSeams seams;
-        seams.localMachine = &machine_;
-        seams.currentUser = &user_;
-        seams.sound.tempFolderPath = [] { return std::string("C:\\Temp\\"); };
-        seams.sound.playSound = [](const std::string&) {};
         dialog_ = std::make_unique<TForm2>(
-            GetModuleHandleW(nullptr), nullptr, store_, [] {}, seams);
-        editor_ = std::make_unique<TForm3>(GetModuleHandleW(nullptr), *dialog_);
+            GetModuleHandleW(nullptr), nullptr, store_, [] {}, system_, sound_);
+        editor_ = &dialog_->Editor();
     }
     void TearDown() override {
-        editor_.reset();
+        editor_ = nullptr;
         dialog_.reset();
     }
     void SelectTab(int index) {
-        const HWND tabs = dialog_->ControlHandle("PageControl1");
+        const HWND tabs = dialog_->Controls().PageControl1;
         SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
         NMHDR header{tabs, static_cast<UINT_PTR>(GetDlgCtrlID(tabs)), static_cast<UINT>(TCN_SELCHANGE)};
         SendMessageW(dialog_->Handle(), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
     }
 
     MemoryRegistry user_;
-    MemoryRegistry machine_;
     SettingsStore store_{user_};
+    testing::TestDialogSystem system_;
+    testing::RecordingSound sound_{user_};
     std::unique_ptr<TForm2> dialog_;
-    std::unique_ptr<TForm3> editor_;
+    TForm3* editor_ = nullptr;  // the dialog's own
 };
 
 TEST_F(AtScreenDpi, ScalesTheDialogsByDpiOver96) {
@@ -153,13 +176,13 @@ TEST_F(AtScreenDpi, ScalesTheDialogsByDpiOver96) {
     GetClientRect(editor_->Handle(), &client);
     EXPECT_EQ(client.right, Scaled(330));
     EXPECT_EQ(client.bottom, Scaled(256));
-    for (const Designed& control : kDialogLayout) {
-        ExpectScaled(dialog_->ControlHandle(control.name), control);
+    for (const auto& control : kDialogLayout) {
+        ExpectScaled(dialog_->Controls().*control.control, control);
     }
-    for (const Designed& control : kEditorLayout) {
-        ExpectScaled(editor_->ControlHandle(control.name), control);
+    for (const auto& control : kEditorLayout) {
+        ExpectScaled(editor_->Controls().*control.control, control);
     }
-    const HWND list = dialog_->ControlHandle("ListView1");
+    const HWND list = dialog_->Controls().ListView1;
     EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0), Scaled(200));
     EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0), Scaled(135));
 
@@ -172,25 +195,26 @@ TEST_F(AtScreenDpi, ScalesTheDialogsByDpiOver96) {
     EXPECT_EQ(frame.right, GetSystemMetrics(SM_CXSCREEN) - Scaled(100));
     EXPECT_EQ(frame.bottom, GetSystemMetrics(SM_CYSCREEN) - Scaled(150));
 
-    for (const auto& [control, height] :
-         {std::pair{"Edit1", 11}, std::pair{"Label1", 19}, std::pair{"Label2", 13}, std::pair{"Label3", 9}}) {
+    const SettingsDialogControls& c = dialog_->Controls();
+    for (const auto& [name, control, height] :
+         {std::tuple{"Edit1", c.Edit1, 11}, std::tuple{"Label1", c.Label1, 19}, std::tuple{"Label2", c.Label2, 13},
+          std::tuple{"Label3", c.Label3, 9}}) {
         LOGFONTW font{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog_->ControlHandle(control), WM_GETFONT, 0, 0)),
-                   sizeof(font), &font);
-        EXPECT_EQ(font.lfHeight, -Scaled(height)) << control;
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+        EXPECT_EQ(font.lfHeight, -Scaled(height)) << name;
     }
 }
 
 TEST_F(AtScreenDpi, EveryTextFitsItsControl) {
-    for (const Designed& control : kDialogLayout) {
-        const HWND window = dialog_->ControlHandle(control.name);
+    for (const auto& control : kDialogLayout) {
+        const HWND window = dialog_->Controls().*control.control;
         const std::string kind = ClassOf(window);
         if (kind == "Static" || kind == "Button") {
             ExpectTextFits(window, control.name);
         }
     }
-    for (const Designed& control : kEditorLayout) {
-        const HWND window = editor_->ControlHandle(control.name);
+    for (const auto& control : kEditorLayout) {
+        const HWND window = editor_->Controls().*control.control;
         if (ClassOf(window) == "Static" || ClassOf(window) == "Button") {
             ExpectTextFits(window, control.name);
         }
@@ -199,7 +223,7 @@ TEST_F(AtScreenDpi, EveryTextFitsItsControl) {
 
 TEST_F(AtScreenDpi, ClicksOnTheTabsWorkAfterTheArrowKeysChangedThem) {
     dialog_->Show();
-    const HWND tabs = dialog_->ControlHandle("PageControl1");
+    const HWND tabs = dialog_->Controls().PageControl1;
     auto clickTab = [&](int index) {
         RECT box{};
         SendMessageW(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&box));
@@ -213,7 +237,7 @@ TEST_F(AtScreenDpi, ClicksOnTheTabsWorkAfterTheArrowKeysChangedThem) {
     EXPECT_EQ(dialog_->SelectedTab(), 2);
     clickTab(0);
     EXPECT_EQ(dialog_->SelectedTab(), 0);
-    EXPECT_TRUE(IsWindowVisible(dialog_->ControlHandle("TabSheet3")));
+    EXPECT_TRUE(IsWindowVisible(dialog_->Controls().TabSheet3));
 }
 
 TEST_F(AtScreenDpi, SavesAScreenshotOfEveryTabAndTheEditor) {

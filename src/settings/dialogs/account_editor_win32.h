@@ -8,18 +8,32 @@
 #include <windows.h>
 
 #include <string>
-#include <string_view>
 
 namespace pigeonet {
 
-class TForm2;
+// The account editor's controls, by the names the program knows them by, in tab order after the labels.
+struct AccountEditorControls {
+    HWND Label4 = nullptr;  // address
+    HWND Edit1 = nullptr;
+    HWND Label3 = nullptr;  // login
+    HWND Edit3 = nullptr;
+    HWND Label1 = nullptr;  // password
+    HWND Edit4 = nullptr;
+    HWND Label2 = nullptr;  // server
+    HWND Edit2 = nullptr;
+    HWND Button1 = nullptr;  // OK
+    HWND Button2 = nullptr;  // Cancel
+    HWND Label5 = nullptr;   // port
+    HWND ComboBox1 = nullptr;
+};
 
 // The account editor: a small modal window over the settings dialog that adds an account to its list or changes
-// one. Created hidden at start-up, after the settings dialog, and reused for every opening.
+// one. The settings dialog creates it hidden at start-up, after its own controls and settings, owns it and reuses
+// it for every opening.
 class TForm3 final : public DialogForm, public LanguageTextOwner {
   public:
-    // Registers itself as `settingsDialog`'s account editor; the dialog owns the editor's window.
-    TForm3(HINSTANCE instance, TForm2& settingsDialog);
+    // `owner` is the settings dialog's window, `rows` its account list; both outlive the editor.
+    TForm3(HINSTANCE instance, HWND owner, AccountRows& rows);
     ~TForm3() override;
 
     // kAddAccountMode (-1) adds a row; any other value is the index of the row to edit. Kept between openings.
@@ -37,12 +51,10 @@ class TForm3 final : public DialogForm, public LanguageTextOwner {
     void Button1Click();  // OK: writes the row, closes
     void Button2Click();  // Cancel: closes
 
-    // The language switch's setter, as on the settings dialog: "Caption", "Label1".."Label5", "Edit1".."Edit4",
-    // "ComboBox1", "Button1", "Button2". UTF-8; false for an unknown name.
-    bool SetControlText(std::string_view controlName, const std::string& utf8);
-    // LanguageTextOwner: the Editor* targets of the language switch.
+    // LanguageTextOwner: the Editor* targets of the language switch; other targets change nothing.
     void ApplyText(LangTarget target, const std::string& text) override;
-    std::string ControlText(std::string_view controlName) const;
+
+    const AccountEditorControls& Controls() const { return controls_; }
 
   protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -54,7 +66,9 @@ class TForm3 final : public DialogForm, public LanguageTextOwner {
     AccountFields Fields() const;
     void Close();
 
-    TForm2& settingsDialog_;
+    HWND owner_;
+    AccountRows& rows_;
+    AccountEditorControls controls_;
     UniqueFont font_;
     int mode_ = kAddAccountMode;
     bool showing_ = false;

@@ -140,7 +140,11 @@ void Hints::Attach(HWND owner) {
 }
 
 void Hints::Set(HWND tool, const std::string& hint) {
-    if (!tooltip_ || !tool) {
+    if (!tool) {
+        return;
+    }
+    texts_[tool] = hint;
+    if (!tooltip_) {
         return;
     }
     std::wstring text = Widen(hint);
@@ -154,6 +158,11 @@ void Hints::Set(HWND tool, const std::string& hint) {
     if (!text.empty()) {
         SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
     }
+}
+
+std::string Hints::Text(HWND tool) const {
+    const auto found = texts_.find(tool);
+    return found == texts_.end() ? std::string() : found->second;
 }
 
 Hints::~Hints() {

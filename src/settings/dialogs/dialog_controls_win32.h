@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 namespace pigeonet {
@@ -54,15 +55,18 @@ HWND CreateControl(HWND parent, ControlKind kind, const std::string& text, Desig
 // (WM_COMMAND, WM_NOTIFY, WM_HSCROLL, WM_DRAWITEM) are passed on to `forwardTo`.
 HWND CreateTabPage(HWND parent, HWND forwardTo, const RECT& bounds);
 
-// A tooltip that shows `hint` over `tool` (any child window); an empty hint shows nothing.
+// A tooltip that shows `hint` over `tool` (any child window); an empty hint shows nothing. Keeps each tool's hint
+// (UTF-8), which the interval label reads back as its unit word.
 class Hints {
   public:
     void Attach(HWND owner);
     void Set(HWND tool, const std::string& hint);
+    std::string Text(HWND tool) const;  // "" for a tool without a hint
     ~Hints();
 
   private:
     HWND tooltip_ = nullptr;
+    std::map<HWND, std::string> texts_;
 };
 
 }  // namespace pigeonet

@@ -66,11 +66,6 @@ DialogForm::~DialogForm() {
     }
 }
 
-HWND DialogForm::ControlHandle(std::string_view controlName) const {
-    const auto found = controls_.find(controlName);
-    return found == controls_.end() ? nullptr : found->second;
-}
-
 void DialogForm::CreateForm(const wchar_t* className,
                             DWORD style,
                             const wchar_t* caption,

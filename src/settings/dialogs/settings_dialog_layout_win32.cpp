@@ -44,76 +44,75 @@ void TForm2::CreateControls() {
     // Header labels over the white band; the pictures are painted with the band. Each label is as high as a line of
     // its font, so the title's descenders are not cut off; where the boxes overlap, each label paints every header
     // text that reaches into it (PaintHeaderLabel), so no label covers another's text.
-    auto headerLabel = [&](const char* name, const char* text, int x, int y, int width, HFONT labelFont) {
+    auto headerLabel = [&](const char* text, int x, int y, int width, HFONT labelFont) {
         const HWND label = CreateControl(form, kOwnerDrawn, text, {x, y, width, 0}, kStatic, labelFont);
         SetWindowPos(label, nullptr, 0, 0, Scaled(width), LineHeight(labelFont),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        Name(name, label);
+        return label;
     };
-    headerLabel("Label1", "Pigeonet", 69, 11, 90, titleFont_.get());
-    headerLabel("Label3", PIGEONET_VERSION_SHORT, 146, 7, 24, versionFont_.get());
-    headerLabel("Label2", "система уведомлений о поступившей почты", 70, 32, 390, subtitleFont_.get());
+    SettingsDialogControls& c = controls_;
+    c.Label1 = headerLabel("Pigeonet", 69, 11, 90, titleFont_.get());
+    c.Label3 = headerLabel(PIGEONET_VERSION_SHORT, 146, 7, 24, versionFont_.get());
+    c.Label2 = headerLabel("система уведомлений о поступившей почты", 70, 32, 390, subtitleFont_.get());
 
-    tabs_ = CreateControl(form, {WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS}, "", {11, 74, 366, 197}, kPageControl1,
-                          font);
-    Name("PageControl1", tabs_);
+    const HWND tabs = CreateControl(form, {WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS}, "", {11, 74, 366, 197},
+                                    kPageControl1, font);
+    c.PageControl1 = tabs;
     const char* captions[] = {"Основные", "E-mails", "Индикация"};
     for (int i = 0; i < 3; ++i) {
         std::wstring caption = Widen(captions[i]);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = caption.data();
-        SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+        SendMessageW(tabs, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
     }
     RECT display{};
-    GetClientRect(tabs_, &display);
-    SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
-    MapWindowPoints(tabs_, form, reinterpret_cast<POINT*>(&display), 2);
-    for (int i = 0; i < 3; ++i) {
-        pages_[i] = CreateTabPage(form, form, display);
-    }
-    Name("TabSheet3", pages_[0]);
-    Name("TabSheet1", pages_[1]);
-    Name("TabSheet2", pages_[2]);
-    CreateMainPage(pages_[0]);
-    CreateAccountsPage(pages_[1]);
-    CreateIndicationPage(pages_[2]);
+    GetClientRect(tabs, &display);
+    SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    MapWindowPoints(tabs, form, reinterpret_cast<POINT*>(&display), 2);
+    c.TabSheet3 = CreateTabPage(form, form, display);
+    c.TabSheet1 = CreateTabPage(form, form, display);
+    c.TabSheet2 = CreateTabPage(form, form, display);
+    CreateMainPage(c.TabSheet3);
+    CreateAccountsPage(c.TabSheet1);
+    CreateIndicationPage(c.TabSheet2);
 
-    Name("Button1", CreateControl(form, kPushButton, "Добавить", {388, 95, 75, 25}, kButton1, font));
-    Name("Button2", CreateControl(form, kPushButton, "Изменить", {388, 127, 75, 25}, kButton2, font));
-    Name("Button3", CreateControl(form, kPushButton, "Удалить", {388, 159, 75, 25}, kButton3, font));
-    Name("Button4",
-         CreateControl(form, {WC_BUTTONW, WS_TABSTOP | BS_DEFPUSHBUTTON}, "OK", {388, 213, 75, 25}, kButton4, font));
-    Name("Button5", CreateControl(form, kPushButton, "Отмена", {388, 245, 75, 25}, kButton5, font));
-    for (const char* name : {"Button1", "Button2", "Button3"}) {
-        ShowWindow(Control(name), SW_HIDE);
+    c.Button1 = CreateControl(form, kPushButton, "Добавить", {388, 95, 75, 25}, kButton1, font);
+    c.Button2 = CreateControl(form, kPushButton, "Изменить", {388, 127, 75, 25}, kButton2, font);
+    c.Button3 = CreateControl(form, kPushButton, "Удалить", {388, 159, 75, 25}, kButton3, font);
+    c.Button4 =
+        CreateControl(form, {WC_BUTTONW, WS_TABSTOP | BS_DEFPUSHBUTTON}, "OK", {388, 213, 75, 25}, kButton4, font);
+    c.Button5 = CreateControl(form, kPushButton, "Отмена", {388, 245, 75, 25}, kButton5, font);
+    for (const HWND button : {c.Button1, c.Button2, c.Button3}) {
+        ShowWindow(button, SW_HIDE);
     }
-    SendMessageW(tabs_, TCM_SETCURSEL, 0, 0);
+    SendMessageW(tabs, TCM_SETCURSEL, 0, 0);
     ShowPage(0);
 }
 
 void TForm2::CreateMainPage(HWND page) {
+    SettingsDialogControls& c = controls_;
     const HFONT font = font_.get();
-    Name("GroupBox1",
-         CreateControl(page, kGroupBox, "Программа или web для просмотра почты", {6, 4, 346, 78}, kStatic, font));
+    c.GroupBox1 =
+        CreateControl(page, kGroupBox, "Программа или web для просмотра почты", {6, 4, 346, 78}, kStatic, font);
     pictureControls_[CreateControl(page, kOwnerDrawn, "", {14, 24, 32, 32}, kStatic, nullptr)] =
         DialogPicture::MailProgram;
-    Name("Edit1", CreateControl(page, {WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE}, "msimn.exe",
-                                {54, 26, 262, 21}, kEdit1, font));
-    Name("Button6", CreateControl(page, kPushButton, "...", {320, 25, 22, 22}, kButton6, font));
-    Name("Label7", CreateControl(page, Label(SS_LEFT), "файл или адрес сайта (http://) для чтения почты",
-                                 {54, 54, 290, 14}, kStatic, font));
-    Name("GroupBox2", CreateControl(page, kGroupBox, "Частота проверки почты", {6, 88, 346, 74}, kStatic, font));
+    c.Edit1 = CreateControl(page, {WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE}, "msimn.exe",
+                            {54, 26, 262, 21}, kEdit1, font);
+    c.Button6 = CreateControl(page, kPushButton, "...", {320, 25, 22, 22}, kButton6, font);
+    c.Label7 = CreateControl(page, Label(SS_LEFT), "файл или адрес сайта (http://) для чтения почты", {54, 54, 290, 14},
+                             kStatic, font);
+    c.GroupBox2 = CreateControl(page, kGroupBox, "Частота проверки почты", {6, 88, 346, 74}, kStatic, font);
     pictureControls_[CreateControl(page, kOwnerDrawn, "", {14, 110, 32, 32}, kStatic, nullptr)] =
         DialogPicture::Interval;
-    Name("TrackBar2", CreateTrackBar(page, {50, 106, 216, 32}, kTrackBar2, kMaxIntervalPosition, font));
-    Name("Label6", CreateControl(page, Label(SS_LEFT | SS_NOTIFY), "< 1 мин.", {272, 114, 76, 16}, kLabel6, font));
-    hintTexts_["Button6.Hint"] = "Обзор...";
-    hintTexts_["Label6.Hint"] = "";
-    hints_.Set(Control("Button6"), hintTexts_["Button6.Hint"]);
+    c.TrackBar2 = CreateTrackBar(page, {50, 106, 216, 32}, kTrackBar2, kMaxIntervalPosition, font);
+    c.Label6 = CreateControl(page, Label(SS_LEFT | SS_NOTIFY), "< 1 мин.", {272, 114, 76, 16}, kLabel6, font);
+    hints_.Set(c.Button6, "Обзор...");
+    hints_.Set(c.Label6, "");
 }
 
 void TForm2::CreateAccountsPage(HWND page) {
+    SettingsDialogControls& c = controls_;
     const HWND list = CreateControl(
         page, {WC_LISTVIEWW, WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE}, "",
         {0, 0, 358, 137}, kListView1, font_.get());
@@ -129,26 +128,27 @@ void TForm2::CreateAccountsPage(HWND page) {
         column.iSubItem = i;
         SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
-    Name("ListView1", list);
-    Name("CheckBox2", CreateControl(page, kCheckBox, "Уведомлять при загрузки программы об подключении к e-mail",
-                                    {4, 144, 350, 17}, kCheckBox2, font_.get()));
+    c.ListView1 = list;
+    c.CheckBox2 = CreateControl(page, kCheckBox, "Уведомлять при загрузки программы об подключении к e-mail",
+                                {4, 144, 350, 17}, kCheckBox2, font_.get());
 }
 
 void TForm2::CreateIndicationPage(HWND page) {
+    SettingsDialogControls& c = controls_;
     const HFONT font = font_.get();
-    Name("GroupBox3", CreateControl(page, kGroupBox, "Использовать звуковой сигнал", {6, 4, 346, 58}, kStatic, font));
+    c.GroupBox3 = CreateControl(page, kGroupBox, "Использовать звуковой сигнал", {6, 4, 346, 58}, kStatic, font);
     pictureControls_[CreateControl(page, kOwnerDrawn, "", {14, 22, 32, 32}, kStatic, nullptr)] = DialogPicture::Sound;
-    Name("ComboBox2", CreateControl(page, kDropDown, "", {54, 27, 252, 200}, kComboBox2, font));
+    c.ComboBox2 = CreateControl(page, kDropDown, "", {54, 27, 252, 200}, kComboBox2, font);
     const HWND play =
         CreateControl(page, {WC_BUTTONW, WS_TABSTOP | BS_ICON | BS_CENTER}, "", {312, 25, 26, 25}, kToolButton1, font);
     SendMessageW(play, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(playGlyph_.get()));
-    Name("ToolButton1", play);
-    Name("CheckBox1", CreateControl(page, kCheckBox, "Мигание иконки при поступление нового сообщения",
-                                    {10, 68, 342, 17}, kCheckBox1, font));
-    Name("GroupBox4", CreateControl(page, kGroupBox, "Скорость анимации", {6, 92, 346, 70}, kStatic, font));
-    Name("Label4", CreateControl(page, Label(SS_RIGHT), "медленее", {10, 120, 58, 14}, kStatic, font));
-    Name("TrackBar1", CreateTrackBar(page, {72, 112, 150, 32}, kTrackBar1, kMaxAnimationSpeed, font));
-    Name("Label5", CreateControl(page, Label(SS_LEFT), "быстрее", {226, 120, 56, 14}, kStatic, font));
+    c.ToolButton1 = play;
+    c.CheckBox1 = CreateControl(page, kCheckBox, "Мигание иконки при поступление нового сообщения", {10, 68, 342, 17},
+                                kCheckBox1, font);
+    c.GroupBox4 = CreateControl(page, kGroupBox, "Скорость анимации", {6, 92, 346, 70}, kStatic, font);
+    c.Label4 = CreateControl(page, Label(SS_RIGHT), "медленее", {10, 120, 58, 14}, kStatic, font);
+    c.TrackBar1 = CreateTrackBar(page, {72, 112, 150, 32}, kTrackBar1, kMaxAnimationSpeed, font);
+    c.Label5 = CreateControl(page, Label(SS_LEFT), "быстрее", {226, 120, 56, 14}, kStatic, font);
     const HWND time = CreateControl(page, {WC_EDITW, WS_TABSTOP | ES_NUMBER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE}, "8",
                                     {288, 116, 40, 21}, kSpinEdit1, font);
     const HWND spin =
@@ -156,11 +156,9 @@ void TForm2::CreateIndicationPage(HWND page) {
                       kSpinButton, nullptr);
     SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(time), 0);
     SendMessageW(spin, UDM_SETRANGE32, kMinDisplayTime, kMaxDisplayTime);
-    Name("SpinEdit1", time);
-    hintTexts_["ToolButton1.Hint"] = "Play";
-    hintTexts_["SpinEdit1.Hint"] = "Показывать конверт";
-    hints_.Set(play, hintTexts_["ToolButton1.Hint"]);
-    hints_.Set(time, hintTexts_["SpinEdit1.Hint"]);
+    c.SpinEdit1 = time;
+    hints_.Set(play, "Play");
+    hints_.Set(time, "Показывать конверт");
 }
 
 void TForm2::PaintHeader() {
@@ -176,8 +174,8 @@ void TForm2::PaintHeader() {
 }
 
 bool TForm2::PaintOwnerDrawn(const DRAWITEMSTRUCT& item) {
-    if (item.hwndItem == Control("Label1") || item.hwndItem == Control("Label2") ||
-        item.hwndItem == Control("Label3")) {
+    const SettingsDialogControls& c = controls_;
+    if (item.hwndItem == c.Label1 || item.hwndItem == c.Label2 || item.hwndItem == c.Label3) {
         PaintHeaderLabel(item);
         return true;
     }
@@ -200,8 +198,7 @@ void TForm2::PaintHeaderLabel(const DRAWITEMSTRUCT& item) {
     SetTextColor(item.hDC, GetSysColor(COLOR_WINDOWTEXT));
     RECT self{};
     GetWindowRect(item.hwndItem, &self);
-    for (const char* name : {"Label1", "Label2", "Label3"}) {
-        const HWND label = Control(name);
+    for (const HWND label : {controls_.Label1, controls_.Label2, controls_.Label3}) {
         RECT box{};
         GetWindowRect(label, &box);
         OffsetRect(&box, -self.left, -self.top);

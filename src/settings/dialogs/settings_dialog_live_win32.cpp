@@ -63,25 +63,25 @@ void TForm2::FormCreate() {
     const std::string noSound = NoSoundEntry(store_.ReadInt(kSettingsSection, "lang", 0));
     SettingsValues values;
     LoadSettingsInto(
-        store_, values, [this] { return DefaultMailCommand(*seams_.localMachine, seams_.sound.tempFolderPath()); },
+        store_, values, [this] { return DefaultMailCommand(system_.LocalMachine(), sound_.TempFolderPath()); },
         noSound);
     unreadable_ = std::move(values.unreadable);
 
     RemoveAllRows();
-    SendMessageW(Control("TrackBar1"), TBM_SETPOS, TRUE, values.animationSpeed);
-    SendMessageW(Control("TrackBar2"), TBM_SETPOS, TRUE, values.intervalPosition);
+    SendMessageW(controls_.TrackBar1, TBM_SETPOS, TRUE, values.animationSpeed);
+    SendMessageW(controls_.TrackBar2, TBM_SETPOS, TRUE, values.intervalPosition);
     IntervalLabel();
-    SetChecked(Control("CheckBox1"), values.flashIcon);
-    SetWindowTextUtf8(Control("SpinEdit1"), std::to_string(values.displayTime));
-    SetChecked(Control("CheckBox2"), values.connectNotice);
+    SetChecked(controls_.CheckBox1, values.flashIcon);
+    SetWindowTextUtf8(controls_.SpinEdit1, std::to_string(values.displayTime));
+    SetChecked(controls_.CheckBox2, values.connectNotice);
     for (const Account& account : values.accounts) {
         AppendRow(account);
     }
-    SetWindowTextUtf8(Control("Edit1"), values.mailProgram);
+    SetWindowTextUtf8(controls_.Edit1, values.mailProgram);
 
-    const SoundList list = BuildSoundList(seams_.sound, noSound);
+    const SoundList list = BuildSoundList(sound_, noSound);
     soundFolder_ = list.folder;
-    const HWND sounds = Control("ComboBox2");
+    const HWND sounds = controls_.ComboBox2;
     SendMessageW(sounds, CB_RESETCONTENT, 0, 0);
     for (const std::string& item : list.items) {
         SendMessageW(sounds, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
@@ -95,11 +95,11 @@ void TForm2::Button4Click() {
 }
 
 int TForm2::AccountCount() const {
-    return static_cast<int>(SendMessageW(Control("ListView1"), LVM_GETITEMCOUNT, 0, 0));
+    return static_cast<int>(SendMessageW(controls_.ListView1, LVM_GETITEMCOUNT, 0, 0));
 }
 
 Account TForm2::AccountAt(int index) const {
-    const HWND list = Control("ListView1");
+    const HWND list = controls_.ListView1;
     return {ListViewText(list, index, 0),
             ListViewText(list, index, 1),
             ListViewText(list, index, 2),
@@ -109,39 +109,39 @@ Account TForm2::AccountAt(int index) const {
 }
 
 void TForm2::SetAccountCount(int index, const std::string& count) {
-    SetListViewText(Control("ListView1"), index, kCountColumn, count);
+    SetListViewText(controls_.ListView1, index, kCountColumn, count);
 }
 
 int TForm2::IntervalPosition() const {
-    return TrackBarPosition(Control("TrackBar2"));
+    return TrackBarPosition(controls_.TrackBar2);
 }
 
 int TForm2::AnimationSpeed() const {
-    return TrackBarPosition(Control("TrackBar1"));
+    return TrackBarPosition(controls_.TrackBar1);
 }
 
 bool TForm2::FlashIcon() const {
-    return Checked(Control("CheckBox1"));
+    return Checked(controls_.CheckBox1);
 }
 
 int TForm2::DisplayTime() const {
-    return DisplayTimeFromText(WindowTextUtf8(Control("SpinEdit1")));
+    return DisplayTimeFromText(WindowTextUtf8(controls_.SpinEdit1));
 }
 
 bool TForm2::ConnectNotice() const {
-    return Checked(Control("CheckBox2"));
+    return Checked(controls_.CheckBox2);
 }
 
 std::string TForm2::MailProgram() const {
-    return WindowTextUtf8(Control("Edit1"));
+    return WindowTextUtf8(controls_.Edit1);
 }
 
 std::string TForm2::Sound() const {
-    return WindowTextUtf8(Control("ComboBox2"));
+    return WindowTextUtf8(controls_.ComboBox2);
 }
 
 void TForm2::AppendRow(const Account& account) {
-    const HWND list = Control("ListView1");
+    const HWND list = controls_.ListView1;
     std::wstring caption = Widen(account.email);
     LVITEMW item{};
     item.mask = LVIF_TEXT;
@@ -157,7 +157,7 @@ void TForm2::ReplaceRow(int index, const Account& account) {
 }
 
 void TForm2::SetRowTexts(int index, const Account& account) {
-    const HWND list = Control("ListView1");
+    const HWND list = controls_.ListView1;
     const std::string* fields[kColumnCount] = {&account.email,    &account.server, &account.login,
                                                &account.password, &account.count,  &account.port};
     for (int column = 0; column < kColumnCount; ++column) {
@@ -166,7 +166,7 @@ void TForm2::SetRowTexts(int index, const Account& account) {
 }
 
 void TForm2::RemoveAllRows() {
-    SendMessageW(Control("ListView1"), LVM_DELETEALLITEMS, 0, 0);
+    SendMessageW(controls_.ListView1, LVM_DELETEALLITEMS, 0, 0);
     ++revision_;
 }
 

@@ -7,7 +7,6 @@
 #include "settings/dialogs/settings_dialog_layout_win32.h"
 #include "settings/settings_dialog_rules.h"
 #include "util/error_display_win32.h"
-#include "util/registry_win32.h"
 #include "util/unicode_win32.h"
 #include "util/window_text_win32.h"
 
@@ -38,7 +37,9 @@ void ClearStaleTabPress(HWND tabs) {
     }
 }
 
-std::optional<std::string> ChooseProgramFile(HWND owner) {
+}  // namespace
+
+std::optional<std::string> Win32SettingsDialogSystem::ChooseMailProgram(HWND owner) {
     wchar_t file[MAX_PATH * 4] = {};
     // "Почтовая программа|*.exe" as the dialog wants it: pairs separated by zero characters.
     static const wchar_t kFilter[] = L"Почтовая программа\0*.exe\0";
@@ -55,41 +56,13 @@ std::optional<std::string> ChooseProgramFile(HWND owner) {
     return Narrow(file);
 }
 
-// Each member the tests left empty takes the real system's.
-template <typename Function>
-void UseRealWhenEmpty(Function& member, const Function& real) {
-    if (!member) {
-        member = real;
-    }
-}
-
-}  // namespace
-
 TForm2::TForm2(HINSTANCE instance,
                HWND owner,
                SettingsStore& store,
                std::function<void()> enablePollTimer,
-               SettingsDialogSeams seams)
-    : instance_(instance), store_(store), enablePollTimer_(std::move(enablePollTimer)), seams_(std::move(seams)) {
-    if (!seams_.localMachine) {
-        ownLocalMachine_ = std::make_unique<Win32RegistryHive>(HKEY_LOCAL_MACHINE);
-        seams_.localMachine = ownLocalMachine_.get();
-    }
-    if (!seams_.currentUser) {
-        ownCurrentUser_ = std::make_unique<Win32RegistryHive>(HKEY_CURRENT_USER);
-        seams_.currentUser = ownCurrentUser_.get();
-    }
-    const SoundPlatform real = Win32SoundPlatform(*seams_.currentUser);
-    SoundPlatform& sound = seams_.sound;
-    UseRealWhenEmpty(sound.shellFolderPath, real.shellFolderPath);
-    UseRealWhenEmpty(sound.listFolder, real.listFolder);
-    UseRealWhenEmpty(sound.currentFolder, real.currentFolder);
-    UseRealWhenEmpty(sound.tempFolderPath, real.tempFolderPath);
-    UseRealWhenEmpty(sound.playSound, real.playSound);
-    if (!seams_.chooseMailProgram) {
-        seams_.chooseMailProgram = &ChooseProgramFile;
-    }
-
+               SettingsDialogSystem& system,
+               SoundPlatform& sound)
+    : instance_(instance), store_(store), enablePollTimer_(std::move(enablePollTimer)), system_(system), sound_(sound) {
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES |
                                                       ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&classes);
@@ -109,6 +82,7 @@ TForm2::TForm2(HINSTANCE instance,
     CreateControls();
     // A failure of the creation handler is shown and the program goes on with the dialog as far as it was loaded.
     GuardEvent([this] { FormCreate(); });
+    editor_ = std::make_unique<TForm3>(instance_, Handle(), *this);
 }
 
 TForm2::~TForm2() = default;
@@ -123,22 +97,19 @@ bool TForm2::Visible() const {
 }
 
 void TForm2::Button1Click() {
-    OpenAccountEditor(kAddAccountMode, "Button1");
+    OpenAccountEditor(kAddAccountMode, controls_.Button1);
 }
 
 void TForm2::Button2Click() {
     const int row = SelectedRow();
     if (row >= 0) {
-        OpenAccountEditor(row, "Button2");
+        OpenAccountEditor(row, controls_.Button2);
     }
 }
 
-void TForm2::OpenAccountEditor(int mode, const char* pressedButton) {
-    if (!editor_) {
-        return;
-    }
+void TForm2::OpenAccountEditor(int mode, HWND pressedButton) {
     editor_->SetMode(mode);
-    editor_->SetControlText("Caption", AccountEditorCaption(ControlText(pressedButton)));
+    SetWindowTextUtf8(editor_->Handle(), AccountEditorCaption(WindowTextUtf8(pressedButton)));
     editor_->ShowModal();
 }
 
@@ -147,7 +118,7 @@ void TForm2::Button3Click() {
     if (row < 0) {
         return;
     }
-    SendMessageW(Control("ListView1"), LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+    SendMessageW(controls_.ListView1, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
     ++revision_;
 }
 
@@ -163,19 +134,19 @@ void TForm2::HideAndResumePolling() {
 }
 
 void TForm2::Button6Click() {
-    if (const auto file = seams_.chooseMailProgram(Handle())) {
-        SetWindowTextUtf8(Control("Edit1"), *file);
+    if (const auto file = system_.ChooseMailProgram(Handle())) {
+        SetWindowTextUtf8(controls_.Edit1, *file);
     }
 }
 
 void TForm2::ToolButton1Click() {
-    PlaySoundChoice(seams_.sound, Sound(), soundFolder_);
+    PlaySoundChoice(sound_, Sound(), soundFolder_);
 }
 
 void TForm2::PageControl1Change() {
     const bool visible = AccountButtonsVisible(SelectedTab());
-    for (const char* name : {"Button1", "Button2", "Button3"}) {
-        ShowWindow(Control(name), visible ? SW_SHOW : SW_HIDE);
+    for (const HWND button : {controls_.Button1, controls_.Button2, controls_.Button3}) {
+        ShowWindow(button, visible ? SW_SHOW : SW_HIDE);
     }
 }
 
@@ -190,23 +161,23 @@ void TForm2::ListView1DblClick() {
 }
 
 void TForm2::IntervalLabel() {
-    SetWindowTextUtf8(Control("Label6"),
-                      IntervalLabelText(IntervalPosition(), ControlText("Label4"), ControlText("Label6.Hint")));
+    SetWindowTextUtf8(controls_.Label6, IntervalLabelText(IntervalPosition(), WindowTextUtf8(controls_.Label4),
+                                                          hints_.Text(controls_.Label6)));
 }
 
 void TForm2::ShowPage(int index) {
+    const HWND pages[] = {controls_.TabSheet3, controls_.TabSheet1, controls_.TabSheet2};
     for (int i = 0; i < 3; ++i) {
-        ShowWindow(pages_[i], i == index ? SW_SHOW : SW_HIDE);
+        ShowWindow(pages[i], i == index ? SW_SHOW : SW_HIDE);
     }
 }
 
 int TForm2::SelectedTab() const {
-    return static_cast<int>(SendMessageW(tabs_, TCM_GETCURSEL, 0, 0));
+    return static_cast<int>(SendMessageW(controls_.PageControl1, TCM_GETCURSEL, 0, 0));
 }
 
 int TForm2::SelectedRow() const {
-    return static_cast<int>(
-        SendMessageW(Control("ListView1"), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return static_cast<int>(SendMessageW(controls_.ListView1, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 bool TForm2::ClickButton(int id) {
@@ -249,13 +220,13 @@ LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE) {
-                ClearStaleTabPress(tabs_);
+            if (header->hwndFrom == controls_.PageControl1 && header->code == TCN_SELCHANGE) {
+                ClearStaleTabPress(controls_.PageControl1);
                 ShowPage(SelectedTab());
                 PageControl1Change();
                 return 0;
             }
-            if (header->hwndFrom == Control("ListView1")) {
+            if (header->hwndFrom == controls_.ListView1) {
                 if (header->code == LVN_KEYDOWN) {
                     ListView1KeyDown(reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey);
                     return 0;
@@ -268,7 +239,7 @@ LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         }
         case WM_HSCROLL:
-            if (reinterpret_cast<HWND>(lParam) == Control("TrackBar2")) {
+            if (reinterpret_cast<HWND>(lParam) == controls_.TrackBar2) {
                 IntervalLabel();
                 return 0;
             }

@@ -9,6 +9,7 @@
 #include "settings/live_settings.h"
 #include "settings/settings_store.h"
 #include "util/registry_hive.h"
+#include "util/registry_win32.h"
 
 #include <windows.h>
 
@@ -17,22 +18,71 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace pigeonet {
 
 class TForm3;
 
-// What the settings dialog asks of the system, replaceable by tests. Empty members take the real system.
-struct SettingsDialogSeams {
-    // HKEY_LOCAL_MACHINE, for the default mail client's registration.
-    const RegistryHive* localMachine = nullptr;
-    // HKEY_CURRENT_USER, for the shell folders the sound list starts from.
-    const RegistryHive* currentUser = nullptr;
-    // Listing, temporary folder and playing for the sound alert. Missing members take the real ones.
-    SoundPlatform sound;
-    // The browse button's file choice: the program the user picks, nullopt when cancelled.
-    std::function<std::optional<std::string>(HWND owner)> chooseMailProgram;
+// What the settings dialog asks of the system beyond the sound alert's. The program hands in the Win32 one;
+// tests hand in their own.
+class SettingsDialogSystem {
+  public:
+    virtual ~SettingsDialogSystem() = default;
+    // HKEY_LOCAL_MACHINE, where the default mail client is registered.
+    virtual const RegistryHive& LocalMachine() = 0;
+    // The browse button's file choice: the program the user picks (UTF-8), nullopt when cancelled.
+    virtual std::optional<std::string> ChooseMailProgram(HWND owner) = 0;
+};
+
+// The real system: the registry's HKEY_LOCAL_MACHINE and the system's file-open dialog.
+class Win32SettingsDialogSystem final : public SettingsDialogSystem {
+  public:
+    const RegistryHive& LocalMachine() override { return localMachine_; }
+    std::optional<std::string> ChooseMailProgram(HWND owner) override;
+
+  private:
+    Win32RegistryHive localMachine_{HKEY_LOCAL_MACHINE};
+};
+
+// The settings dialog's controls, by the names the program knows them by. Created with the dialog, destroyed
+// with its window.
+struct SettingsDialogControls {
+    // The header over the tabs: title, subtitle and version, drawn by the dialog.
+    HWND Label1 = nullptr;
+    HWND Label2 = nullptr;
+    HWND Label3 = nullptr;
+    // The tabs and their pages: main options (tab 0), accounts (tab 1), notification (tab 2).
+    HWND PageControl1 = nullptr;
+    HWND TabSheet3 = nullptr;
+    HWND TabSheet1 = nullptr;
+    HWND TabSheet2 = nullptr;
+    // Beside the tabs: add, edit and delete an account (shown on the accounts tab only), OK and Cancel.
+    HWND Button1 = nullptr;
+    HWND Button2 = nullptr;
+    HWND Button3 = nullptr;
+    HWND Button4 = nullptr;
+    HWND Button5 = nullptr;
+    // Main options: the mail program with its browse button, and the check interval.
+    HWND GroupBox1 = nullptr;
+    HWND Edit1 = nullptr;
+    HWND Button6 = nullptr;
+    HWND Label7 = nullptr;
+    HWND GroupBox2 = nullptr;
+    HWND TrackBar2 = nullptr;
+    HWND Label6 = nullptr;
+    // Accounts: the list and the connect notice.
+    HWND ListView1 = nullptr;
+    HWND CheckBox2 = nullptr;
+    // Notification: the sound and its play button, the flashing, the animation speed and the display time.
+    HWND GroupBox3 = nullptr;
+    HWND ComboBox2 = nullptr;
+    HWND ToolButton1 = nullptr;
+    HWND CheckBox1 = nullptr;
+    HWND GroupBox4 = nullptr;
+    HWND Label4 = nullptr;
+    HWND TrackBar1 = nullptr;
+    HWND Label5 = nullptr;
+    HWND SpinEdit1 = nullptr;
 };
 
 // The settings dialog. Created hidden at start-up, after the store is open; from then on its controls are the
@@ -41,16 +91,18 @@ struct SettingsDialogSeams {
 class TForm2 final : public DialogForm, public LiveSettings, public AccountRows, public LanguageTextOwner {
   public:
     // `owner` is the application window; `enablePollTimer` enables the poll tick `Timer1` again after OK or Cancel.
-    // Loads every setting (FormCreate) before returning.
+    // `system` and `sound` are borrowed and must outlive the dialog. Loads every setting (FormCreate), then creates
+    // the account editor, which the dialog owns.
     TForm2(HINSTANCE instance,
            HWND owner,
            SettingsStore& store,
            std::function<void()> enablePollTimer,
-           SettingsDialogSeams seams = {});
+           SettingsDialogSystem& system,
+           SoundPlatform& sound);
     ~TForm2() override;
 
-    // The account editor the add and edit buttons open; TForm3's constructor registers itself here.
-    void SetAccountEditor(TForm3* editor) { editor_ = editor; }
+    // The account editor the add and edit buttons open.
+    TForm3& Editor() { return *editor_; }
 
     // Shows the dialog non-modally, with the tab, selection and contents it had when it was hidden.
     void Show();
@@ -70,15 +122,16 @@ class TForm2 final : public DialogForm, public LiveSettings, public AccountRows,
     void ListView1DblClick();
     void IntervalLabel();
 
-    // The language switch's setter: the caption, text or hint of a control by its name. Names: "Caption" (the
-    // window), "Label1".."Label7", "TabSheet1".."TabSheet3", "GroupBox1".."GroupBox4", "Button1".."Button6",
-    // "CheckBox1", "CheckBox2", "Edit1", "ComboBox2", "SpinEdit1", "ListView1.Column0".."ListView1.Column4", and
-    // hints as "<name>.Hint" ("Label6.Hint", "SpinEdit1.Hint", "Button6.Hint", "ToolButton1.Hint"). UTF-8. False
-    // for a name the dialog does not have. Setting "Label6.Hint" does not recompute the label: call IntervalLabel.
-    bool SetControlText(std::string_view controlName, const std::string& utf8);
-    // LanguageTextOwner: the Dialog* targets of the language switch.
+    // LanguageTextOwner: the Dialog* targets of the language switch; other targets are not the dialog's and change
+    // nothing. Setting DialogLabel6Hint does not recompute the label: call IntervalLabel.
     void ApplyText(LangTarget target, const std::string& text) override;
-    std::string ControlText(std::string_view controlName) const;
+
+    const SettingsDialogControls& Controls() const { return controls_; }
+    // Texts that are no window's text (UTF-8): a tab's caption by its index, an account list column's caption, a
+    // control's hint ("" for a control without one).
+    std::string TabCaption(int index) const;
+    std::string ColumnCaption(int index) const;
+    std::string Hint(HWND control) const { return hints_.Text(control); }
 
     int SelectedTab() const;
     int SelectedRow() const;  // -1 when none
@@ -109,7 +162,6 @@ class TForm2 final : public DialogForm, public LiveSettings, public AccountRows,
     void CloseByTitleBar() override { Button5Click(); }
 
   private:
-    struct Target;
     void CreateControls();
     void CreateMainPage(HWND page);
     void CreateAccountsPage(HWND page);
@@ -120,19 +172,18 @@ class TForm2 final : public DialogForm, public LiveSettings, public AccountRows,
     bool ClickButton(int id);  // false for an id that is no button of the dialog
     void HideAndResumePolling();
     // Opens the account editor in `mode`, its caption made from the pressed button's.
-    void OpenAccountEditor(int mode, const char* pressedButton);
+    void OpenAccountEditor(int mode, HWND pressedButton);
     void ShowPage(int index);
     void SetRowTexts(int index, const Account& account);
     void RemoveAllRows();
-    std::optional<Target> FindTarget(std::string_view name) const;
+    // The control whose window text a target of the language switch is; nullptr for any other target.
+    HWND TextControl(LangTarget target) const;
 
     HINSTANCE instance_;
     SettingsStore& store_;
     std::function<void()> enablePollTimer_;
-    SettingsDialogSeams seams_;
-    std::unique_ptr<RegistryHive> ownLocalMachine_;
-    std::unique_ptr<RegistryHive> ownCurrentUser_;
-    TForm3* editor_ = nullptr;
+    SettingsDialogSystem& system_;
+    SoundPlatform& sound_;
 
     GdiplusSession gdiplus_;
     std::map<DialogPicture, std::unique_ptr<Gdiplus::Bitmap>> pictures_;
@@ -142,14 +193,14 @@ class TForm2 final : public DialogForm, public LiveSettings, public AccountRows,
     UniqueFont titleFont_;
     UniqueFont subtitleFont_;
     UniqueFont versionFont_;
+    SettingsDialogControls controls_;
     Hints hints_;
-    std::map<std::string, std::string, std::less<>> hintTexts_;
-    HWND tabs_ = nullptr;
-    HWND pages_[3] = {};
     std::string soundFolder_;
     std::uint64_t revision_ = 0;
     // What the load could not read; OK leaves those values as stored while their settings are unchanged.
     UnreadableAtLoad unreadable_;
+    // Last, so it is destroyed before the dialog's window, which owns its window.
+    std::unique_ptr<TForm3> editor_;
 };
 
 }  // namespace pigeonet

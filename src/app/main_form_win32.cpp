@@ -10,7 +10,6 @@
 #include "util/scope_exit.h"
 #include "util/unicode_win32.h"
 
-#include <wininet.h>
 #include <utility>
 
 namespace pigeonet {
@@ -23,22 +22,40 @@ constexpr int kEnvelopeSize = 135;  // pixels: the main window is the envelope p
 
 }  // namespace
 
-TForm1::TForm1(ApplicationWindow& application, HKEY userRoot, ProgramLauncher& launcher, MainFormSeams seams)
+void EnableTimer1(TSimpleTimer& timer1) {
+    if (!timer1.Active()) {
+        timer1.Start();
+    }
+}
+
+TForm1::TForm1(ApplicationWindow& application, const MainFormParts& parts, LanguageMarks storedLanguage)
     : application_(application),
-      launcher_(launcher),
-      userRegistry_(userRoot),
-      seams_(std::move(seams)),
+      userRegistry_(parts.userRegistry),
+      store_(parts.store),
+      live_(parts.live),
+      settingsDialog_(parts.settingsDialog),
+      settingsTexts_(parts.settingsTexts),
+      editorTexts_(parts.editorTexts),
+      timer1_(parts.timer1),
+      launcher_(parts.launcher),
+      platform_(parts.platform),
+      round_(static_cast<RoundEffects&>(*this),
+             parts.live,
+             parts.store,
+             [] { return std::make_unique<MailboxProbe>(); }),
       statusCaption_("Загрузка...") {
     Create(L"TForm1", WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP, L"Pigeonet", 0, 0, kEnvelopeSize, kEnvelopeSize,
            application.Handle());
     BuildPopupMenu();
-    envelope_ = std::make_unique<Envelope>(Handle(), EnvelopeWiring());
+    envelope_ = std::make_unique<Envelope>(Handle(), parts.envelopePlatform, static_cast<EnvelopeHost&>(*this));
     // The icon is in the notification area before the creation handler runs, as the window is being built.
     imageList1_ = CreateTrayImageList();
     tray_ = std::make_unique<TrayIcon>(application.Handle(), Handle());
     tray_->ApplyStoredProperties(imageList1_.get(), popupMenu_.get(), [this](TrayIcon&) { TrayIconClick(); });
     tray_->Loaded();
-    FormCreate();
+    FormCreate(storedLanguage);
+    // The poll tick is a component of this window like the others; its failures go to the error display.
+    timer1_.OnTimer = [this] { GuardEvent([this] { Timer1Timer(); }); };
     for (int timer : {1, 3, 4}) {
         SetTimerEnabled(timer, true);
     }
@@ -48,31 +65,19 @@ TForm1::~TForm1() {
     for (int timer = 1; timer <= 4; ++timer) {
         SetTimerEnabled(timer, false);
     }
+    timer1_.OnTimer = nullptr;
     // The icon leaves the notification area at once; the image list and menu outlive the tray.
     tray_.reset();
 }
 
-void TForm1::Wire(MainFormWiring wiring) {
-    wiring_ = std::move(wiring);
-    RoundEffects& effects = *this;
-    round_ =
-        std::make_unique<CheckRound>(effects, *wiring_.live, *store_, [] { return std::make_unique<MailboxProbe>(); });
-    ReportUnreadableValues();
-}
-
 void TForm1::ReportUnreadableValues() {
-    const std::string report = store_->Unreadable().TakeReport();
+    const std::string report = store_.Unreadable().TakeReport();
     if (!report.empty()) {
         ShowApplicationError(AppError(report));
     }
 }
 
-void TForm1::FormCreate() {
-    if (AnotherInstanceRuns(application_.Handle(), kApplicationTitle)) {
-        // A second start ends silently; its icon, already added, leaves the notification area with it.
-        tray_.reset();
-        ExitProcess(0);
-    }
+void TForm1::FormCreate(LanguageMarks storedLanguage) {
     // Parked just below the visible screen, where the envelope rises from.
     SetWindowPos(Handle(), nullptr, 0, GetSystemMetrics(SM_CYSCREEN), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
@@ -80,10 +85,7 @@ void TForm1::FormCreate() {
     const bool autostart = run && run->isText && AutostartMarked(run->text, ExecutablePath());
     CheckMenuItem(popupMenu_.get(), kMenuN2, MF_BYCOMMAND | (autostart ? MF_CHECKED : MF_UNCHECKED));
 
-    // Without its store the program cannot run: that failure ends the start (with its message, see Run).
-    store_ = std::make_unique<SettingsStore>(userRegistry_);
-    // An unreadable "lang" marks Russian, its default, and is reported with the others once every window exists.
-    SetMarks(MarksForStoredLanguage(store_->ReadInt(kSettingsSection, "lang", 0)));
+    SetMarks(storedLanguage);
 }
 
 void TForm1::BuildPopupMenu() {
@@ -108,6 +110,14 @@ void TForm1::BuildPopupMenu() {
 }
 
 void TForm1::SetTimerEnabled(int timer, bool enabled) {
+    if (timer == 1) {
+        if (enabled) {
+            EnableTimer1(timer1_);
+        } else {
+            timer1_.Stop();
+        }
+        return;
+    }
     if (enabled) {
         if (timerEnabled_[timer]) {
             // Already running: enabling again keeps its rhythm (a second announcement must not delay the tick).
@@ -121,16 +131,13 @@ void TForm1::SetTimerEnabled(int timer, bool enabled) {
 }
 
 bool TForm1::TimerEnabled(int timer) const {
-    return timerEnabled_[timer];
+    return timer == 1 ? timer1_.Active() : timerEnabled_[timer];
 }
 
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_TIMER:
             switch (wParam) {
-                case 1:
-                    Timer1Timer();
-                    return 0;
                 case 2:
                     Timer2Timer();
                     return 0;
@@ -198,7 +205,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_CLOSE:
-            if (round_ && round_->Running()) {
+            if (round_.Running()) {
                 // Asked inside a round's message pump: the round still holds this window. The icon goes at once,
                 // the round stops at its next step, and the window closes when it has returned.
                 idlePump_.abandon_waits();
@@ -219,36 +226,32 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void TForm1::Timer1Timer() {
     ++PollCounter;
-    const int position = wiring_.live ? wiring_.live->IntervalPosition() : 9;
     // While a round runs (the tick comes through its message pump) a due round waits for the first tick after it,
     // rather than being used up by a refused start.
-    const bool roundRunning = round_ && round_->Running();
-    if (RoundLimit(position) < PollCounter && !roundRunning) {
+    if (RoundLimit(live_.IntervalPosition()) < PollCounter && !round_.Running()) {
         SetTimerEnabled(1, false);
         PollCounter = 0;
         // The poll tick resumes however the round ends, also when its failure goes on to the error display.
         const ScopeExit resume([this] { SetTimerEnabled(1, true); });
         CheckMailboxes();
     }
-    if (wiring_.live) {
-        const std::string hint = AccountsHint(*wiring_.live);
-        if (tray_->Hint() != hint) {
-            tray_->SetHint(hint);
-        }
+    const std::string hint = AccountsHint(live_);
+    if (tray_->Hint() != hint) {
+        tray_->SetHint(hint);
     }
 }
 
-EnvelopeSeams TForm1::EnvelopeWiring() {
-    EnvelopeSeams seams;
-    seams.animationSpeed = [this] { return wiring_.live ? wiring_.live->AnimationSpeed() : 3; };
-    seams.displayTime = [this] { return StoredDisplayTime(*store_); };
-    seams.stopTrayFlashing = [this] {
-        tray_->SetCycleInterval(0);
-        tray_->SetIconIndex(0);
-    };
-    seams.openMail = [this] { N6Click(); };
-    seams.setTimer2Enabled = [this](bool enabled) { SetTimerEnabled(2, enabled); };
-    return seams;
+int TForm1::AnimationSpeed() {
+    return live_.AnimationSpeed();
+}
+
+int TForm1::DisplayTime() {
+    return StoredDisplayTime(store_);
+}
+
+void TForm1::StopTrayFlashing() {
+    tray_->SetCycleInterval(0);
+    tray_->SetIconIndex(0);
 }
 
 void TForm1::Timer2Timer() {
@@ -261,16 +264,16 @@ void TForm1::Timer3Timer() {
 }
 
 void TForm1::CheckMailboxes() {
-    if (!round_ || ProgramClosing()) {
+    if (ProgramClosing()) {
         return;
     }
     const ScopeExit closeAfterRound([this] {
-        if (ProgramClosing() && !round_->Running()) {
+        if (ProgramClosing() && !round_.Running()) {
             PostMessageW(Handle(), WM_CLOSE, 0, 0);
         }
     });
     try {
-        round_->CheckMailboxes();
+        round_.CheckMailboxes();
     } catch (...) {
         ReportUnreadableValues();
         throw;
@@ -279,11 +282,7 @@ void TForm1::CheckMailboxes() {
 }
 
 bool TForm1::IsOnline() {
-    if (seams_.isOnline) {
-        return seams_.isOnline();
-    }
-    DWORD flags = 0;
-    return InternetGetConnectedState(&flags, 0) != FALSE;
+    return platform_.IsOnline();
 }
 
 void TForm1::ShowTrayBalloon(const std::string& title, const std::string& text, int kind, int seconds) {
@@ -299,9 +298,7 @@ void TForm1::SlideIn() {
 }
 
 void TForm1::PlayAlertSound() {
-    if (wiring_.playAlertSound) {
-        wiring_.playAlertSound();
-    }
+    settingsDialog_.PlayAlertSound();
 }
 
 void TForm1::TrayIconClick() {
@@ -316,7 +313,7 @@ void TForm1::Timer4Timer() {
 }
 
 void TForm1::SaveLanguage(std::int32_t lang) {
-    store_->SaveInt(kSettingsSection, "lang", lang);
+    store_.SaveInt(kSettingsSection, "lang", lang);
 }
 
 void TForm1::SetMarks(const LanguageMarks& marks) {
@@ -360,27 +357,25 @@ void TForm1::SetText(LangTarget target, const std::string& text) {
         case LangTarget::MainLabel8:
             statusCaption_ = text;
             break;
-        default:
-            if (wiring_.setDialogText) {
-                wiring_.setDialogText(target, text);
-            }
+        default: {
+            // The dialogs' targets, each to the window that shows it.
+            LanguageTextOwner& owner = WindowOfTarget(target) == LangWindow::Editor ? editorTexts_ : settingsTexts_;
+            owner.ApplyText(target, text);
             break;
+        }
     }
 }
 
 void TForm1::RefreshIntervalLabel() {
-    if (wiring_.refreshIntervalLabel) {
-        wiring_.refreshIntervalLabel();
-    }
+    settingsDialog_.RefreshIntervalLabel();
 }
 
 void TForm1::N7Click() {
-    const int position = wiring_.live ? wiring_.live->IntervalPosition() : 9;
-    PollCounter = RoundLimit(position) + 1;
+    PollCounter = RoundLimit(live_.IntervalPosition()) + 1;
 }
 
 void TForm1::N6Click() {
-    const std::string target = wiring_.live ? wiring_.live->MailProgram() : std::string();
+    const std::string target = live_.MailProgram();
     if (IsWebMailTarget(target)) {
         launcher_.OpenWithShell(application_.Handle(), target);
     } else if (tray_->CycleInterval() == 0) {
@@ -394,9 +389,7 @@ void TForm1::N6Click() {
 
 void TForm1::N1Click() {
     SetTimerEnabled(1, false);
-    if (wiring_.showSettings) {
-        wiring_.showSettings();
-    }
+    settingsDialog_.Show();
 }
 
 void TForm1::N2Click() {

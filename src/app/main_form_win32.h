@@ -7,13 +7,13 @@
 #include "polling/check_round.h"
 #include "polling/idle_pump_win32.h"
 #include "settings/settings_store.h"
+#include "tray/simple_timer_win32.h"
 #include "tray/tray_icon_win32.h"
 #include "tray/tray_pictures_win32.h"
 #include "util/handles_win32.h"
-#include "util/registry_win32.h"
+#include "util/registry_hive.h"
 #include "util/window_win32.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,43 +35,56 @@ enum MenuCommand : UINT {
     kMenuN4,     // exit
 };
 
-// What the main window needs from the rest of the program, wired by start-up once every window exists.
-struct MainFormWiring {
-    LiveSettings* live = nullptr;                                       // the settings dialog's controls
-    std::function<void()> showSettings;                                 // shows the settings dialog, non-modal
-    std::function<void(LangTarget, const std::string&)> setDialogText;  // a dialog or editor text
-    std::function<void()> refreshIntervalLabel;
-    std::function<void()> playAlertSound;  // the settings dialog's Play handler
+// What the settings dialog does for the main window: the settings command shows it; the language switch and the
+// announcement use two of its handlers.
+class SettingsDialogCommands {
+  public:
+    virtual ~SettingsDialogCommands() = default;
+    // Shows the settings dialog, non-modal.
+    virtual void Show() = 0;
+    // Rewrites the interval label in the applied language.
+    virtual void RefreshIntervalLabel() = 0;
+    // The dialog's Play handler: plays the chosen alert sound.
+    virtual void PlayAlertSound() = 0;
 };
 
-// Platform queries of the main window that tests replace.
-struct MainFormSeams {
-    // Whether the system reports an Internet connection (InternetGetConnectedState); a failed query is offline.
-    std::function<bool()> isOnline;
+// What the main window is built from: the objects start-up makes before it, each in use for the whole run.
+struct MainFormParts {
+    RegistryHive& userRegistry;  // the current user's registry, for the Run key
+    SettingsStore& store;
+    LiveSettings& live;  // the settings dialog's controls
+    SettingsDialogCommands& settingsDialog;
+    LanguageTextOwner& settingsTexts;  // the settings dialog's share of the language switch
+    LanguageTextOwner& editorTexts;    // the account editor's share
+    TSimpleTimer& timer1;              // the poll tick: the main window handles its ticks and starts it
+    ProgramLauncher& launcher;
+    MainFormPlatform& platform;
+    EnvelopePlatform& envelopePlatform;
 };
+
+// Switches the poll tick `Timer1` on; one that runs already keeps its rhythm (a second announcement must not
+// delay the tick).
+void EnableTimer1(TSimpleTimer& timer1);
 
 // The main window: never shown except as the envelope popup, it carries the tray icon and its menu, the timers,
-// the status caption and the language marks, and owns the settings store for the whole run.
-class TForm1 final : public Window, public LanguageSurface, private RoundEffects {
+// the status caption and the language marks, and runs the check rounds.
+class TForm1 final : public Window, public LanguageSurface, private RoundEffects, private EnvelopeHost {
   public:
-    // Creates the window (owned by the application window) and runs its creation handler. When another instance
-    // runs, the process ends inside with exit code 0.
-    TForm1(ApplicationWindow& application, HKEY userRoot, ProgramLauncher& launcher, MainFormSeams seams = {});
+    // Creates the window (owned by the application window), the tray icon, the envelope and the check round, and
+    // runs its creation handler. `storedLanguage`: the language marks for the stored "lang", read by start-up
+    // before the settings dialog loads, so an unreadable "lang" heads the report of unreadable values.
+    TForm1(ApplicationWindow& application, const MainFormParts& parts, LanguageMarks storedLanguage);
     ~TForm1() override;
 
-    // Connects the windows created after this one; the check round exists from here on. Then shows, in one box,
-    // every stored value the windows could not read while they were created.
-    void Wire(MainFormWiring wiring);
     // Shows the stored values found unreadable since the last report and not reported before in this run, if any.
     void ReportUnreadableValues();
 
     TrayIcon& Tray() { return *tray_; }
     // `CheckMailboxes`: one check round (refused while one runs).
     void CheckMailboxes();
-    bool ConnectNoticeShown() const { return round_ && round_->ConnectNoticeShown; }
+    bool ConnectNoticeShown() const { return round_.ConnectNoticeShown; }
 
-    SettingsStore& Store() { return *store_; }
-    RegistryHive& UserRegistry() { return userRegistry_; }
+    SettingsStore& Store() { return store_; }
     HMENU PopupMenu1() const { return popupMenu_.get(); }
 
     // Timers: `Timer1` poll tick, `Timer2` envelope display time, `Timer3` first round, `Timer4` first language.
@@ -98,12 +111,11 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   private:
-    void FormCreate();
+    void FormCreate(LanguageMarks storedLanguage);
     void BuildPopupMenu();
     void SetMenuCaption(UINT command, const std::string& text);
     void Timer1Timer();
     void Timer2Timer();
-    EnvelopeSeams EnvelopeWiring();
     void TrayIconClick();
     void Timer3Timer();
     void Timer4Timer();
@@ -124,16 +136,27 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     void PlayAlertSound() override;
     void StartDisplayTimer() override { SetTimerEnabled(2, true); }
 
+    // EnvelopeHost: what the envelope reads and does beyond its own window.
+    int AnimationSpeed() override;
+    int DisplayTime() override;
+    void SetTimer2Enabled(bool enabled) override { SetTimerEnabled(2, enabled); }
+    void StopTrayFlashing() override;
+    void OpenMail() override { N6Click(); }
+
     ApplicationWindow& application_;
+    RegistryHive& userRegistry_;
+    SettingsStore& store_;
+    LiveSettings& live_;
+    SettingsDialogCommands& settingsDialog_;
+    LanguageTextOwner& settingsTexts_;
+    LanguageTextOwner& editorTexts_;
+    TSimpleTimer& timer1_;
     ProgramLauncher& launcher_;
-    Win32RegistryHive userRegistry_;
-    std::unique_ptr<SettingsStore> store_;  // opened by the creation handler, after the single-instance test
-    MainFormSeams seams_;
-    MainFormWiring wiring_;
+    MainFormPlatform& platform_;
     UniqueMenu popupMenu_;
     UniqueImageList imageList1_;
     std::unique_ptr<TrayIcon> tray_;
-    std::unique_ptr<CheckRound> round_;
+    CheckRound round_;
     // The envelope popup is this window; it draws, slides and times itself.
     std::unique_ptr<Envelope> envelope_;
     // Processes GUI messages while a probe waits on the network; registered from creation to the end of the run.
@@ -141,7 +164,7 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     HMENU languageMenu_ = nullptr;  // owned by popupMenu_
     LanguageMarks marks_{};
     std::string statusCaption_;
-    bool timerEnabled_[5] = {};
+    bool timerEnabled_[5] = {};     // Timer2 to Timer4; Timer1 knows its own state
     bool envelopePressed_ = false;  // the left button went down on the envelope
     bool inEnvelopeClick_ = false;
 };

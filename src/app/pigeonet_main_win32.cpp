@@ -1,11 +1,15 @@
-// The entry of pigeonet.exe: builds the application window and the three windows in start-up order, then runs the
-// GUI message loop until the main window closes.
+// The entry of pigeonet.exe: the one place that builds the program. It makes the application window, settles the
+// single-instance question, then builds the store, the dialogs and last the main window, each handed what it needs,
+// and runs the GUI message loop until the main window closes.
 #include "app/application_win32.h"
 #include "app/main_form_win32.h"
 #include "app/platform_win32.h"
+#include "notify/envelope_win32.h"
 #include "notify/sound_alert_win32.h"
 #include "settings/dialogs/account_editor_win32.h"
 #include "settings/dialogs/settings_dialog_win32.h"
+#include "settings/settings_store.h"
+#include "tray/simple_timer_win32.h"
 #include "util/com_apartment_win32.h"
 #include "util/error_display_win32.h"
 #include "util/registry_win32.h"
@@ -17,6 +21,18 @@
 namespace pigeonet {
 namespace {
 
+// The settings dialog's handlers as the main window calls them.
+class SettingsDialogOfTForm2 final : public SettingsDialogCommands {
+  public:
+    explicit SettingsDialogOfTForm2(TForm2& dialog) : dialog_(dialog) {}
+    void Show() override { dialog_.Show(); }
+    void RefreshIntervalLabel() override { dialog_.IntervalLabel(); }
+    void PlayAlertSound() override { dialog_.ToolButton1Click(); }
+
+  private:
+    TForm2& dialog_;
+};
+
 int Run(HINSTANCE instance) {
     // COM for the GUI thread, started before any window and ended after the last: the shell's open verb may hand a
     // web address or a program to shell extensions that need it.
@@ -26,28 +42,45 @@ int Run(HINSTANCE instance) {
 
     ApplicationWindow application;
     SetErrorDisplayOwner(application.Handle());
-    ShellProgramLauncher launcher;
-    TForm1 mainForm(application, HKEY_CURRENT_USER, launcher);
-    Win32SettingsDialogSystem dialogSystem;
-    const Win32RegistryHive currentUser(HKEY_CURRENT_USER);
-    Win32SoundPlatform sound(currentUser);
-    TForm2 settingsDialog(
-        instance, application.Handle(), mainForm.Store(), [&mainForm] { mainForm.SetTimerEnabled(1, true); },
-        dialogSystem, sound);
-    TForm3& accountEditor = settingsDialog.Editor();
+    // One instance per desktop, decided before anything else is built: a second start ends here, silently and
+    // before its tray icon or any other window exists, which is no worse than an icon that shows for a moment.
+    if (AnotherInstanceRuns(application.Handle(), kApplicationTitle)) {
+        return 0;
+    }
 
-    MainFormWiring wiring;
-    wiring.live = &settingsDialog;
-    wiring.showSettings = [&settingsDialog] { settingsDialog.Show(); };
-    wiring.setDialogText = [&](LangTarget target, const std::string& text) {
-        LanguageTextOwner& owner = WindowOfTarget(target) == LangWindow::Editor
-                                       ? static_cast<LanguageTextOwner&>(accountEditor)
-                                       : static_cast<LanguageTextOwner&>(settingsDialog);
-        owner.ApplyText(target, text);
-    };
-    wiring.refreshIntervalLabel = [&settingsDialog] { settingsDialog.IntervalLabel(); };
-    wiring.playAlertSound = [&settingsDialog] { settingsDialog.ToolButton1Click(); };
-    mainForm.Wire(std::move(wiring));
+    // Every object is built complete, in dependency order; none is wired after its construction.
+    Win32RegistryHive userRegistry(HKEY_CURRENT_USER);
+    // Without its store the program cannot run: that failure ends the start (with its message, see wWinMain).
+    SettingsStore store(userRegistry);
+    // Read before the settings dialog loads the rest, so an unreadable "lang" (which marks Russian, its default)
+    // heads the report below.
+    const LanguageMarks storedLanguage = MarksForStoredLanguage(store.ReadInt(kSettingsSection, "lang", 0));
+    // The main window's poll tick; the settings dialog's OK and Cancel switch it on again.
+    TSimpleTimer timer1;
+    Win32SettingsDialogSystem dialogSystem;
+    Win32SoundPlatform sound(userRegistry);
+    TForm2 settingsDialog(
+        instance, application.Handle(), store, [&timer1] { EnableTimer1(timer1); }, dialogSystem, sound);
+    // The account editor belongs to the settings dialog, which builds it last.
+    TForm3& accountEditor = settingsDialog.Editor();
+    SettingsDialogOfTForm2 settingsCommands(settingsDialog);
+    ShellProgramLauncher launcher;
+    Win32MainFormPlatform platform;
+    Win32EnvelopePlatform envelopePlatform(application.Handle());
+    TForm1 mainForm(application,
+                    {.userRegistry = userRegistry,
+                     .store = store,
+                     .live = settingsDialog,
+                     .settingsDialog = settingsCommands,
+                     .settingsTexts = settingsDialog,
+                     .editorTexts = accountEditor,
+                     .timer1 = timer1,
+                     .launcher = launcher,
+                     .platform = platform,
+                     .envelopePlatform = envelopePlatform},
+                    storedLanguage);
+    // Every stored value the windows could not read while they were built, in one box.
+    mainForm.ReportUnreadableValues();
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -5,10 +5,16 @@
 #include "util/unicode_win32.h"
 
 #include <shellapi.h>
+#include <wininet.h>
 
 #include <vector>
 
 namespace pigeonet {
+
+bool Win32MainFormPlatform::IsOnline() {
+    DWORD flags = 0;
+    return InternetGetConnectedState(&flags, 0) != FALSE;
+}
 
 void ShellProgramLauncher::OpenWithShell(HWND parent, const std::string& target) {
     ShellExecuteW(parent, L"open", Widen(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -24,6 +24,20 @@ class ShellProgramLauncher final : public ProgramLauncher {
     void StartCommandLine(const std::string& commandLine) override;
 };
 
+// The system's state that the main window asks for.
+class MainFormPlatform {
+  public:
+    virtual ~MainFormPlatform() = default;
+    // Whether the system reports an Internet connection; a failed query counts as offline.
+    virtual bool IsOnline() = 0;
+};
+
+// InternetGetConnectedState.
+class Win32MainFormPlatform final : public MainFormPlatform {
+  public:
+    bool IsOnline() override;
+};
+
 // The full path of the running executable (UTF-8).
 std::string ExecutablePath();
 

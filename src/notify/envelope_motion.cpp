@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
 
 namespace pigeonet {
 
@@ -64,8 +63,8 @@ int EnvelopeRise(int envelopeSize) {
     return ForSize(kEnvelopeSlideSteps, envelopeSize);
 }
 
-EnvelopeMotion::EnvelopeMotion(EnvelopeMotionSeams seams, int envelopeSize)
-    : seams_(std::move(seams)), envelopeSize_(envelopeSize) {}
+EnvelopeMotion::EnvelopeMotion(MotionPlatform& platform, MotionWindow& window, MotionHost& host, int envelopeSize)
+    : platform_(platform), window_(window), host_(host), envelopeSize_(envelopeSize) {}
 
 int EnvelopeMotion::StepPixels(int step) const {
     const int rise = EnvelopeRise(envelopeSize_);
@@ -73,19 +72,19 @@ int EnvelopeMotion::StepPixels(int step) const {
 }
 
 void EnvelopeMotion::Step(int pixels, bool sleeps) {
-    WindowOrigin origin = seams_.windowOrigin();
+    WindowOrigin origin = window_.Origin();
     origin.top += pixels;
-    seams_.moveWindow(origin);
+    window_.MoveTo(origin);
     if (sleeps) {
-        seams_.sleep(SlideSleepMilliseconds(seams_.animationSpeed()));
+        platform_.Sleep(SlideSleepMilliseconds(host_.AnimationSpeed()));
     }
-    seams_.processMessages();
+    platform_.ProcessMessages();
 }
 
 void EnvelopeMotion::SlideIn() {
-    seams_.showWindow();
-    const ScreenSize screen = seams_.screenSize();
-    seams_.moveWindow({screen.width - envelopeSize_, screen.height});
+    window_.Show();
+    const ScreenSize screen = platform_.PrimaryScreenSize();
+    window_.MoveTo({screen.width - envelopeSize_, screen.height});
     for (int step = 0; step < kEnvelopeSlideSteps; ++step) {
         Step(-StepPixels(step), RisingStepSleeps(step));
     }
@@ -96,9 +95,9 @@ void EnvelopeMotion::SlideOut() {
         Step(StepPixels(step), SinkingStepSleeps(step));
     }
     // Parked: only the top edge is set, the left edge stays where the steps left it.
-    WindowOrigin origin = seams_.windowOrigin();
-    origin.top = seams_.screenSize().height;
-    seams_.moveWindow(origin);
+    WindowOrigin origin = window_.Origin();
+    origin.top = platform_.PrimaryScreenSize().height;
+    window_.MoveTo(origin);
 }
 
 void EnvelopeMotion::Timer2Timer() {
@@ -110,7 +109,7 @@ void EnvelopeMotion::Timer2Timer() {
     }
     std::int64_t displayTime = 0;
     try {
-        displayTime = seams_.displayTime();
+        displayTime = host_.DisplayTime();
     } catch (...) {
         // An unreadable display time would otherwise fail again at every tick while the envelope stays up: end the
         // display once, then report the failure once.
@@ -124,13 +123,13 @@ void EnvelopeMotion::Timer2Timer() {
 }
 
 void EnvelopeMotion::EndDisplayNow() {
-    seams_.setTimer2Enabled(false);
+    host_.SetTimer2Enabled(false);
     DisplayCounter = 0;
     SlideOut();
 }
 
 void EnvelopeMotion::EndDisplay() {
-    DisplayCounter = seams_.displayTime();
+    DisplayCounter = host_.DisplayTime();
     Timer2Timer();
 }
 

@@ -3,7 +3,6 @@
 #include "util/window_origin.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -50,17 +49,37 @@ struct ScreenSize {
     int height = 0;
 };
 
-// What the envelope's motion needs of the window and the program; the Win32 envelope fills it in, tests record.
-struct EnvelopeMotionSeams {
-    std::function<void(int milliseconds)> sleep;
-    std::function<void()> processMessages;  // every pending GUI message, then return
-    std::function<ScreenSize()> screenSize;
-    std::function<WindowOrigin()> windowOrigin;    // where the window stands now
-    std::function<void(WindowOrigin)> moveWindow;  // keeps the size
-    std::function<void()> showWindow;
-    std::function<int()> animationSpeed;  // the live track bar position, read at every paced step
-    std::function<int()> displayTime;     // seconds, read from the store at every tick
-    std::function<void(bool enabled)> setTimer2Enabled;
+// The system's part of the motion: time, the GUI message queue and the screen.
+class MotionPlatform {
+  public:
+    virtual ~MotionPlatform() = default;
+    virtual void Sleep(int milliseconds) = 0;
+    // Every pending GUI message, then return.
+    virtual void ProcessMessages() = 0;
+    // The primary screen's full size in pixels, taskbar included.
+    virtual ScreenSize PrimaryScreenSize() = 0;
+};
+
+// The window that slides.
+class MotionWindow {
+  public:
+    virtual ~MotionWindow() = default;
+    // Where the window stands now.
+    virtual WindowOrigin Origin() = 0;
+    // Keeps the size.
+    virtual void MoveTo(WindowOrigin origin) = 0;
+    virtual void Show() = 0;
+};
+
+// What the rest of the program gives the motion: the live settings, the store and the main window's Timer2.
+class MotionHost {
+  public:
+    virtual ~MotionHost() = default;
+    // The live animation speed (the track bar's position, 0..10), read at every paced step.
+    virtual int AnimationSpeed() = 0;
+    // Seconds the envelope stays, read from the store at every tick.
+    virtual int DisplayTime() = 0;
+    virtual void SetTimer2Enabled(bool enabled) = 0;
 };
 
 // The slide animations and the display timer of the envelope popup.
@@ -72,7 +91,7 @@ struct EnvelopeMotionSeams {
 class EnvelopeMotion {
   public:
     // `envelopeSize`: the picture's side for this screen (EnvelopeSizeForDpi), fixed for the program's run.
-    explicit EnvelopeMotion(EnvelopeMotionSeams seams, int envelopeSize = kEnvelopeWidth);
+    EnvelopeMotion(MotionPlatform& platform, MotionWindow& window, MotionHost& host, int envelopeSize = kEnvelopeWidth);
 
     // Shows the window at the bottom right-hand corner, just below the screen, and raises it 161 pixels (for a
     // larger picture, EnvelopeRise pixels in the same 161 steps, so the pacing stays the same).
@@ -95,7 +114,9 @@ class EnvelopeMotion {
     // Stops the display timer, resets the count and slides the popup out.
     void EndDisplayNow();
 
-    EnvelopeMotionSeams seams_;
+    MotionPlatform& platform_;
+    MotionWindow& window_;
+    MotionHost& host_;
     int envelopeSize_;
 };
 

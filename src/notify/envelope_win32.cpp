@@ -5,7 +5,6 @@
 
 #include <gdiplus.h>
 
-#include "settings/settings_store.h"
 #include "util/errors.h"
 #include "util/resource.h"
 #include "util/screen_dpi_win32.h"
@@ -15,7 +14,6 @@
 
 #include <memory>
 #include <stdexcept>
-#include <utility>
 
 namespace pigeonet {
 
@@ -102,67 +100,40 @@ RECT WindowRect(HWND window) {
 
 }  // namespace
 
-Envelope::Envelope(HWND window, EnvelopeSeams seams)
-    : window_(window),
-      seams_(std::move(seams)),
-      envelopeSize_(EnvelopeSizeForDpi(seams_.screenDpi ? seams_.screenDpi() : ScreenDpi())),
-      motion_(
-          [this] {
-              EnvelopeMotionSeams motion;
-              motion.sleep = [this](int ms) { seams_.sleep(ms); };
-              motion.processMessages = [this] { seams_.processMessages(); };
-              motion.screenSize = [this] { return seams_.screenSize(); };
-              motion.windowOrigin = [this] {
-                  const RECT rect = WindowRect(window_);
-                  return WindowOrigin{rect.left, rect.top};
-              };
-              motion.moveWindow = [this](WindowOrigin to) {
-                  SetWindowPos(window_, nullptr, to.left, to.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-              };
-              // Not activated: the envelope must not take the keyboard from what the user is typing into.
-              motion.showWindow = [this] { ShowWindow(window_, SW_SHOWNOACTIVATE); };
-              motion.animationSpeed = [this] { return seams_.animationSpeed(); };
-              motion.displayTime = [this] { return seams_.displayTime(); };
-              motion.setTimer2Enabled = [this](bool enabled) { seams_.setTimer2Enabled(enabled); };
-              return motion;
-          }(),
-          envelopeSize_) {
-    if (!seams_.sleep) {
-        seams_.sleep = [](int ms) { Sleep(static_cast<DWORD>(ms)); };
-    }
-    if (!seams_.screenSize) {
-        seams_.screenSize = [] { return ScreenSize{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; };
-    }
-    if (!seams_.processMessages) {
-        seams_.processMessages = [] { ProcessPendingMessages(); };
-    }
-    if (!seams_.animationSpeed) {
-        seams_.animationSpeed = [] { return 3; };
-    }
-    if (!seams_.displayTime) {
-        seams_.displayTime = [] { return kDefaultDisplayTime; };
-    }
-    if (!seams_.stopTrayFlashing) {
-        seams_.stopTrayFlashing = [] {};
-    }
-    if (!seams_.openMail) {
-        seams_.openMail = [] {};
-    }
-    if (!seams_.setTimer2Enabled) {
-        seams_.setTimer2Enabled = [](bool) {};
-    }
-    if (!seams_.pictureBytes) {
-        seams_.pictureBytes = &PictureResource;
-    }
-    if (!seams_.tempFolderPath) {
-        seams_.tempFolderPath = &TempFolderPath;
-    }
-    if (!seams_.showMessage) {
-        seams_.showMessage = [this](const std::string& text) {
-            MessageBoxW(GetWindow(window_, GW_OWNER), Widen(text).c_str(), L"Pigeonet", MB_OK);
-        };
-    }
+void Win32EnvelopePlatform::Sleep(int milliseconds) {
+    ::Sleep(static_cast<DWORD>(milliseconds));
+}
 
+void Win32EnvelopePlatform::ProcessMessages() {
+    ProcessPendingMessages();
+}
+
+ScreenSize Win32EnvelopePlatform::PrimaryScreenSize() {
+    return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+int Win32EnvelopePlatform::ScreenDpi() {
+    return pigeonet::ScreenDpi();
+}
+
+std::vector<std::uint8_t> Win32EnvelopePlatform::PictureBytes(int envelopeSize) {
+    return PictureResource(envelopeSize);
+}
+
+std::string Win32EnvelopePlatform::TempFolderPath() {
+    return pigeonet::TempFolderPath();
+}
+
+void Win32EnvelopePlatform::ShowMessage(const std::string& text) {
+    MessageBoxW(messageOwner_, Widen(text).c_str(), L"Pigeonet", MB_OK);
+}
+
+Envelope::Envelope(HWND window, EnvelopePlatform& platform, EnvelopeHost& host)
+    : window_(window),
+      platform_(platform),
+      host_(host),
+      envelopeSize_(EnvelopeSizeForDpi(platform_.ScreenDpi())),
+      motion_(platform_, *this, host_, envelopeSize_) {
     // The hint shows as a tooltip while the mouse rests on the window; the tool subclasses the window to see the
     // mouse, so the main window needs no relaying of its own.
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};
@@ -189,6 +160,20 @@ Envelope::~Envelope() {
     }
 }
 
+WindowOrigin Envelope::Origin() {
+    const RECT rect = WindowRect(window_);
+    return {rect.left, rect.top};
+}
+
+void Envelope::MoveTo(WindowOrigin origin) {
+    SetWindowPos(window_, nullptr, origin.left, origin.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Envelope::Show() {
+    // Not activated: the envelope must not take the keyboard from what the user is typing into.
+    ShowWindow(window_, SW_SHOWNOACTIVATE);
+}
+
 void Envelope::SetHint(const std::string& hint) {
     hint_ = hint;
     if (!tooltip_) {
@@ -209,8 +194,8 @@ void Envelope::ReleaseEnvelopeGraphics() {
 }
 
 std::string Envelope::WritePictureFile() {
-    const std::vector<std::uint8_t> bytes = seams_.pictureBytes(envelopeSize_);
-    const std::string path = seams_.tempFolderPath() + Narrow(kPictureFileName);
+    const std::vector<std::uint8_t> bytes = platform_.PictureBytes(envelopeSize_);
+    const std::string path = platform_.TempFolderPath() + Narrow(kPictureFileName);
     const HANDLE file =
         CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -241,7 +226,7 @@ void Envelope::ShowEnvelope(std::int32_t count, const std::string& email) {
     SetLastError(0);
     if (SetWindowLongW(window_, GWL_EXSTYLE, exStyle | WS_EX_LAYERED) == 0) {
         if (const DWORD error = GetLastError(); error != 0) {
-            seams_.showMessage(SystemErrorText(error));
+            platform_.ShowMessage(SystemErrorText(error));
         }
     }
 
@@ -342,9 +327,9 @@ void Envelope::Timer2Timer() {
 }
 
 void Envelope::FormClick() {
-    seams_.stopTrayFlashing();
+    host_.StopTrayFlashing();
     motion_.EndDisplay();
-    seams_.openMail();
+    host_.OpenMail();
 }
 
 void Envelope::FormDestroy() {

@@ -7,41 +7,60 @@
 #include "util/handles_win32.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace pigeonet {
 
-// What the envelope needs of the rest of the program and of the system. Members left empty get the default noted.
-struct EnvelopeSeams {
-    std::function<void(int milliseconds)> sleep;  // default: Sleep
-    std::function<ScreenSize()> screenSize;       // default: the primary screen's full size in pixels
-    std::function<void()> processMessages;        // default: ProcessPendingMessages
-    std::function<int()> animationSpeed;          // the live animation speed, 0..10; default 3
-    std::function<int()> displayTime;             // seconds: StoredDisplayTime(store), read at every tick; default 8
-    std::function<void()> stopTrayFlashing;       // tray cycle interval 0, then icon index 0; default nothing
-    std::function<void()> openMail;               // the open-mail command (N6Click); default nothing
-    std::function<void(bool enabled)> setTimer2Enabled;  // default nothing
-    // The screen's resolution, which picks the picture's size (EnvelopeSizeForDpi); default: ScreenDpi().
-    std::function<int()> screenDpi;
-    // The PNG bytes of the picture for `envelopeSize` pixels; default: the image resource of type "PNG" drawn for
-    // that size: PG (135), PG150 (203) or PG200 (270) ("Resource PG not found").
-    std::function<std::vector<std::uint8_t>(int envelopeSize)> pictureBytes;
-    // The temporary folder with its trailing "\" (UTF-8); default: TempFolderPath().
-    std::function<std::string()> tempFolderPath;
-    // Shows a modal message (UTF-8) captioned "Pigeonet" with an OK button; default: a message box owned by the
-    // window's owner (the application window).
-    std::function<void(const std::string& text)> showMessage;
+// The system's part of the envelope: besides the motion's, the screen's resolution, the picture, the temporary
+// folder and a message box.
+class EnvelopePlatform : public MotionPlatform {
+  public:
+    // The screen's resolution, which picks the picture's size (EnvelopeSizeForDpi).
+    virtual int ScreenDpi() = 0;
+    // The PNG bytes of the picture drawn for `envelopeSize` pixels.
+    virtual std::vector<std::uint8_t> PictureBytes(int envelopeSize) = 0;
+    // The temporary folder with its trailing "\" (UTF-8).
+    virtual std::string TempFolderPath() = 0;
+    // Shows a modal message (UTF-8) captioned "Pigeonet" with an OK button.
+    virtual void ShowMessage(const std::string& text) = 0;
+};
+
+// The real system: Sleep, the thread's message queue, the primary screen, the image resources of type "PNG" (PG
+// for 135 pixels, PG150 for 203, PG200 for 270; "Resource PG not found" when missing), GetTempPathW and a message
+// box owned by `messageOwner` (the application window).
+class Win32EnvelopePlatform final : public EnvelopePlatform {
+  public:
+    explicit Win32EnvelopePlatform(HWND messageOwner) : messageOwner_(messageOwner) {}
+
+    void Sleep(int milliseconds) override;
+    void ProcessMessages() override;
+    ScreenSize PrimaryScreenSize() override;
+    int ScreenDpi() override;
+    std::vector<std::uint8_t> PictureBytes(int envelopeSize) override;
+    std::string TempFolderPath() override;
+    void ShowMessage(const std::string& text) override;
+
+  private:
+    HWND messageOwner_;
+};
+
+// What the rest of the program gives the envelope: besides the motion's, the tray's flashing and open mail.
+class EnvelopeHost : public MotionHost {
+  public:
+    // Tray cycle interval 0, then icon index 0.
+    virtual void StopTrayFlashing() = 0;
+    // The open-mail command (N6Click).
+    virtual void OpenMail() = 0;
 };
 
 // The envelope popup drawn on the main window: the picture with the count, pushed to the window as a layered
 // window with per-pixel alpha, its slide animations, its display timer and the click on it. The window must be a
 // WS_POPUP, top-most, and outlive the envelope or tell it of its end through FormDestroy.
-class Envelope {
+class Envelope final : private MotionWindow {
   public:
-    Envelope(HWND window, EnvelopeSeams seams);
-    ~Envelope();
+    Envelope(HWND window, EnvelopePlatform& platform, EnvelopeHost& host);
+    ~Envelope() override;
     Envelope(const Envelope&) = delete;
     Envelope& operator=(const Envelope&) = delete;
 
@@ -69,6 +88,11 @@ class Envelope {
     HWND Tooltip() const { return tooltip_.get(); }
 
   private:
+    // MotionWindow: the window itself.
+    WindowOrigin Origin() override;
+    void MoveTo(WindowOrigin origin) override;
+    void Show() override;
+
     void SetHint(const std::string& hint);
     void ReleaseEnvelopeGraphics();
     std::string WritePictureFile();
@@ -77,7 +101,8 @@ class Envelope {
     // lives for the whole run, so the program keeps GDI+ started from start-up to exit.
     GdiplusSession gdiplus_;
     HWND window_;
-    EnvelopeSeams seams_;
+    EnvelopePlatform& platform_;
+    EnvelopeHost& host_;
     int envelopeSize_;
     EnvelopeMotion motion_;
     // The bitmap is declared before its context so that the context, which holds it selected, goes first.

@@ -3,6 +3,7 @@
 #include "app/menu_commands.h"
 #include "app/platform_win32.h"
 #include "polling/support/fake_pop3_server.h"
+#include "support/main_form_fakes_win32.h"
 #include "support/registry_fixture_win32.h"
 #include "settings/live_settings.h"
 #include "settings/settings_store.h"
@@ -21,40 +22,41 @@
 namespace pigeonet {
 namespace {
 
-class RecordingLauncher final : public ProgramLauncher {
-  public:
-    void OpenWithShell(HWND, const std::string& target) override { calls.push_back("open " + target); }
-    void StartCommandLine(const std::string& commandLine) override { calls.push_back("start " + commandLine); }
-    std::vector<std::string> calls;
-};
-
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // The main window as start-up builds it, over a registry root of the test's own, a recording launcher and an
-// offline system, wired to live settings held in memory.
+// offline system, with live settings held in memory.
 class MainFormTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_NO_FATAL_FAILURE(root_.Open(L"Software\\PigeonetTests\\MainForm")); }
     void TearDown() override {
-        form_.reset();
-        application_.reset();
+        Stop();
         root_.Close();
     }
 
     TForm1& Start(bool online = false) {
-        form_.reset();
-        application_.reset();
+        Stop();
         application_ = std::make_unique<ApplicationWindow>();
-        MainFormSeams seams;
-        seams.isOnline = [online] { return online; };
-        form_ = std::make_unique<TForm1>(*application_, root_.get(), launcher_, seams);
-        MainFormWiring wiring;
-        wiring.live = &live_;
-        form_->Wire(std::move(wiring));
+        bench_ = std::make_unique<testing::MainFormBench>(root_.get());
+        bench_->platform.online = online;
+        form_ = std::make_unique<TForm1>(*application_, bench_->Parts(live_), bench_->StoredLanguage());
         return *form_;
     }
+    void Stop() {
+        form_.reset();
+        bench_.reset();
+        application_.reset();
+    }
+    std::vector<std::string>& LauncherCalls() { return bench_->launcher.calls; }
     void Command(UINT id) { SendMessageW(form_->Handle(), WM_COMMAND, id, 0); }
-    void Tick(int timer) { SendMessageW(form_->Handle(), WM_TIMER, static_cast<WPARAM>(timer), 0); }
+    // `Timer1` is an object of its own; the others are timers of the main window.
+    void Tick(int timer) {
+        if (timer == 1) {
+            bench_->timer1.Tick();
+        } else {
+            SendMessageW(form_->Handle(), WM_TIMER, static_cast<WPARAM>(timer), 0);
+        }
+    }
     std::string MenuText(UINT id) {
         wchar_t text[128] = {};
         GetMenuStringW(form_->PopupMenu1(), id, text, 128, MF_BYCOMMAND);
@@ -63,9 +65,9 @@ class MainFormTest : public ::testing::Test {
     bool Checked(UINT id) { return GetMenuState(form_->PopupMenu1(), id, MF_BYCOMMAND) & MF_CHECKED; }
 
     testing::ScratchRegistryKey root_;
-    RecordingLauncher launcher_;
     MemoryLiveSettings live_;
     std::unique_ptr<ApplicationWindow> application_;
+    std::unique_ptr<testing::MainFormBench> bench_;
     std::unique_ptr<TForm1> form_;
 };
 
@@ -85,11 +87,11 @@ TEST_F(MainFormTest, OpenMailOpensWebAddressesAndStartsProgramsOnlyWhenNotFlashi
     for (const auto& c : cases) {
         live_.Values().mailProgram = c.target;
         form.Tray().SetCycleInterval(c.flashing ? 400 : 0);
-        launcher_.calls.clear();
+        LauncherCalls().clear();
         Command(kMenuN6);
         const std::vector<std::string> expected =
             c.expected ? std::vector<std::string>{c.expected} : std::vector<std::string>{};
-        EXPECT_EQ(launcher_.calls, expected) << c.target << (c.flashing ? " while flashing" : "");
+        EXPECT_EQ(LauncherCalls(), expected) << c.target << (c.flashing ? " while flashing" : "");
         EXPECT_EQ(form.Tray().CycleInterval(), 0u) << "open mail always stops the flashing";
         EXPECT_EQ(form.Tray().IconIndex(), 0);
     }
@@ -110,8 +112,6 @@ TEST_F(MainFormTest, AutostartWritesThisExecutableThenTheEmptyTextAndReadsTheMar
     EXPECT_EQ(value->text, "");
 
     hive.WriteText(kRunKey, "pg", "C:\\Tools\\pg.exe");
-    form_.reset();
-    application_.reset();
     Start();
     EXPECT_TRUE(Checked(kMenuN2)) << "a Run value containing \"pg\" checks the item at start";
 }
@@ -133,7 +133,7 @@ TEST_F(MainFormTest, CheckNowDuringARoundStartsTheNextRoundAtTheFirstTickAfterIt
     live_.Values().intervalPosition = 9;
     Command(kMenuN7);
     // The tick arrives while the round pumps messages.
-    PostMessageW(form.Handle(), WM_TIMER, 1, 0);
+    testing::PostTick(bench_->timer1);
     form.CheckMailboxes();
     EXPECT_GT(form.PollCounter, 601) << "the check-now request outlives the round";
     Tick(1);
@@ -192,14 +192,9 @@ TEST_F(MainFormTest, ExitWhileAServerKeepsTheRoundWaitingEndsTheWaitAtOnce) {
 
 TEST_F(MainFormTest, SettingsCommandStopsThePollTickAndTheTickKeepsItsCount) {
     TForm1& form = Start();
-    bool shown = false;
-    MainFormWiring wiring;
-    wiring.live = &live_;
-    wiring.showSettings = [&] { shown = true; };
-    form.Wire(std::move(wiring));
     form.PollCounter = 42;
     Command(kMenuN1);
-    EXPECT_TRUE(shown);
+    EXPECT_EQ(bench_->settingsDialog.calls, std::vector<std::string>{"show"});
     EXPECT_FALSE(form.TimerEnabled(1));
     EXPECT_EQ(form.PollCounter, 42);
 }
@@ -216,12 +211,12 @@ TEST_F(MainFormTest, ADoubleClickOnTheFlashingIconStartsAProgramOnceAndOpensAnAd
     for (const auto& c : cases) {
         live_.Values().mailProgram = c.target;
         form.Tray().SetCycleInterval(400);
-        launcher_.calls.clear();
+        LauncherCalls().clear();
         // A double click reaches the icon as press, release, double-click message, release.
         for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) {
             form.Tray().HandleCallback(mouse);
         }
-        EXPECT_EQ(launcher_.calls, c.expected) << c.target;
+        EXPECT_EQ(LauncherCalls(), c.expected) << c.target;
         EXPECT_EQ(form.Tray().CycleInterval(), 0u);
     }
 }
@@ -231,7 +226,7 @@ TEST_F(MainFormTest, AClickOnTheSteadyIconDoesNothing) {
     live_.Values().mailProgram = "msimn.exe";
     form.Tray().HandleCallback(WM_LBUTTONDOWN);
     form.Tray().HandleCallback(WM_LBUTTONUP);
-    EXPECT_TRUE(launcher_.calls.empty());
+    EXPECT_TRUE(LauncherCalls().empty());
 }
 
 TEST_F(MainFormTest, AClickOnTheEnvelopeOpensMailOnceEvenWhenDoubled) {
@@ -240,24 +235,24 @@ TEST_F(MainFormTest, AClickOnTheEnvelopeOpensMailOnceEvenWhenDoubled) {
     const HWND envelope = form.Handle();
 
     SendMessageW(envelope, WM_LBUTTONUP, 0, 0);
-    EXPECT_TRUE(launcher_.calls.empty()) << "a release without a press on the envelope is no click";
+    EXPECT_TRUE(LauncherCalls().empty()) << "a release without a press on the envelope is no click";
 
     // The second click of a double click arrives while the first one's slide-out pumps messages.
     SendMessageW(envelope, WM_LBUTTONDOWN, 0, 0);
     PostMessageW(envelope, WM_LBUTTONDOWN, 0, 0);
     PostMessageW(envelope, WM_LBUTTONUP, 0, 0);
     SendMessageW(envelope, WM_LBUTTONUP, 0, 0);
-    EXPECT_EQ(launcher_.calls, std::vector<std::string>{"start msimn.exe"});
+    EXPECT_EQ(LauncherCalls(), std::vector<std::string>{"start msimn.exe"});
 
     SendMessageW(envelope, WM_LBUTTONDOWN, 0, 0);
     SendMessageW(envelope, WM_LBUTTONUP, 0, 0);
-    EXPECT_EQ(launcher_.calls.size(), 2u) << "a later click opens mail again";
+    EXPECT_EQ(LauncherCalls().size(), 2u) << "a later click opens mail again";
 }
 
 TEST_F(MainFormTest, WebSiteItemOpensTheProgramsPage) {
     Start();
     Command(kMenuN3);
-    EXPECT_EQ(launcher_.calls, std::vector<std::string>{"open " + std::string(kWebSiteAddress)});
+    EXPECT_EQ(LauncherCalls(), std::vector<std::string>{"open " + std::string(kWebSiteAddress)});
 }
 
 TEST_F(MainFormTest, AtPositionZeroARoundStartsEveryTwentySixTicks) {
@@ -335,8 +330,6 @@ TEST_F(MainFormTest, StoredLanguageMarksTheMenuAndTheFirstApplicationSavesIt) {
     for (const auto& c : cases) {
         hive.CreateKey("Software\\Zelvik\\pg");
         hive.WriteText("Software\\Zelvik\\pg", "lang", c.stored);
-        form_.reset();
-        application_.reset();
         Start();
         for (UINT item : {kMenuRusha, kMenuEnglish, kMenuDeutsch}) {
             EXPECT_EQ(Checked(item), item == c.checked) << "lang " << c.stored << ", item " << item;
@@ -360,6 +353,21 @@ TEST_F(MainFormTest, EnglishItemTranslatesTheMenu) {
     }
     EXPECT_TRUE(Checked(kMenuEnglish));
     EXPECT_FALSE(Checked(kMenuRusha));
+}
+
+TEST_F(MainFormTest, TheLanguageSwitchHandsEachDialogTextToTheWindowThatShowsIt) {
+    Start();
+    Command(kMenuEnglish);
+    const auto& settings = bench_->settingsTexts.texts;
+    const auto& editor = bench_->editorTexts.texts;
+    EXPECT_FALSE(settings.empty());
+    EXPECT_FALSE(editor.empty());
+    for (const auto& [target, text] : settings) {
+        EXPECT_EQ(WindowOfTarget(target), LangWindow::Settings) << text;
+    }
+    for (const auto& [target, text] : editor) {
+        EXPECT_EQ(WindowOfTarget(target), LangWindow::Editor) << text;
+    }
 }
 
 }  // namespace

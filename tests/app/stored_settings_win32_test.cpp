@@ -12,6 +12,7 @@
 #include "util/unicode_win32.h"
 
 #include "support/dialog_fakes_win32.h"
+#include "support/main_form_fakes_win32.h"
 #include "support/registry_fixture_win32.h"
 
 #include <gtest/gtest.h>
@@ -28,12 +29,6 @@ namespace {
 const std::string kSection = "Software\\Zelvik\\pg";
 const std::string kNoSound = "(without the beep)";  // the stored language is English
 const std::string kMailCommand = "C:\\Program Files\\Mail\\mail.exe /mailurl:1";
-
-class NoLauncher final : public ProgramLauncher {
-  public:
-    void OpenWithShell(HWND, const std::string&) override {}
-    void StartCommandLine(const std::string&) override {}
-};
 
 // What a value is to the program, and so what its damage does.
 enum class Kind { Text, Number, Flag, Language, List, Count, Port };
@@ -152,25 +147,25 @@ class StoredSettings : public ::testing::Test {
         return value->isText ? value->text : "<other type>";
     }
 
-    // The start's order: main window, settings dialog, account editor, wiring; then the start-up language timer.
+    // The start's order: the store and the stored language, the settings dialog, the account editor, the main
+    // window, the report; then the start-up language timer.
     void Start() {
         application_ = std::make_unique<ApplicationWindow>();
-        MainFormSeams seams;
-        seams.isOnline = [] { return false; };
-        form_ = std::make_unique<TForm1>(*application_, root_.get(), launcher_, seams);
+        bench_ = std::make_unique<testing::MainFormBench>(root_.get());
+        const LanguageMarks storedLanguage = bench_->StoredLanguage();
         sound_ = std::make_unique<testing::RecordingSound>(*hive_);
+        TSimpleTimer& timer1 = bench_->timer1;
         dialog_ = std::make_unique<TForm2>(
-            GetModuleHandleW(nullptr), application_->Handle(), form_->Store(),
-            [this] { form_->SetTimerEnabled(1, true); }, system_, *sound_);
-        MainFormWiring wiring;
-        wiring.live = dialog_.get();
-        wiring.setDialogText = [this](LangTarget, const std::string&) {};
-        form_->Wire(std::move(wiring));
+            GetModuleHandleW(nullptr), application_->Handle(), bench_->store, [&timer1] { EnableTimer1(timer1); },
+            system_, *sound_);
+        form_ = std::make_unique<TForm1>(*application_, bench_->Parts(*dialog_), storedLanguage);
+        form_->ReportUnreadableValues();
         SendMessageW(form_->Handle(), WM_TIMER, 4, 0);
     }
     void Stop() {
-        dialog_.reset();
         form_.reset();
+        dialog_.reset();
+        bench_.reset();
         application_.reset();
     }
     // The settings command, then OK (the dialog is not put on the screen: nothing here depends on it).
@@ -183,8 +178,8 @@ class StoredSettings : public ::testing::Test {
     std::unique_ptr<Win32RegistryHive> hive_;
     testing::TestDialogSystem system_;
     std::unique_ptr<testing::RecordingSound> sound_;
-    NoLauncher launcher_;
     std::unique_ptr<ApplicationWindow> application_;
+    std::unique_ptr<testing::MainFormBench> bench_;
     std::unique_ptr<TForm1> form_;
     std::unique_ptr<TForm2> dialog_;
     std::vector<std::string> errors_;

@@ -1,6 +1,7 @@
 #include "notify/envelope_motion.h"
 
 #include "settings/settings_store.h"
+#include "support/fake_desktop.h"
 #include "util/errors.h"
 #include "util/memory_registry.h"
 
@@ -17,52 +18,7 @@ namespace pigeonet {
 namespace {
 
 using ::testing::ElementsAre;
-
-// A window that only has a position, and a record of everything the motion did to it, in words.
-struct FakeDesktop {
-    ScreenSize screen{1024, 768};
-    WindowOrigin origin{0, 768};
-    int speed = 3;
-    std::function<int()> displayTime = [] { return kDefaultDisplayTime; };
-    std::function<void(int moves)> onPump;  // runs nested handlers, as a real pump would
-    bool timer2 = true;
-    int moves = 0;
-    std::vector<std::string> events;
-    std::vector<int> sleepingMoves;  // the number of one-pixel moves made when each sleep came
-    std::vector<int> sleeps;         // milliseconds
-
-    EnvelopeMotionSeams Seams() {
-        EnvelopeMotionSeams seams;
-        seams.sleep = [this](int ms) {
-            sleeps.push_back(ms);
-            sleepingMoves.push_back(moves);
-            events.push_back("sleep " + std::to_string(ms));
-        };
-        seams.processMessages = [this] {
-            events.push_back("pump");
-            if (onPump) {
-                onPump(moves);
-            }
-        };
-        seams.screenSize = [this] { return screen; };
-        seams.windowOrigin = [this] { return origin; };
-        seams.moveWindow = [this](WindowOrigin to) {
-            if (to.left == origin.left && (to.top == origin.top + 1 || to.top == origin.top - 1)) {
-                ++moves;
-            }
-            origin = to;
-            events.push_back("move " + std::to_string(to.left) + "," + std::to_string(to.top));
-        };
-        seams.showWindow = [this] { events.push_back("show"); };
-        seams.animationSpeed = [this] { return speed; };
-        seams.displayTime = [this] { return displayTime(); };
-        seams.setTimer2Enabled = [this](bool enabled) {
-            timer2 = enabled;
-            events.push_back(enabled ? "timer2 on" : "timer2 off");
-        };
-        return seams;
-    }
-};
+using testing::FakeDesktop;
 
 std::vector<int> StepsEndingIn(std::initializer_list<int> digits) {
     std::vector<int> steps;
@@ -90,7 +46,7 @@ TEST(EnvelopeMotion, PacingSleepsTheSameStepsAtEverySpeedForLongerWhenSlower) {
         SCOPED_TRACE("speed " + std::to_string(speed));
         FakeDesktop desktop;
         desktop.speed = speed;
-        EnvelopeMotion motion(desktop.Seams());
+        EnvelopeMotion motion(desktop, desktop, desktop);
 
         motion.SlideIn();
         EXPECT_EQ(SleepingSteps(desktop, 0), StepsEndingIn({0, 1, 5}));
@@ -117,7 +73,7 @@ TEST(EnvelopeMotion, SleepLengthFollowsSpeedAndNeverGoesNegative) {
 TEST(EnvelopeMotion, SpeedIsReadAtEveryPacedStep) {
     FakeDesktop desktop;
     desktop.speed = 0;
-    EnvelopeMotion motion(desktop.Seams());
+    EnvelopeMotion motion(desktop, desktop, desktop);
     desktop.onPump = [&](int moves) { desktop.speed = moves >= 80 ? 10 : 0; };
     motion.SlideIn();
     EXPECT_EQ(desktop.sleeps.front(), 11);
@@ -135,7 +91,7 @@ TEST(EnvelopeMotion, RestsAtTheBottomRightCornerAndParksBelowTheScreen) {
         FakeDesktop desktop;
         desktop.screen = c.screen;
         desktop.origin = {0, c.screen.height};
-        EnvelopeMotion motion(desktop.Seams());
+        EnvelopeMotion motion(desktop, desktop, desktop);
 
         motion.SlideIn();
         EXPECT_EQ(desktop.origin, c.rest);
@@ -159,7 +115,7 @@ TEST(EnvelopeMotion, ALargerPictureRestsInTheCornerAndRisesInProportionInTheSame
         ASSERT_EQ(EnvelopeSizeForDpi(c.dpi), c.size);
         EXPECT_EQ(EnvelopeRise(c.size), c.rise);
         FakeDesktop desktop;
-        EnvelopeMotion motion(desktop.Seams(), c.size);
+        EnvelopeMotion motion(desktop, desktop, desktop, c.size);
         motion.SlideIn();
         EXPECT_EQ(desktop.origin, c.rest);
         EXPECT_EQ(std::count(desktop.events.begin(), desktop.events.end(), "pump"), kEnvelopeSlideSteps);
@@ -172,7 +128,7 @@ TEST(EnvelopeMotion, ALargerPictureRestsInTheCornerAndRisesInProportionInTheSame
 TEST(EnvelopeMotion, RiseShowsThenPlacesThenMovesOnePixelAndPumpsAfterEveryStep) {
     FakeDesktop desktop;
     desktop.origin = {3, 5};  // wherever a previous display left it
-    EnvelopeMotion motion(desktop.Seams());
+    EnvelopeMotion motion(desktop, desktop, desktop);
     motion.SlideIn();
     ASSERT_GE(desktop.events.size(), 10u);
     EXPECT_THAT(std::vector<std::string>(desktop.events.begin(), desktop.events.begin() + 11),
@@ -185,7 +141,7 @@ TEST(EnvelopeMotion, RiseShowsThenPlacesThenMovesOnePixelAndPumpsAfterEveryStep)
 TEST(EnvelopeMotion, SinkingParksAtTheScreenHeightAfterTheLastPump) {
     FakeDesktop desktop;
     desktop.origin = {889, 607};
-    EnvelopeMotion motion(desktop.Seams());
+    EnvelopeMotion motion(desktop, desktop, desktop);
     motion.SlideOut();
     EXPECT_THAT(std::vector<std::string>(desktop.events.end() - 3, desktop.events.end()),
                 ElementsAre("move 889,768", "pump", "move 889,768"));
@@ -194,7 +150,7 @@ TEST(EnvelopeMotion, SinkingParksAtTheScreenHeightAfterTheLastPump) {
 
 TEST(EnvelopeMotion, ClickDuringTheRiseParksItAndTheRemainingStepsRiseFromThere) {
     FakeDesktop desktop;
-    EnvelopeMotion motion(desktop.Seams());
+    EnvelopeMotion motion(desktop, desktop, desktop);
     bool clicked = false;
     desktop.onPump = [&](int moves) {
         if (moves == 50 && !clicked) {
@@ -212,12 +168,9 @@ TEST(EnvelopeMotion, ClickDuringTheRiseParksItAndTheRemainingStepsRiseFromThere)
 // Ticks of the display timer until the envelope starts to sink, reading "infotime" from a real store.
 class DisplayTimeTest : public ::testing::Test {
   protected:
-    DisplayTimeTest() : store(registry), motion(Seams()) {}
-
-    EnvelopeMotionSeams Seams() {
+    DisplayTimeTest() : store(registry), motion(desktop, desktop, desktop) {
         desktop.displayTime = [this] { return StoredDisplayTime(store); };
         desktop.origin = {889, 607};
-        return desktop.Seams();
     }
 
     // Ticks until the timer is switched off; 0 when it is still on after `limit` ticks.
@@ -253,7 +206,7 @@ TEST(EnvelopeDisplayTime, StoredDisplayTimeDecidesTheTickThatStartsTheSinking) {
         FakeDesktop local;
         local.origin = {889, 607};
         local.displayTime = [&] { return StoredDisplayTime(freshStore); };
-        EnvelopeMotion localMotion(local.Seams());
+        EnvelopeMotion localMotion(local, local, local);
         int tick = 0;
         while (local.timer2 && tick < 1000) {
             ++tick;

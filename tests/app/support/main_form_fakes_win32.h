@@ -1,0 +1,91 @@
+#pragma once
+
+// What start-up builds before the main window, for tests of the main window: the registry and store over a root
+// of the test's own, the poll tick, and recording stand-ins for the system, the dialogs and the launcher.
+#include <windows.h>
+
+#include "app/main_form_win32.h"
+#include "app/platform_win32.h"
+#include "i18n/language.h"
+#include "notify/support/envelope_fakes_win32.h"
+#include "settings/live_settings.h"
+#include "settings/settings_store.h"
+#include "tray/simple_timer_win32.h"
+#include "util/registry_win32.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pigeonet::testing {
+
+class RecordingLauncher final : public ProgramLauncher {
+  public:
+    void OpenWithShell(HWND, const std::string& target) override { calls.push_back("open " + target); }
+    void StartCommandLine(const std::string& commandLine) override { calls.push_back("start " + commandLine); }
+    std::vector<std::string> calls;
+};
+
+class FakeMainFormPlatform final : public MainFormPlatform {
+  public:
+    bool IsOnline() override { return online; }
+    bool online = false;
+};
+
+class RecordingSettingsDialog final : public SettingsDialogCommands {
+  public:
+    void Show() override { calls.push_back("show"); }
+    void RefreshIntervalLabel() override { calls.push_back("interval label"); }
+    void PlayAlertSound() override { calls.push_back("play"); }
+    std::vector<std::string> calls;
+};
+
+class RecordingTextOwner final : public LanguageTextOwner {
+  public:
+    void ApplyText(LangTarget target, const std::string& text) override { texts.emplace_back(target, text); }
+    std::vector<std::pair<LangTarget, std::string>> texts;
+};
+
+// Posts a tick of `timer` as the system delivers one, for a later message pump to handle.
+inline void PostTick(TSimpleTimer& timer) {
+    HWND timerWindow = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM found) {
+            wchar_t name[64] = {};
+            GetClassNameW(window, name, 64);
+            if (std::wstring(name) != L"PigeonetSimpleTimerHandler") {
+                return TRUE;
+            }
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&timerWindow));
+    PostMessageW(timerWindow, WM_TIMER, reinterpret_cast<WPARAM>(&timer), 0);
+}
+
+// The objects start-up hands the main window, over the registry root `root`: the real registry, store and poll
+// tick, recording stand-ins for the rest.
+class MainFormBench {
+  public:
+    explicit MainFormBench(HKEY root) : userRegistry(root), store(userRegistry) {}
+
+    MainFormParts Parts(LiveSettings& live) {
+        return {userRegistry, store,  live,     settingsDialog, settingsTexts,
+                editorTexts,  timer1, launcher, platform,       envelopePlatform};
+    }
+    // As start-up reads it, before the settings dialog loads.
+    LanguageMarks StoredLanguage() const { return MarksForStoredLanguage(store.ReadInt(kSettingsSection, "lang", 0)); }
+
+    Win32RegistryHive userRegistry;
+    SettingsStore store;
+    TSimpleTimer timer1;
+    RecordingSettingsDialog settingsDialog;
+    RecordingTextOwner settingsTexts;
+    RecordingTextOwner editorTexts;
+    RecordingLauncher launcher;
+    FakeMainFormPlatform platform;
+    RecordingEnvelopePlatform envelopePlatform;
+};
+
+}  // namespace pigeonet::testing

@@ -45,9 +45,9 @@ class ChunkedSocket final : public TcpSocket {
         if (Left() == 0) {
             switch (server_.end) {
                 case StreamEnd::Reset:
-                    throw SocketError(10054);
+                    throw SocketError(10054, SocketFailure::Reset);
                 case StreamEnd::Abort:
-                    throw SocketError(10053);
+                    throw SocketError(10053, SocketFailure::Aborted);
                 default:
                     return 0;
             }
@@ -63,7 +63,7 @@ class ChunkedSocket final : public TcpSocket {
 
     std::size_t Send(const char* data, std::size_t size) override {
         if (!open_) {
-            throw SocketError(10058);
+            throw SocketError(10058, SocketFailure::ShutDown);
         }
         const std::size_t n = server_.send_cut == 0 ? size : std::min(size, server_.send_cut);
         server_.sent.append(data, n);

@@ -23,7 +23,7 @@ constexpr char kLogin[] = "+OK hello\r\n+OK\r\n+OK\r\n";
 // A probe over scripted sockets, logged in and waiting for the STAT reply, whose reads find nothing for
 // `silent_waits` waits.
 void OpenThenSilence(MailboxProbe& probe, ScriptedSocketLayer& layer, int silent_waits) {
-    layer.incoming = kLogin;
+    layer.Serve(kLogin);
     probe.ConnectMailbox(-1);
     layer.read_waits.clear();
     layer.silent_read_waits = silent_waits;
@@ -84,7 +84,7 @@ TEST(IdlePump, WaitsWithoutLimitInSlicesUntilDataComes) {
     ScriptedSocketLayer layer;
     MailboxProbe probe(layer);
     OpenThenSilence(probe, layer, 7);
-    layer.incoming = "+OK 2 9\r\n";
+    layer.Serve("+OK 2 9\r\n");
     pump.runs.clear();
     EXPECT_EQ(probe.StatMessageCount(), 2);
     EXPECT_EQ(layer.read_waits, std::vector<int>(8, 250));
@@ -98,9 +98,9 @@ TEST(IdlePump, ServesTheGuiEveryQuarterSecondWhileDataTrickles) {
     MailboxProbe probe(layer);
     probe.set_read_timeout(5000);
     OpenThenSilence(probe, layer, 0);
-    layer.incoming = std::string(50, '\n') + "+OK 2 9\r\n";
+    layer.Serve(std::string(50, '\n') + "+OK 2 9\r\n");
     layer.data_after_ms = 100;
-    layer.receive_at_most = 1;
+    layer.cuts = {1};
     std::vector<std::int64_t> turns{layer.now_ms};
     pump.on_run = [&] { turns.push_back(layer.now_ms); };
     EXPECT_EQ(probe.StatMessageCount(), 2);
@@ -195,9 +195,9 @@ TEST(IdlePump, AbandonedWaitsEndAtTheNextPumpRequest) {
          [](MailboxProbe& probe, ScriptedSocketLayer& layer) {
              probe.set_read_timeout(5000);
              OpenThenSilence(probe, layer, 0);
-             layer.incoming = std::string(100000, '\n');
+             layer.Serve(std::string(100000, '\n'));
              layer.data_after_ms = 100;
-             layer.receive_at_most = 1;
+             layer.cuts = {1};
              probe.StatMessageCount();
          }},
     };
@@ -236,7 +236,7 @@ TEST(MailboxProbe, AsksTheResolverOnlyForNames) {
     };
     for (const auto& c : cases) {
         ScriptedSocketLayer layer;
-        layer.incoming = kLogin;
+        layer.Serve(kLogin);
         MailboxProbe probe(layer);
         probe.set_host(c.host);
         probe.ConnectMailbox(-1);

@@ -58,12 +58,14 @@ TEST(LineChannel, BoundsWhatOneReplyMayCost) {
         std::int64_t start = 0;
         try {
             if (c.port != MailboxProbe::kTlsPort) {
-                layer.incoming = "+OK hello\r\n+OK\r\n+OK\r\n";
+                layer.Serve("+OK hello\r\n+OK\r\n+OK\r\n");
                 probe.ConnectMailbox(-1);
             }
-            layer.incoming = c.bytes;
+            layer.Serve(c.bytes);
             layer.data_after_ms = c.trickle_ms;
-            layer.receive_at_most = c.trickle_ms > 0 ? 1 : std::string::npos;
+            if (c.trickle_ms > 0) {
+                layer.cuts = {1};
+            }
             start = layer.now_ms;
             if (c.port == MailboxProbe::kTlsPort) {
                 probe.ConnectMailbox(-1);
@@ -77,7 +79,7 @@ TEST(LineChannel, BoundsWhatOneReplyMayCost) {
             EXPECT_EQ(layer.now_ms - start, kReplyLimitMs) << c.name;
         }
         // However much was on offer, no more than the most one reply holds and one receive were ever taken in.
-        EXPECT_LE(c.bytes.size() - layer.incoming.size(), MailboxProbe::kMaxReplyLength + MailboxProbe::kReceiveChunk)
+        EXPECT_LE(c.bytes.size() - layer.unread(), MailboxProbe::kMaxReplyLength + MailboxProbe::kReceiveChunk)
             << c.name;
     }
 }

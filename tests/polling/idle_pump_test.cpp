@@ -8,9 +8,10 @@
 #include <thread>
 
 #include "polling/mailbox_probe.h"
-#include "polling/support/fake_pop3_server.h"
 #include "polling/support/recording_pump.h"
 #include "polling/support/scripted_socket.h"
+#include "scripted-server/pop3_steps.h"
+#include "scripted-server/scripted_server.h"
 
 namespace pigeonet {
 namespace {
@@ -246,7 +247,7 @@ TEST(MailboxProbe, AsksTheResolverOnlyForNames) {
 
 // Real time: the pump must serve the GUI at least every 250 ms while a server stays silent for 5000 ms.
 TEST(IdlePump, RunsAtLeastEveryQuarterSecondWhileTheServerIsSilent) {
-    testing::FakePop3Server server(testing::LoginThenStat(""));
+    scripted::ScriptedServer server(scripted::LoginThenStat(""));
     RecordingPump pump;
     MailboxProbe probe;
     probe.set_host("127.0.0.1");
@@ -269,7 +270,7 @@ TEST(IdlePump, RunsAtLeastEveryQuarterSecondWhileTheServerIsSilent) {
 }
 
 TEST(IdlePump, DoesNotRunWhileDataFlows) {
-    testing::FakePop3Server server(testing::LoginThenStat("+OK 3 300\r\n"));
+    scripted::ScriptedServer server(scripted::LoginThenStat("+OK 3 300\r\n"));
     RecordingPump pump;
     MailboxProbe probe;
     probe.set_host("localhost");

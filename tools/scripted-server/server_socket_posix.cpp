@@ -67,7 +67,7 @@ void Connection::Reset() {
 Listener::Listener(std::uint16_t port, bool listen) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) {
-        throw std::runtime_error("scripted server: cannot create a socket");
+        throw std::runtime_error("cannot create a socket");
     }
     handle_ = fd;
     // A fixed port (the demo mailbox's) can be taken again at once after a restart.
@@ -80,7 +80,7 @@ Listener::Listener(std::uint16_t port, bool listen) {
     if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         (listen && ::listen(fd, 16) != 0)) {
         close(fd);
-        throw std::runtime_error("scripted server: cannot bind 127.0.0.1:" + std::to_string(port));
+        throw std::runtime_error("cannot bind 127.0.0.1:" + std::to_string(port));
     }
     socklen_t length = sizeof address;
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);

@@ -20,7 +20,7 @@ void StartSockets() {
         return WSAStartup(MAKEWORD(2, 2), &data) == 0;
     }();
     if (!started) {
-        throw std::runtime_error("scripted server: Windows Sockets did not start");
+        throw std::runtime_error("Windows Sockets did not start");
     }
 }
 
@@ -75,7 +75,7 @@ Listener::Listener(std::uint16_t port, bool listen) {
     StartSockets();
     const SOCKET s = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
     if (s == INVALID_SOCKET) {
-        throw std::runtime_error("scripted server: cannot create a socket");
+        throw std::runtime_error("cannot create a socket");
     }
     handle_ = static_cast<std::intptr_t>(s);
     sockaddr_in address{};
@@ -84,7 +84,7 @@ Listener::Listener(std::uint16_t port, bool listen) {
     address.sin_port = htons(port);
     if (bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || (listen && ::listen(s, 16) != 0)) {
         closesocket(s);
-        throw std::runtime_error("scripted server: cannot bind 127.0.0.1:" + std::to_string(port));
+        throw std::runtime_error("cannot bind 127.0.0.1:" + std::to_string(port));
     }
     int length = sizeof address;
     getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);

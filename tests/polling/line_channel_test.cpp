@@ -12,6 +12,7 @@ namespace pigeonet {
 namespace {
 
 using testing::ScriptedSocketLayer;
+using testing::StreamEnd;
 
 constexpr std::int32_t kReplyLimitMs = 3000;  // short: the round's minute would only make the trickles longer
 
@@ -81,6 +82,34 @@ TEST(LineChannel, BoundsWhatOneReplyMayCost) {
         // However much was on offer, no more than the most one reply holds and one receive were ever taken in.
         EXPECT_LE(c.bytes.size() - layer.unread(), MailboxProbe::kMaxReplyLength + MailboxProbe::kReceiveChunk)
             << c.name;
+    }
+}
+
+// The socket layer says what a failed receive did to the connection: an aborted one ends like the peer's close,
+// a reset one is the failure itself and leaves the stream as it was.
+TEST(LineChannel, ReadsWhatAFailedReceiveDidToTheConnection) {
+    const struct {
+        StreamEnd end;
+        std::string outcome;
+        bool closed;
+    } cases[] = {
+        {StreamEnd::Abort, "Connection Closed Gracefully.", true},
+        {StreamEnd::Reset, "Socket Error # 10054\r\nConnection reset by peer.", false},
+    };
+    for (const auto& c : cases) {
+        ScriptedSocketLayer layer;
+        layer.Serve("+OK 3");
+        layer.end = c.end;
+        LineChannel channel(layer);
+        channel.Attach(layer.CreateSocket());
+        std::string outcome;
+        try {
+            channel.ReadLine();
+        } catch (const ProbeError& error) {
+            outcome = error.what();
+        }
+        EXPECT_EQ(outcome, c.outcome);
+        EXPECT_EQ(layer.closed, c.closed);
     }
 }
 

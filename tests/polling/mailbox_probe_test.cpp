@@ -374,5 +374,12 @@ TEST(MailboxProbe, ClosesWithoutQuitWhenReleased) {
     EXPECT_EQ(server.Received(), "USER x\r\nPASS y\r\nSTAT\r\n");
 }
 
+// The demo mailbox of `make run`: any login, a count that starts where it is told, one client after another.
+TEST(MailboxProbe, CountsTheDemoMailbox) {
+    ScriptedServer server(scripted::DemoMailbox(3, std::chrono::hours(1)), 0);
+    EXPECT_EQ(Probe(server), 3);
+    EXPECT_EQ(Probe(server), 3);
+}
+
 }  // namespace
 }  // namespace pigeonet

@@ -63,24 +63,43 @@ void ScriptedServer::WaitFinished() {
 }
 
 void ScriptedServer::Serve() {
-    std::vector<std::thread> concurrent;
+    // Sessions served at the same time, each joined once it has ended, so a server that runs for hours holds no
+    // more threads than it has clients.
+    struct Running {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> ended;
+    };
+    std::vector<Running> running;
+    auto join_ended = [&running](bool all) {
+        std::erase_if(running, [all](Running& session) {
+            if (!all && !*session.ended) {
+                return false;
+            }
+            session.thread.join();
+            return true;
+        });
+    };
     for (int session = 0; (sessions_ == 0 || session < sessions_) && !stopping_; ++session) {
         std::unique_ptr<Connection> connection;
         while (!stopping_ && !connection) {
             connection = listener_->Accept(50);
+            join_ended(false);
         }
         if (!connection) {
             break;
         }
         if (sessions_ == 0) {
-            concurrent.emplace_back([this, owned = std::move(connection)] { RunSession(*owned); });
+            auto ended = std::make_shared<std::atomic<bool>>(false);
+            running.push_back({std::thread([this, owned = std::move(connection), ended] {
+                                   RunSession(*owned);
+                                   *ended = true;
+                               }),
+                               ended});
         } else {
             RunSession(*connection);
         }
     }
-    for (std::thread& thread : concurrent) {
-        thread.join();
-    }
+    join_ended(true);
     std::lock_guard lock(mutex_);
     finished_ = true;
     finished_changed_.notify_all();

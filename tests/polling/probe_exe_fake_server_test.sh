@@ -45,8 +45,8 @@ expect() {
     "$scripted_server" --record "$files/sent" "$@" >"$files/server" &
     server_pid=$!
     local port got
-    if ! port=$(line_value "$files/server" port "the fake server's port" "$server_pid"); then
-        echo "FAIL $name: the fake server did not start"
+    if ! port=$(line_value "$files/server" port "the scripted server's port" "$server_pid"); then
+        echo "FAIL $name: the scripted server did not start"
         failures=$((failures + 1))
         stop_process "$server_pid"
         server_pid=
@@ -56,7 +56,7 @@ expect() {
     got=$?
     # The server ends once it has read the probe's close: by then it has recorded every byte the probe sent.
     local ended=1
-    wait_end "$server_pid" "the fake server to see the probe's close" || ended=
+    wait_end "$server_pid" "the scripted server to see the probe's close" || ended=
     stop_process "$server_pid"
     server_pid=
     if [[ -z "$ended" || $got -ne $status || "$(cat "$files/out"; echo x)" != "${stdout}x" ||

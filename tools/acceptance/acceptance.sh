@@ -41,8 +41,8 @@ echo "acceptance: Dovecot on 127.0.0.1:$dovecot_port (pid $dovecot_pid)"
 "$scripted_server" --sessions 4 --record "$work/fake-received" \
     login 'send:-ERR mailbox is locked\r\n' >"$work/fake-address" &
 fake_pid=$!
-fake_port=$(line_value "$work/fake-address" port "the fake server's port" "$fake_pid") || exit 1
-echo "acceptance: fake POP3 server on 127.0.0.1:$fake_port (pid $fake_pid)"
+fake_port=$(line_value "$work/fake-address" port "the scripted server's port" "$fake_pid") || exit 1
+echo "acceptance: scripted POP3 server on 127.0.0.1:$fake_port (pid $fake_pid)"
 
 unset DISPLAY
 export PIGEONET_BUILD_DIR=$build

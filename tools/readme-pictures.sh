@@ -60,6 +60,8 @@ paint_desktop() {
 }
 
 # The scripted server's demo mailbox (3 messages, one more an hour) on a port of its choosing, which it prints.
+# The old address file goes first: the background job truncates it only once it runs.
+rm -f "$root/build/readme-demo-address"
 "$root/build/release-native/scripted-server" --sessions 0 demo:3:3600 >"$root/build/readme-demo-address" &
 demo_pid=$!
 port=

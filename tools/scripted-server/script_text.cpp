@@ -40,26 +40,37 @@ std::string Unescape(std::string_view text) {
             bytes += text[i];
             continue;
         }
-        const char c = text[i + 1];
-        const char* const simple = "rntab0fv\\'\"";
-        const char* const meaning = "\r\n\t\a\b\0\f\v\\'\"";
-        bool done = false;
-        for (int k = 0; simple[k] != '\0'; ++k) {
-            if (c == simple[k]) {
-                bytes += meaning[k];
-                ++i;
-                done = true;
+        char byte = text[i + 1];
+        switch (byte) {
+            case 'r':
+                byte = '\r';
                 break;
-            }
+            case 'n':
+                byte = '\n';
+                break;
+            case 't':
+                byte = '\t';
+                break;
+            case '0':
+                byte = '\0';
+                break;
+            case '\\':
+            case '\'':
+            case '"':
+                break;
+            case 'x':
+                if (i + 3 < text.size() && HexDigit(text[i + 2]) >= 0 && HexDigit(text[i + 3]) >= 0) {
+                    bytes += static_cast<char>(HexDigit(text[i + 2]) * 16 + HexDigit(text[i + 3]));
+                    i += 3;
+                    continue;
+                }
+                [[fallthrough]];
+            default:
+                bytes += '\\';  // not an escape: the backslash stays
+                continue;
         }
-        if (!done && c == 'x' && i + 3 < text.size() && HexDigit(text[i + 2]) >= 0 && HexDigit(text[i + 3]) >= 0) {
-            bytes += static_cast<char>(HexDigit(text[i + 2]) * 16 + HexDigit(text[i + 3]));
-            i += 3;
-            done = true;
-        }
-        if (!done) {
-            bytes += text[i];
-        }
+        bytes += byte;
+        ++i;
     }
     return bytes;
 }

@@ -13,7 +13,7 @@ namespace pigeonet::scripted {
 // The steps of a script written as words, one word a step, for the command line and the scripts that start the
 // server:
 //
-//     send:TEXT        send TEXT (backslash escapes: \r \n \t \xNN \\)
+//     send:TEXT        send TEXT (backslash escapes, see Unescape)
 //     line             wait until the client has sent a line (through its LF)
 //     pause:MS         send nothing for MS milliseconds
 //     trickle:MS:TEXT  send TEXT one byte at a time, MS milliseconds before each
@@ -24,7 +24,7 @@ namespace pigeonet::scripted {
 // the first colon) and the rest, and gives the steps it stands for, or nothing when the word is not its own.
 using Shorthand = std::function<std::optional<Script>(std::string_view name, std::string_view argument)>;
 
-// The bytes TEXT stands for; an unknown escape stays as it is written.
+// The bytes TEXT stands for (escapes \r \n \t \0 \xNN \\ \' \"); an unknown escape stays as it is written.
 std::string Unescape(std::string_view text);
 
 // The script the words spell; throws std::invalid_argument naming a word that is no step.

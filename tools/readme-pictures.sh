@@ -59,9 +59,18 @@ paint_desktop() {
     timeout 10 display -window root "$root/build/readme-desktop.png"
 }
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-python3 "$here/demo-mailbox/demo_pop3.py" "$port" 3 3600 >/dev/null &
+# The scripted server's demo mailbox (3 messages, one more an hour) on a port of its choosing, which it prints.
+# The old address file goes first: the background job truncates it only once it runs.
+rm -f "$root/build/readme-demo-address"
+"$root/build/release-native/scripted-server" --sessions 0 demo:3:3600 >"$root/build/readme-demo-address" &
 demo_pid=$!
+port=
+for _ in $(seq 100); do
+    port=$(sed -n 's/^port=//p' "$root/build/readme-demo-address")
+    [[ -n "$port" ]] && break
+    sleep 0.1
+done
+[[ -n "$port" ]] || { echo "readme-pictures: the demo mailbox did not start" >&2; exit 1; }
 
 # Sets the stored account and language, then starts the program.
 start_program() {

@@ -39,7 +39,8 @@ trap stop EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-python3 "$here/demo-mailbox/demo_pop3.py" "$demo_port" 3 60 &
+# The scripted server's demo mailbox: any login, 3 messages at start and one more every 60 s, every client served.
+"$root/build/release-native/scripted-server" --port "$demo_port" --sessions 0 demo:3:60 >/dev/null &
 demo_pid=$!
 sleep 0.5
 if ! kill -0 "$demo_pid" 2>/dev/null; then

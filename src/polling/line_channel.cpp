@@ -99,7 +99,7 @@ void LineChannel::ReceiveOnce() {
         received = stream_->Receive(chunk_.data(), chunk_.size());
     } catch (const SocketError& error) {
         // An aborted or shut-down connection ends like a close; other failures leave the stream as it is.
-        if (error.code() != 10053 && error.code() != 10058) {
+        if (error.failure() != SocketFailure::Aborted && error.failure() != SocketFailure::ShutDown) {
             throw;
         }
         CloseStream();
@@ -203,7 +203,8 @@ void LineChannel::WriteLine(std::string_view text) {
         try {
             sent += stream_->Send(bytes.data() + sent, bytes.size() - sent);
         } catch (const SocketError& error) {
-            if (error.code() == 10053 || error.code() == 10054 || error.code() == 10058) {
+            if (error.failure() == SocketFailure::Aborted || error.failure() == SocketFailure::Reset ||
+                error.failure() == SocketFailure::ShutDown) {
                 CloseStream();
             }
             throw;

@@ -95,7 +95,7 @@ void MailboxProbe::OpenSocket(std::int32_t connect_timeout_ms) {
             progress = socket.WaitConnect(-1);
         }
         if (progress.status == ConnectStatus::Failed) {
-            throw SocketError(progress.error);
+            throw SocketError(progress.error, progress.failure);
         }
     }
     if (port == kTlsPort) {

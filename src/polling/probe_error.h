@@ -61,6 +61,11 @@ class LineTooLongError : public ProbeError {
     LineTooLongError() : ProbeError(ProbeErrorKind::LineTooLong, "Max line length exceeded.") {}
 };
 
+// What became of the connection when a socket call failed, as the platform adapter sorts its error number: the
+// peer reset it, this side's stack aborted it, it was already shut down, a wait timed out, the peer refused it,
+// or anything else. Portable code decides on this, while the number only names the failure in the message.
+enum class SocketFailure { Reset, Aborted, ShutDown, TimedOut, Refused, Other };
+
 // The text of a Windows Sockets error number ("Connection refused." for 10061); empty for numbers the program
 // has no text for. The numbers are the Windows ones on every platform, so messages read the same everywhere.
 std::string_view SocketErrorText(int code);
@@ -70,11 +75,14 @@ std::string SocketErrorMessage(int code);
 
 class SocketError : public ProbeError {
   public:
-    explicit SocketError(int code) : ProbeError(ProbeErrorKind::Socket, SocketErrorMessage(code)), code_(code) {}
+    explicit SocketError(int code, SocketFailure failure = SocketFailure::Other)
+        : ProbeError(ProbeErrorKind::Socket, SocketErrorMessage(code)), code_(code), failure_(failure) {}
     int code() const { return code_; }
+    SocketFailure failure() const { return failure_; }
 
   private:
     int code_;
+    SocketFailure failure_;
 };
 
 class ConnectTimeoutError : public ProbeError {

@@ -7,11 +7,14 @@
 #include <optional>
 #include <string>
 
+#include "polling/probe_error.h"
+
 namespace pigeonet {
 
 // The probe's view of the network: a small seam with one adapter per platform (socket_posix.cpp natively,
 // socket_win32.cpp on Windows) and scripted replacements in tests. Failures are raised as the probe's own
-// errors (SocketError with the Windows Sockets number, SocketSetupError), so every adapter reports alike.
+// errors (SocketError with the Windows Sockets number, SocketSetupError), so every adapter reports alike. The
+// adapter also sorts each failure into a SocketFailure: portable code decides on that, never on a number.
 
 // A byte stream the protocol reads and writes: a plain TCP connection, or a TlsStream wrapping one (port 995). The
 // protocol code reads both alike, so TLS needs no change of its own there.
@@ -36,7 +39,8 @@ enum class ConnectStatus { Pending, Connected, Failed };
 
 struct ConnectProgress {
     ConnectStatus status = ConnectStatus::Pending;
-    int error = 0;  // Windows Sockets number when status is Failed
+    int error = 0;  // Windows Sockets number when status is Failed, for the message
+    SocketFailure failure = SocketFailure::Other;
 };
 
 // An IPv4 TCP stream socket whose connect can be waited for in slices.

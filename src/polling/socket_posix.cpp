@@ -107,6 +107,33 @@ int WinsockNumber(int error) {
     }
 }
 
+// What the failure did to the connection; EPIPE is a send after the connection was shut down, like WSAESHUTDOWN.
+SocketFailure FailureOf(int error) {
+    switch (error) {
+        case ECONNRESET:
+            return SocketFailure::Reset;
+        case ECONNABORTED:
+            return SocketFailure::Aborted;
+        case ESHUTDOWN:
+        case EPIPE:
+            return SocketFailure::ShutDown;
+        case ETIMEDOUT:
+            return SocketFailure::TimedOut;
+        case ECONNREFUSED:
+            return SocketFailure::Refused;
+        default:
+            return SocketFailure::Other;
+    }
+}
+
+SocketError ErrorOf(int error) {
+    return SocketError(WinsockNumber(error), FailureOf(error));
+}
+
+ConnectProgress ConnectFailed(int error) {
+    return {ConnectStatus::Failed, WinsockNumber(error), FailureOf(error)};
+}
+
 // Resolver failures onto WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY and WSANO_DATA.
 int ResolverNumber(int result) {
     switch (result) {
@@ -170,7 +197,7 @@ class PosixSocket final : public TcpSocket {
                 return static_cast<std::size_t>(received);
             }
             if (errno != EINTR) {
-                throw SocketError(WinsockNumber(errno));
+                throw ErrorOf(errno);
             }
         }
     }
@@ -183,7 +210,7 @@ class PosixSocket final : public TcpSocket {
                 return static_cast<std::size_t>(sent);
             }
             if (errno != EINTR) {
-                throw SocketError(WinsockNumber(errno));
+                throw ErrorOf(errno);
             }
         }
     }
@@ -209,7 +236,7 @@ class PosixSocket final : public TcpSocket {
         if (errno == EINPROGRESS || errno == EINTR) {
             return {ConnectStatus::Pending, 0};
         }
-        return {ConnectStatus::Failed, WinsockNumber(errno)};
+        return ConnectFailed(errno);
     }
 
     ConnectProgress WaitConnect(int milliseconds) override {
@@ -223,7 +250,7 @@ class PosixSocket final : public TcpSocket {
             return {ConnectStatus::Pending, 0};
         }
         if (ready < 0) {
-            return {ConnectStatus::Failed, WinsockNumber(errno)};
+            return ConnectFailed(errno);
         }
         int error = 0;
         socklen_t length = sizeof error;
@@ -231,7 +258,7 @@ class PosixSocket final : public TcpSocket {
             error = errno;
         }
         if (error != 0) {
-            return {ConnectStatus::Failed, WinsockNumber(error)};
+            return ConnectFailed(error);
         }
         return Connected();
     }

@@ -20,6 +20,32 @@ void StartWindowsSockets() {
     }
 }
 
+// What the failure did to the connection.
+SocketFailure FailureOf(int error) {
+    switch (error) {
+        case WSAECONNRESET:
+            return SocketFailure::Reset;
+        case WSAECONNABORTED:
+            return SocketFailure::Aborted;
+        case WSAESHUTDOWN:
+            return SocketFailure::ShutDown;
+        case WSAETIMEDOUT:
+            return SocketFailure::TimedOut;
+        case WSAECONNREFUSED:
+            return SocketFailure::Refused;
+        default:
+            return SocketFailure::Other;
+    }
+}
+
+SocketError ErrorOf(int error) {
+    return SocketError(error, FailureOf(error));
+}
+
+ConnectProgress ConnectFailed(int error) {
+    return {ConnectStatus::Failed, error, FailureOf(error)};
+}
+
 timeval* Limit(int milliseconds, timeval& storage) {
     if (milliseconds < 0) {
         return nullptr;
@@ -50,7 +76,7 @@ class WinsockSocket final : public TcpSocket {
     std::size_t Receive(char* buffer, std::size_t capacity) override {
         const int received = recv(socket_, buffer, static_cast<int>(capacity), 0);
         if (received == SOCKET_ERROR) {
-            throw SocketError(WSAGetLastError());
+            throw ErrorOf(WSAGetLastError());
         }
         return static_cast<std::size_t>(received);
     }
@@ -58,7 +84,7 @@ class WinsockSocket final : public TcpSocket {
     std::size_t Send(const char* data, std::size_t size) override {
         const int sent = send(socket_, data, static_cast<int>(size), 0);
         if (sent == SOCKET_ERROR) {
-            throw SocketError(WSAGetLastError());
+            throw ErrorOf(WSAGetLastError());
         }
         return static_cast<std::size_t>(sent);
     }
@@ -85,7 +111,7 @@ class WinsockSocket final : public TcpSocket {
         if (error == WSAEWOULDBLOCK) {
             return {ConnectStatus::Pending, 0};
         }
-        return {ConnectStatus::Failed, error};
+        return ConnectFailed(error);
     }
 
     ConnectProgress WaitConnect(int milliseconds) override {
@@ -101,13 +127,13 @@ class WinsockSocket final : public TcpSocket {
             return {ConnectStatus::Pending, 0};
         }
         if (ready == SOCKET_ERROR) {
-            return {ConnectStatus::Failed, WSAGetLastError()};
+            return ConnectFailed(WSAGetLastError());
         }
         if (FD_ISSET(socket_, &failed)) {
             int error = 0;
             int length = sizeof error;
             getsockopt(socket_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
-            return {ConnectStatus::Failed, error != 0 ? error : WSAECONNREFUSED};
+            return ConnectFailed(error != 0 ? error : WSAECONNREFUSED);
         }
         return Connected();
     }

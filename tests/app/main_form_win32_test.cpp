@@ -2,7 +2,8 @@
 #include "app/main_form_win32.h"
 #include "app/menu_commands.h"
 #include "app/platform_win32.h"
-#include "polling/support/fake_pop3_server.h"
+#include "scripted-server/pop3_steps.h"
+#include "scripted-server/scripted_server.h"
 #include "support/main_form_fakes_win32.h"
 #include "support/registry_fixture_win32.h"
 #include "settings/live_settings.h"
@@ -127,7 +128,7 @@ TEST_F(MainFormTest, CheckNowMakesTheNextTickStartARound) {
 }
 
 TEST_F(MainFormTest, CheckNowDuringARoundStartsTheNextRoundAtTheFirstTickAfterIt) {
-    testing::FakePop3Server server(testing::LoginThenStat("+OK 0 0\r\n"));
+    scripted::ScriptedServer server(scripted::LoginThenStat("+OK 0 0\r\n"));
     live_.AddAccount({"box@example.org", "127.0.0.1", "u", "p", "0", std::to_string(server.port())});
     TForm1& form = Start(true);
     live_.Values().intervalPosition = 9;
@@ -141,7 +142,7 @@ TEST_F(MainFormTest, CheckNowDuringARoundStartsTheNextRoundAtTheFirstTickAfterIt
 }
 
 TEST_F(MainFormTest, ExitDuringARoundRemovesTheIconAtOnceAndClosesWhenTheRoundHasStopped) {
-    testing::FakePop3Server server(testing::LoginThenStat("+OK 3 300\r\n"));
+    scripted::ScriptedServer server(scripted::LoginThenStat("+OK 3 300\r\n"));
     live_.AddAccount({"box@example.org", "127.0.0.1", "u", "p", "0", std::to_string(server.port())});
     TForm1& form = Start(true);
     const HWND window = form.Handle();
@@ -161,14 +162,14 @@ TEST_F(MainFormTest, ExitDuringARoundRemovesTheIconAtOnceAndClosesWhenTheRoundHa
 TEST_F(MainFormTest, ExitWhileAServerKeepsTheRoundWaitingEndsTheWaitAtOnce) {
     // Logged in, then no answer to STAT: the round waits up to its 5 s read timeout, or, while blank lines trickle
     // in, up to its minute for the reply.
-    auto trickle = testing::LoginThenStat("");
-    trickle.push_back(testing::Trickle(std::string(300, '\n'), 100));
+    auto trickle = scripted::LoginThenStat("");
+    trickle.push_back(scripted::Trickle(std::string(300, '\n'), 100));
     const struct {
         const char* server;
-        std::vector<testing::ServerStep> script;
-    } cases[] = {{"silent", testing::LoginThenStat("")}, {"trickling", trickle}};
+        scripted::Script script;
+    } cases[] = {{"silent", scripted::LoginThenStat("")}, {"trickling", trickle}};
     for (const auto& c : cases) {
-        testing::FakePop3Server server(c.script);
+        scripted::ScriptedServer server(c.script);
         live_.AddAccount({"box@example.org", "127.0.0.1", "u", "p", "0", std::to_string(server.port())});
         TForm1& form = Start(true);
         const HWND window = form.Handle();
@@ -298,7 +299,7 @@ TEST_F(MainFormTest, ARoundAgainstAServerAnnouncesAChangedCountAndFlashesTheIcon
         {"3", true, false, 0},
     };
     for (const auto& c : cases) {
-        testing::FakePop3Server server(testing::LoginThenStat("+OK 3 1200\r\n"));
+        scripted::ScriptedServer server(scripted::LoginThenStat("+OK 3 1200\r\n"));
         live_ = MemoryLiveSettings();
         live_.Values().flashIcon = c.flashIcon;
         live_.AddAccount({"box@example.org", "127.0.0.1", "u", "p", c.storedCount, std::to_string(server.port())});

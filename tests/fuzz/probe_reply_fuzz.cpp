@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_socket.h"
+#include "fuzz_support.h"
 #include "polling/idle_pump.h"
 #include "polling/mailbox_probe.h"
 
@@ -80,7 +80,7 @@ struct Outcome {
 };
 
 // One probe against `server`, whose stream and cuts are set.
-Outcome Run(ChunkedServer& server, std::uint8_t flags) {
+Outcome Run(ScriptedSocketLayer& server, std::uint8_t flags) {
     const Credentials credentials = CredentialsFor(flags & 3);
     server.end = static_cast<StreamEnd>((flags >> 4) & 3);
     server.send_cut = (flags & 0x80) != 0 ? 1 : 0;
@@ -174,16 +174,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         stream = std::string(input.Rest());
     }
 
-    ChunkedServer whole_server;
-    whole_server.stream = stream;
+    ScriptedSocketLayer whole_server;
+    whole_server.Serve(stream);
+    whole_server.record_read_waits = false;
     ResetHeapPeak();
     const Outcome whole = Run(whole_server, flags);
     CheckHeapPeak("the probe", kHeapBudget, stream.size());
     const Credentials credentials = CredentialsFor(flags & 3);
     CheckWire(whole.sent, credentials);
 
-    ChunkedServer cut_server;
-    cut_server.stream = std::move(stream);
+    ScriptedSocketLayer cut_server;
+    cut_server.Serve(std::move(stream));
+    cut_server.record_read_waits = false;
     cut_server.cuts = CutsFromSeed(seed);
     const Outcome cut = Run(cut_server, flags);
     if (cut.text != whole.text || cut.sent != whole.sent) {

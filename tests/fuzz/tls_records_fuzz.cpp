@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_socket.h"
+#include "fuzz_support.h"
 #include "polling/tls_stream.h"
 
 namespace pigeonet::fuzzing {
@@ -190,7 +190,7 @@ std::string Sent(std::string wire) {
 }
 
 // Drives `server` as the probe would, with a receive size of `capacity`.
-Outcome Run(ChunkedServer& server, std::size_t capacity) {
+Outcome Run(ScriptedSocketLayer& server, std::size_t capacity) {
     Outcome outcome;
     {
         TlsStream stream(server.CreateSocket(), std::make_unique<RecordEngine>());
@@ -245,8 +245,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t capacity = std::size_t{1} << ((flags >> 2) & 7);
     const std::string stream(input.Rest());
 
-    ChunkedServer whole_server;
-    whole_server.stream = stream;
+    ScriptedSocketLayer whole_server;
+    whole_server.Serve(stream);
+    whole_server.record_read_waits = false;
     whole_server.end = end;
     ResetHeapPeak();
     const Outcome whole = Run(whole_server, capacity);
@@ -257,8 +258,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Violation("the stream differs from the model:\n  stream: " + whole.text + "\n  model:  " + expected);
     }
 
-    ChunkedServer cut_server;
-    cut_server.stream = stream;
+    ScriptedSocketLayer cut_server;
+    cut_server.Serve(stream);
+    cut_server.record_read_waits = false;
     cut_server.end = end;
     cut_server.cuts = CutsFromSeed(seed);
     const Outcome cut = Run(cut_server, capacity);

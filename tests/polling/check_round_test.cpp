@@ -3,7 +3,8 @@
 #include "polling/probe_error.h"
 #include "settings/live_settings.h"
 #include "settings/settings_store.h"
-#include "support/fake_pop3_server.h"
+#include "scripted-server/pop3_steps.h"
+#include "scripted-server/scripted_server.h"
 #include "util/errors.h"
 #include "util/memory_registry.h"
 
@@ -17,8 +18,8 @@
 namespace pigeonet {
 namespace {
 
-using testing::FakePop3Server;
-using testing::LoginThenStat;
+using scripted::LoginThenStat;
+using scripted::ScriptedServer;
 
 // Records what the round does to the rest of the program, as one line per effect.
 class RecordingEffects final : public RoundEffects {
@@ -78,7 +79,7 @@ class CheckRoundTest : public ::testing::Test {
 
 TEST_F(CheckRoundTest, DoesNothingAtAllWhileOffline) {
     effects_.online = false;
-    FakePop3Server server(LoginThenStat("+OK 3 300\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 3 300\r\n"));
     AddAccount("a@example.org", server.port(), "0");
     Check();
     EXPECT_TRUE(effects_.log.empty());
@@ -109,7 +110,7 @@ TEST_F(CheckRoundTest, MarksTheNoticeShownEvenWhenTheOptionIsOff) {
 
 TEST_F(CheckRoundTest, AnUnreadableNoticeOptionCountsAsOffIsNotedAndTheRoundGoesOn) {
     registry_.PutNonText("Software\\Zelvik\\pg", "infoconect");
-    FakePop3Server server(LoginThenStat("+OK 3 300\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 3 300\r\n"));
     AddAccount("a@example.org", server.port(), "0");
     Check();
     EXPECT_TRUE(effects_.Announced());
@@ -132,7 +133,7 @@ TEST_F(CheckRoundTest, StoresEveryCountAndAnnouncesOnlyAChangeToANonZeroValue) {
         MemoryLiveSettings live;
         RecordingEffects effects;
         CheckRound round(effects, live, store_, [] { return std::make_unique<MailboxProbe>(); });
-        FakePop3Server server(LoginThenStat(c.reply));
+        ScriptedServer server(LoginThenStat(c.reply));
         live.AddAccount({"a@example.org", "127.0.0.1", "user", "secret", c.stored, std::to_string(server.port())});
         round.CheckMailboxes();
         EXPECT_EQ(effects.Announced(), c.announced) << c.stored << " -> " << c.reply;
@@ -144,7 +145,7 @@ TEST_F(CheckRoundTest, StoresEveryCountAndAnnouncesOnlyAChangeToANonZeroValue) {
 }
 
 TEST_F(CheckRoundTest, AnnouncesInOrderFlashEnvelopeSlideSoundTimer) {
-    FakePop3Server server(LoginThenStat("+OK 7 700\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 7 700\r\n"));
     AddAccount("first@example.org", server.port(), "2");
     Check();
     const std::vector<std::string> tail(effects_.log.end() - 5, effects_.log.end());
@@ -155,7 +156,7 @@ TEST_F(CheckRoundTest, AnnouncesInOrderFlashEnvelopeSlideSoundTimer) {
     live_.Values().flashIcon = false;
     live_.SetAccountCount(0, "1");
     effects_.log.clear();
-    FakePop3Server again(LoginThenStat("+OK 7 700\r\n"));
+    ScriptedServer again(LoginThenStat("+OK 7 700\r\n"));
     live_.Values().accounts[0].port = std::to_string(again.port());
     Check();
     for (const auto& line : effects_.log) {
@@ -164,8 +165,8 @@ TEST_F(CheckRoundTest, AnnouncesInOrderFlashEnvelopeSlideSoundTimer) {
 }
 
 TEST_F(CheckRoundTest, SkipsAnUnreachableAccountAndAnnouncesTheNext) {
-    FakePop3Server server(LoginThenStat("+OK 4 400\r\n"));
-    AddAccount("gone@example.org", testing::UnusedLoopbackPort(), "0");
+    ScriptedServer server(LoginThenStat("+OK 4 400\r\n"));
+    AddAccount("gone@example.org", scripted::RefusingPort(), "0");
     AddAccount("here@example.org", server.port(), "0");
     Check();
     EXPECT_EQ(live_.AccountAt(0).count, "0");
@@ -175,8 +176,8 @@ TEST_F(CheckRoundTest, SkipsAnUnreachableAccountAndAnnouncesTheNext) {
 }
 
 TEST_F(CheckRoundTest, AnnouncesOnlyTheFirstChangedAccountAndLeavesTheRestForTheNextRound) {
-    FakePop3Server first(LoginThenStat("+OK 1 100\r\n"));
-    FakePop3Server second(LoginThenStat("+OK 2 200\r\n"));
+    ScriptedServer first(LoginThenStat("+OK 1 100\r\n"));
+    ScriptedServer second(LoginThenStat("+OK 2 200\r\n"));
     AddAccount("first@example.org", first.port(), "0");
     AddAccount("second@example.org", second.port(), "0");
     Check();
@@ -186,10 +187,10 @@ TEST_F(CheckRoundTest, AnnouncesOnlyTheFirstChangedAccountAndLeavesTheRestForThe
 }
 
 TEST_F(CheckRoundTest, LetsAStatFailureEndTheRoundAndReachTheCaller) {
-    FakePop3Server failing({testing::Send("+OK ready\r\n"), testing::ReadLine(), testing::Send("+OK\r\n"),
-                            testing::ReadLine(), testing::Send("+OK\r\n"), testing::ReadLine(),
-                            testing::Send("-ERR mailbox locked\r\n")});
-    FakePop3Server later(LoginThenStat("+OK 1 100\r\n"));
+    ScriptedServer failing({scripted::Send("+OK ready\r\n"), scripted::ReadLine(), scripted::Send("+OK\r\n"),
+                            scripted::ReadLine(), scripted::Send("+OK\r\n"), scripted::ReadLine(),
+                            scripted::Send("-ERR mailbox locked\r\n")});
+    ScriptedServer later(LoginThenStat("+OK 1 100\r\n"));
     AddAccount("locked@example.org", failing.port(), "0");
     AddAccount("later@example.org", later.port(), "0");
     EXPECT_THROW(Check(), ReplyError);
@@ -209,8 +210,8 @@ TEST_F(CheckRoundTest, RefusesAPortTextThatIsNotANumber) {
 }
 
 TEST_F(CheckRoundTest, NeverWritesACountToAnotherAccountWhenRowsChangeMidRound) {
-    FakePop3Server first(LoginThenStat("+OK 9 900\r\n"));
-    FakePop3Server second(LoginThenStat("+OK 9 900\r\n"));
+    ScriptedServer first(LoginThenStat("+OK 9 900\r\n"));
+    ScriptedServer second(LoginThenStat("+OK 9 900\r\n"));
     AddAccount("first@example.org", first.port(), "9");
     AddAccount("second@example.org", second.port(), "0");
     // The user deletes the first account while the round waits on it.
@@ -239,8 +240,8 @@ TEST_F(CheckRoundTest, StopsAtItsNextStepWhenTheProgramIsClosingAndAnnouncesNoth
         {"with the first account's STAT failing", true, "-ERR mailbox locked\r\n"},
     };
     for (const auto& c : cases) {
-        FakePop3Server first(LoginThenStat(c.firstStatReply));
-        FakePop3Server second(LoginThenStat("+OK 2 200\r\n"));
+        ScriptedServer first(LoginThenStat(c.firstStatReply));
+        ScriptedServer second(LoginThenStat("+OK 2 200\r\n"));
         live_ = MemoryLiveSettings();
         AddAccount("first@example.org", first.port(), "0");
         AddAccount("second@example.org", second.port(), "0");

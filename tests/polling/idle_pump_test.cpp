@@ -8,9 +8,10 @@
 #include <thread>
 
 #include "polling/mailbox_probe.h"
-#include "polling/support/fake_pop3_server.h"
 #include "polling/support/recording_pump.h"
 #include "polling/support/scripted_socket.h"
+#include "scripted-server/pop3_steps.h"
+#include "scripted-server/scripted_server.h"
 
 namespace pigeonet {
 namespace {
@@ -23,7 +24,7 @@ constexpr char kLogin[] = "+OK hello\r\n+OK\r\n+OK\r\n";
 // A probe over scripted sockets, logged in and waiting for the STAT reply, whose reads find nothing for
 // `silent_waits` waits.
 void OpenThenSilence(MailboxProbe& probe, ScriptedSocketLayer& layer, int silent_waits) {
-    layer.incoming = kLogin;
+    layer.Serve(kLogin);
     probe.ConnectMailbox(-1);
     layer.read_waits.clear();
     layer.silent_read_waits = silent_waits;
@@ -84,7 +85,7 @@ TEST(IdlePump, WaitsWithoutLimitInSlicesUntilDataComes) {
     ScriptedSocketLayer layer;
     MailboxProbe probe(layer);
     OpenThenSilence(probe, layer, 7);
-    layer.incoming = "+OK 2 9\r\n";
+    layer.Serve("+OK 2 9\r\n");
     pump.runs.clear();
     EXPECT_EQ(probe.StatMessageCount(), 2);
     EXPECT_EQ(layer.read_waits, std::vector<int>(8, 250));
@@ -98,9 +99,9 @@ TEST(IdlePump, ServesTheGuiEveryQuarterSecondWhileDataTrickles) {
     MailboxProbe probe(layer);
     probe.set_read_timeout(5000);
     OpenThenSilence(probe, layer, 0);
-    layer.incoming = std::string(50, '\n') + "+OK 2 9\r\n";
+    layer.Serve(std::string(50, '\n') + "+OK 2 9\r\n");
     layer.data_after_ms = 100;
-    layer.receive_at_most = 1;
+    layer.cuts = {1};
     std::vector<std::int64_t> turns{layer.now_ms};
     pump.on_run = [&] { turns.push_back(layer.now_ms); };
     EXPECT_EQ(probe.StatMessageCount(), 2);
@@ -195,9 +196,9 @@ TEST(IdlePump, AbandonedWaitsEndAtTheNextPumpRequest) {
          [](MailboxProbe& probe, ScriptedSocketLayer& layer) {
              probe.set_read_timeout(5000);
              OpenThenSilence(probe, layer, 0);
-             layer.incoming = std::string(100000, '\n');
+             layer.Serve(std::string(100000, '\n'));
              layer.data_after_ms = 100;
-             layer.receive_at_most = 1;
+             layer.cuts = {1};
              probe.StatMessageCount();
          }},
     };
@@ -236,7 +237,7 @@ TEST(MailboxProbe, AsksTheResolverOnlyForNames) {
     };
     for (const auto& c : cases) {
         ScriptedSocketLayer layer;
-        layer.incoming = kLogin;
+        layer.Serve(kLogin);
         MailboxProbe probe(layer);
         probe.set_host(c.host);
         probe.ConnectMailbox(-1);
@@ -246,7 +247,7 @@ TEST(MailboxProbe, AsksTheResolverOnlyForNames) {
 
 // Real time: the pump must serve the GUI at least every 250 ms while a server stays silent for 5000 ms.
 TEST(IdlePump, RunsAtLeastEveryQuarterSecondWhileTheServerIsSilent) {
-    testing::FakePop3Server server(testing::LoginThenStat(""));
+    scripted::ScriptedServer server(scripted::LoginThenStat(""));
     RecordingPump pump;
     MailboxProbe probe;
     probe.set_host("127.0.0.1");
@@ -269,7 +270,7 @@ TEST(IdlePump, RunsAtLeastEveryQuarterSecondWhileTheServerIsSilent) {
 }
 
 TEST(IdlePump, DoesNotRunWhileDataFlows) {
-    testing::FakePop3Server server(testing::LoginThenStat("+OK 3 300\r\n"));
+    scripted::ScriptedServer server(scripted::LoginThenStat("+OK 3 300\r\n"));
     RecordingPump pump;
     MailboxProbe probe;
     probe.set_host("localhost");

@@ -12,6 +12,7 @@ namespace pigeonet {
 namespace {
 
 using testing::ScriptedSocketLayer;
+using testing::StreamEnd;
 
 constexpr std::int32_t kReplyLimitMs = 3000;  // short: the round's minute would only make the trickles longer
 
@@ -58,12 +59,14 @@ TEST(LineChannel, BoundsWhatOneReplyMayCost) {
         std::int64_t start = 0;
         try {
             if (c.port != MailboxProbe::kTlsPort) {
-                layer.incoming = "+OK hello\r\n+OK\r\n+OK\r\n";
+                layer.Serve("+OK hello\r\n+OK\r\n+OK\r\n");
                 probe.ConnectMailbox(-1);
             }
-            layer.incoming = c.bytes;
+            layer.Serve(c.bytes);
             layer.data_after_ms = c.trickle_ms;
-            layer.receive_at_most = c.trickle_ms > 0 ? 1 : std::string::npos;
+            if (c.trickle_ms > 0) {
+                layer.cuts = {1};
+            }
             start = layer.now_ms;
             if (c.port == MailboxProbe::kTlsPort) {
                 probe.ConnectMailbox(-1);
@@ -77,8 +80,36 @@ TEST(LineChannel, BoundsWhatOneReplyMayCost) {
             EXPECT_EQ(layer.now_ms - start, kReplyLimitMs) << c.name;
         }
         // However much was on offer, no more than the most one reply holds and one receive were ever taken in.
-        EXPECT_LE(c.bytes.size() - layer.incoming.size(), MailboxProbe::kMaxReplyLength + MailboxProbe::kReceiveChunk)
+        EXPECT_LE(c.bytes.size() - layer.unread(), MailboxProbe::kMaxReplyLength + MailboxProbe::kReceiveChunk)
             << c.name;
+    }
+}
+
+// The socket layer says what a failed receive did to the connection: an aborted one ends like the peer's close,
+// a reset one is the failure itself and leaves the stream as it was.
+TEST(LineChannel, ReadsWhatAFailedReceiveDidToTheConnection) {
+    const struct {
+        StreamEnd end;
+        std::string outcome;
+        bool closed;
+    } cases[] = {
+        {StreamEnd::Abort, "Connection Closed Gracefully.", true},
+        {StreamEnd::Reset, "Socket Error # 10054\r\nConnection reset by peer.", false},
+    };
+    for (const auto& c : cases) {
+        ScriptedSocketLayer layer;
+        layer.Serve("+OK 3");
+        layer.end = c.end;
+        LineChannel channel(layer);
+        channel.Attach(layer.CreateSocket());
+        std::string outcome;
+        try {
+            channel.ReadLine();
+        } catch (const ProbeError& error) {
+            outcome = error.what();
+        }
+        EXPECT_EQ(outcome, c.outcome);
+        EXPECT_EQ(layer.closed, c.closed);
     }
 }
 

@@ -5,27 +5,29 @@
 #include <chrono>
 #include <string>
 
-#include "polling/support/fake_pop3_server.h"
+#include "polling/support/probe_setup.h"
+#include "scripted-server/pop3_steps.h"
+#include "scripted-server/scripted_server.h"
 #include "util/errors.h"
 
 namespace pigeonet {
 namespace {
 
-using testing::Close;
+using scripted::Close;
+using scripted::LoginThenStat;
+using scripted::Pause;
+using scripted::ReadLine;
+using scripted::Reset;
+using scripted::Script;
+using scripted::ScriptedServer;
+using scripted::Send;
+using scripted::Trickle;
 using testing::ConfigureProbe;
-using testing::FakePop3Server;
-using testing::LoginThenStat;
-using testing::Pause;
-using testing::ReadLine;
-using testing::Reset;
-using testing::Send;
-using testing::ServerStep;
-using testing::Trickle;
 
 constexpr char kWholeConversation[] = "USER x\r\nPASS y\r\nSTAT\r\nQUIT\r\n";
 
 // Runs the round's calling order against `server`; returns the count or rethrows the failure.
-std::int32_t Probe(FakePop3Server& server, std::int32_t read_timeout = 2000) {
+std::int32_t Probe(ScriptedServer& server, std::int32_t read_timeout = 2000) {
     MailboxProbe probe;
     ConfigureProbe(probe, server.port(), read_timeout);
     probe.ConnectMailbox(-1);
@@ -47,13 +49,13 @@ std::pair<ProbeErrorKind, std::string> FailureOf(Action action) {
 }
 
 TEST(MailboxProbe, SendsExactlyUserPassStatQuitAndReturnsTheCount) {
-    FakePop3Server server(LoginThenStat("+OK 3 1200\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 3 1200\r\n"));
     EXPECT_EQ(Probe(server), 3);
     EXPECT_EQ(server.Received(), kWholeConversation);
 }
 
 TEST(MailboxProbe, SendsUserWithItsBlankWhenTheLoginIsEmpty) {
-    FakePop3Server server(LoginThenStat("+OK 0 0\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 0 0\r\n"));
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
     probe.set_user("");
@@ -64,7 +66,7 @@ TEST(MailboxProbe, SendsUserWithItsBlankWhenTheLoginIsEmpty) {
 }
 
 TEST(MailboxProbe, SendsUserAndPasswordByteForByte) {
-    FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 1 1\r\n"));
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
     probe.set_user("Jörg ");
@@ -93,7 +95,7 @@ TEST(MailboxProbe, ReadsTheCountFromEveryAcceptedStatReply) {
         {"+OK +2147483647 9\r\n", 2147483647},
     };
     for (const auto& c : cases) {
-        FakePop3Server server(LoginThenStat(c.reply));
+        ScriptedServer server(LoginThenStat(c.reply));
         EXPECT_EQ(Probe(server), c.count) << c.reply;
     }
 }
@@ -112,7 +114,7 @@ TEST(MailboxProbe, RefusesCountsThatAreNotIntegers) {
         {"+OK $ 100\r\n", "'$' is not a valid integer value"},
     };
     for (const auto& c : cases) {
-        FakePop3Server server(LoginThenStat(c.reply));
+        ScriptedServer server(LoginThenStat(c.reply));
         const auto [kind, message] = FailureOf([&] { Probe(server); });
         EXPECT_EQ(kind, ProbeErrorKind::Conversion) << c.reply;
         EXPECT_EQ(message, c.message) << c.reply;
@@ -121,7 +123,7 @@ TEST(MailboxProbe, RefusesCountsThatAreNotIntegers) {
 }
 
 TEST(MailboxProbe, ReportsANegativeStatReplyWithItsText) {
-    FakePop3Server server(LoginThenStat("-err mailbox locked\r\n"));
+    ScriptedServer server(LoginThenStat("-err mailbox locked\r\n"));
     const auto [kind, message] = FailureOf([&] { Probe(server); });
     EXPECT_EQ(kind, ProbeErrorKind::Reply);
     EXPECT_EQ(message, " mailbox locked\r\n");
@@ -129,14 +131,14 @@ TEST(MailboxProbe, ReportsANegativeStatReplyWithItsText) {
 }
 
 TEST(MailboxProbe, AcceptsALowerCaseGreeting) {
-    FakePop3Server server({Send("+ok hi\r\n"), ReadLine(), Send("+ok\r\n"), ReadLine(), Send("+ok\r\n"), ReadLine(),
+    ScriptedServer server({Send("+ok hi\r\n"), ReadLine(), Send("+ok\r\n"), ReadLine(), Send("+ok\r\n"), ReadLine(),
                            Send("+ok 1 2\r\n")});
     EXPECT_EQ(Probe(server), 1);
     EXPECT_EQ(server.Received(), kWholeConversation);
 }
 
 TEST(MailboxProbe, SendsQuitAfterANegativeGreeting) {
-    FakePop3Server server({Send("-ERR too busy\r\n")});
+    ScriptedServer server({Send("-ERR too busy\r\n")});
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
     const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
@@ -147,7 +149,7 @@ TEST(MailboxProbe, SendsQuitAfterANegativeGreeting) {
 }
 
 TEST(MailboxProbe, SendsQuitAfterRejectedPassword) {
-    FakePop3Server server(
+    ScriptedServer server(
         {Send("+OK ready\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("-ERR invalid password\r\n")});
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
@@ -168,7 +170,7 @@ TEST(MailboxProbe, RejectsAFirstLineOfAnotherProtocol) {
         {"+OK1\r\n", "Unrecognized POP3 Response Header:\n\"\r\n\""},
     };
     for (const auto& c : cases) {
-        FakePop3Server server({Send(c.greeting)});
+        ScriptedServer server({Send(c.greeting)});
         MailboxProbe probe;
         ConfigureProbe(probe, server.port());
         const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
@@ -180,7 +182,7 @@ TEST(MailboxProbe, RejectsAFirstLineOfAnotherProtocol) {
 }
 
 TEST(MailboxProbe, KeepsTheStatusWordAndTextLinesOfTheLastReply) {
-    FakePop3Server server(LoginThenStat("+OK\t2 320  \r\n"));
+    ScriptedServer server(LoginThenStat("+OK\t2 320  \r\n"));
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
     probe.ConnectMailbox(-1);
@@ -193,7 +195,7 @@ TEST(MailboxProbe, KeepsTheStatusWordAndTextLinesOfTheLastReply) {
 TEST(MailboxProbe, AcceptsALineOfExactlyTheMaximumLength) {
     // 16384 bytes before the LF, the CR included.
     const std::string greeting = "+OK " + std::string(16384 - 4 - 1, 'a') + "\r\n";
-    FakePop3Server server(
+    ScriptedServer server(
         {Send(greeting), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("+OK 9 9\r\n")});
     EXPECT_EQ(Probe(server), 9);
 }
@@ -202,7 +204,7 @@ TEST(MailboxProbe, RefusesLongerLines) {
     // 16385 bytes before the LF (with or without a CR), and 16385 bytes with no LF at all.
     const std::string full = "+OK " + std::string(16384 - 4, 'a');
     for (const std::string& greeting : {full + "\r\n", full + "a\n", full + "a"}) {
-        FakePop3Server server({Send(greeting)});
+        ScriptedServer server({Send(greeting)});
         MailboxProbe probe;
         ConfigureProbe(probe, server.port());
         const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
@@ -213,7 +215,7 @@ TEST(MailboxProbe, RefusesLongerLines) {
 }
 
 TEST(MailboxProbe, DropsAPartialLineWhenThePeerCloses) {
-    FakePop3Server server({Send("+OK ready\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(),
+    ScriptedServer server({Send("+OK ready\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(),
                            Send("+OK 3"), Close()});
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
@@ -226,7 +228,7 @@ TEST(MailboxProbe, DropsAPartialLineWhenThePeerCloses) {
 }
 
 TEST(MailboxProbe, FailsTheOpenWhenThePeerClosesBeforeGreeting) {
-    FakePop3Server server({Close()});
+    ScriptedServer server({Close()});
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
     EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(-1); }).second, "Connection Closed Gracefully.");
@@ -234,7 +236,7 @@ TEST(MailboxProbe, FailsTheOpenWhenThePeerClosesBeforeGreeting) {
 }
 
 TEST(MailboxProbe, ReportsAResetAsASocketError) {
-    FakePop3Server server(
+    ScriptedServer server(
         {Send("+OK ready\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Send("+OK\r\n"), ReadLine(), Reset()});
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
@@ -245,7 +247,7 @@ TEST(MailboxProbe, ReportsAResetAsASocketError) {
 }
 
 TEST(MailboxProbe, TimesOutOnSilenceAndStaysConnected) {
-    FakePop3Server server(LoginThenStat(""));
+    ScriptedServer server(LoginThenStat(""));
     MailboxProbe probe;
     ConfigureProbe(probe, server.port(), 300);
     probe.ConnectMailbox(-1);
@@ -260,14 +262,14 @@ TEST(MailboxProbe, TimesOutOnSilenceAndStaysConnected) {
 }
 
 TEST(MailboxProbe, NeverTimesOutOnATrickleWithinTheTimeout) {
-    std::vector<ServerStep> script = LoginThenStat("");
+    Script script = LoginThenStat("");
     script.push_back(Trickle("+OK 2 9\r\n", 150));
-    FakePop3Server server(script);
+    ScriptedServer server(script);
     EXPECT_EQ(Probe(server, 400), 2);
 }
 
 TEST(MailboxProbe, DoesNotWaitForTheReplyToQuit) {
-    FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 1 1\r\n"));
     MailboxProbe probe;
     ConfigureProbe(probe, server.port(), 3000);
     probe.ConnectMailbox(-1);
@@ -280,7 +282,7 @@ TEST(MailboxProbe, DoesNotWaitForTheReplyToQuit) {
 
 TEST(MailboxProbe, ConnectsToLocalhostInAnyCase) {
     for (const char* host : {"localhost", "LOCALHOST", "LocalHost"}) {
-        FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+        ScriptedServer server(LoginThenStat("+OK 1 1\r\n"));
         MailboxProbe probe;
         ConfigureProbe(probe, server.port());
         probe.set_host(host);
@@ -290,7 +292,7 @@ TEST(MailboxProbe, ConnectsToLocalhostInAnyCase) {
 }
 
 TEST(MailboxProbe, UsesOnlyTheLowSixteenBitsOfThePort) {
-    FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 1 1\r\n"));
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
     probe.set_port(65536 + server.port());
@@ -301,7 +303,7 @@ TEST(MailboxProbe, UsesOnlyTheLowSixteenBitsOfThePort) {
 TEST(MailboxProbe, ReportsARefusedPort) {
     const std::string refused = "Socket Error # 10061\r\nConnection refused.";
     MailboxProbe probe;
-    ConfigureProbe(probe, testing::UnusedLoopbackPort());
+    ConfigureProbe(probe, scripted::RefusingPort());
     // Without a pump the connect blocks once; with an explicit limit it is waited for in slices.
     EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(-1); }), std::make_pair(ProbeErrorKind::Socket, refused));
     const auto start = std::chrono::steady_clock::now();
@@ -321,7 +323,7 @@ TEST(MailboxProbe, ReportsAnUnknownHost) {
 }
 
 TEST(MailboxProbe, RefusesReadsAndWritesWithoutAConnection) {
-    FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 1 1\r\n"));
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
     EXPECT_EQ(FailureOf([&] { probe.StatMessageCount(); }).second, "Not Connected");
@@ -332,7 +334,7 @@ TEST(MailboxProbe, RefusesReadsAndWritesWithoutAConnection) {
 }
 
 TEST(MailboxProbe, RefusesASecondOpenAndKeepsTheFirst) {
-    FakePop3Server server(LoginThenStat("+OK 4 1\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 4 1\r\n"));
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
     probe.ConnectMailbox(-1);
@@ -341,7 +343,7 @@ TEST(MailboxProbe, RefusesASecondOpenAndKeepsTheFirst) {
 }
 
 TEST(MailboxProbe, ServesOneConnectionAfterAnother) {
-    FakePop3Server server(LoginThenStat("+OK 2 1\r\n"), 2);
+    ScriptedServer server(LoginThenStat("+OK 2 1\r\n"), 2);
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
     for (int i = 0; i < 2; ++i) {
@@ -353,7 +355,7 @@ TEST(MailboxProbe, ServesOneConnectionAfterAnother) {
 }
 
 TEST(MailboxProbe, NeverSendsALineBreakInsideACommand) {
-    FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 1 1\r\n"));
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
     probe.set_password("y\r\nDELE 1");
@@ -362,7 +364,7 @@ TEST(MailboxProbe, NeverSendsALineBreakInsideACommand) {
 }
 
 TEST(MailboxProbe, ClosesWithoutQuitWhenReleased) {
-    FakePop3Server server(LoginThenStat("+OK 1 1\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 1 1\r\n"));
     {
         MailboxProbe probe;
         ConfigureProbe(probe, server.port());
@@ -370,6 +372,13 @@ TEST(MailboxProbe, ClosesWithoutQuitWhenReleased) {
         probe.StatMessageCount();
     }
     EXPECT_EQ(server.Received(), "USER x\r\nPASS y\r\nSTAT\r\n");
+}
+
+// The demo mailbox of `make run`: any login, a count that starts where it is told, one client after another.
+TEST(MailboxProbe, CountsTheDemoMailbox) {
+    ScriptedServer server(scripted::DemoMailbox(3, std::chrono::hours(1)), 0);
+    EXPECT_EQ(Probe(server), 3);
+    EXPECT_EQ(Probe(server), 3);
 }
 
 }  // namespace

@@ -6,17 +6,19 @@
 
 #include "polling/idle_pump_win32.h"
 #include "polling/mailbox_probe.h"
-#include "polling/support/fake_pop3_server.h"
+#include "polling/support/probe_setup.h"
+#include "scripted-server/pop3_steps.h"
+#include "scripted-server/scripted_server.h"
 
 namespace pigeonet {
 namespace {
 
+using scripted::LoginThenStat;
+using scripted::ScriptedServer;
 using testing::ConfigureProbe;
-using testing::FakePop3Server;
-using testing::LoginThenStat;
 
 TEST(MailboxProbeOverWinsock, SendsExactlyUserPassStatQuitAndReturnsTheCount) {
-    FakePop3Server server(LoginThenStat("+OK 3 1200\r\n"));
+    ScriptedServer server(LoginThenStat("+OK 3 1200\r\n"));
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
     probe.ConnectMailbox(-1);
@@ -27,7 +29,7 @@ TEST(MailboxProbeOverWinsock, SendsExactlyUserPassStatQuitAndReturnsTheCount) {
 
 TEST(MailboxProbeOverWinsock, ReportsARefusedPort) {
     MailboxProbe probe;
-    ConfigureProbe(probe, testing::UnusedLoopbackPort());
+    ConfigureProbe(probe, scripted::RefusingPort());
     try {
         probe.ConnectMailbox(5000);
         FAIL();
@@ -50,8 +52,8 @@ TEST(MailboxProbeOverWinsock, ReportsAnUnknownHost) {
 
 TEST(MailboxProbeOverWinsock, DropsAPartialLineWhenThePeerCloses) {
     auto script = LoginThenStat("+OK 3");
-    script.push_back(testing::Close());
-    FakePop3Server server(script);
+    script.push_back(scripted::Close());
+    ScriptedServer server(script);
     MailboxProbe probe;
     ConfigureProbe(probe, server.port());
     probe.ConnectMailbox(-1);
@@ -106,7 +108,7 @@ TEST(Win32IdlePump, ProcessesEveryPendingMessageAndKeepsQuitForTheLoop) {
 TEST(Win32IdlePump, ServesTheWindowWhileTheServerIsSilent) {
     CountingWindow window;
     Win32IdlePump pump;
-    FakePop3Server server(LoginThenStat(""));
+    ScriptedServer server(LoginThenStat(""));
     MailboxProbe probe;
     ConfigureProbe(probe, server.port(), 1000);
     probe.ConnectMailbox(-1);

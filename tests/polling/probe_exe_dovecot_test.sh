@@ -51,7 +51,8 @@ expect "a message delivered between two probes counts 4" 0 $'4\n' '' -- localhos
 "$dovecot" deliver "$dovecot_dir" joerg 2
 expect "non-ASCII password" 0 $'2\n' '' -- 127.0.0.1 "$port" joerg 'пароль ü'
 expect "port above 65535 uses its low 16 bits" 0 $'4\n' '' -- 127.0.0.1 "$((port + 65536))" user pass
-python3 "$root/tools/fake-pop3/fake_pop3.py" --refuse >"$work/holder" &
+scripted_server=$(scripted_server_in "$(dirname "$exe")") || exit 1
+"$scripted_server" --refuse >"$work/holder" &
 holder_pid=$!
 refused=$(line_value "$work/holder" port "the refusing port's holder" "$holder_pid") || exit 1
 expect "refused port" 1 '' $'Socket Error # 10061\r\nConnection refused.\n' -- 127.0.0.1 "$refused" user pass

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Drives pigeonet-probe (native, or the .exe through Wine) as a black box against the scripted fake POP3 server
-# and checks its output, its exit status and the exact bytes it sent:
+# Drives pigeonet-probe (native, or the .exe through Wine) as a black box against the scripted POP3 server
+# (scripted-server, from the same build tree) and checks its output, its exit status and the exact bytes it sent:
 #   probe_exe_fake_server_test.sh PATH/TO/pigeonet-probe[.exe]
-# Every fake server it starts is stopped by its process id. The .exe cases share one Wine session.
+# Every server it starts is stopped by its process id. The .exe cases share one Wine session.
 set -uo pipefail
 
 exe=$(realpath "${1:?usage: $0 PATH/TO/pigeonet-probe}")
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$root/tests/polling/support/servers.sh"
+scripted_server=$(scripted_server_in "$(dirname "$exe")") || exit 1
 
 if [[ "$exe" == *.exe && -z "${PIGEONET_WINE_SESSION:-}" ]]; then
     export WINEPREFIX=${WINEPREFIX:-$(dirname "$exe")/wineprefixes/pigeonet_probe_exe_fake_server}
@@ -32,7 +33,7 @@ run_probe() {
 
 failures=0
 cases=0
-# expect NAME STATUS STDOUT STDERR SENT -- STEP...: one probe of a fresh fake server running the steps.
+# expect NAME STATUS STDOUT STDERR SENT -- STEP...: one probe of a fresh scripted server running the steps.
 expect() {
     local name=$1 status=$2 stdout=$3 stderr=$4 sent=$5
     shift 6
@@ -41,11 +42,11 @@ expect() {
     cases=$((cases + 1))
     local files=$work/$cases
     mkdir "$files"
-    python3 "$root/tools/fake-pop3/fake_pop3.py" --record "$files/sent" "$@" >"$files/server" &
+    "$scripted_server" --record "$files/sent" "$@" >"$files/server" &
     server_pid=$!
     local port got
-    if ! port=$(line_value "$files/server" port "the fake server's port" "$server_pid"); then
-        echo "FAIL $name: the fake server did not start"
+    if ! port=$(line_value "$files/server" port "the scripted server's port" "$server_pid"); then
+        echo "FAIL $name: the scripted server did not start"
         failures=$((failures + 1))
         stop_process "$server_pid"
         server_pid=
@@ -55,7 +56,7 @@ expect() {
     got=$?
     # The server ends once it has read the probe's close: by then it has recorded every byte the probe sent.
     local ended=1
-    wait_end "$server_pid" "the fake server to see the probe's close" || ended=
+    wait_end "$server_pid" "the scripted server to see the probe's close" || ended=
     stop_process "$server_pid"
     server_pid=
     if [[ -z "$ended" || $got -ne $status || "$(cat "$files/out"; echo x)" != "${stdout}x" ||

@@ -66,13 +66,13 @@ class TlsStreamTest : public ::testing::Test {
   protected:
     // A stream whose handshake has completed, with `records` arriving after it.
     TlsStream& Established(const std::string& records = "") {
-        layer_.incoming =
+        layer_.Serve(
             "\x16"
-            "done";
+            "done");
         EXPECT_FALSE(stream_.Handshake());
         EXPECT_TRUE(stream_.WaitReadable(1000));
         EXPECT_TRUE(stream_.Handshake());
-        layer_.incoming = records;
+        layer_.Serve(records);
         return stream_;
     }
 
@@ -129,7 +129,7 @@ TEST_F(TlsStreamTest, RaisesABrokenRecordFromReceive) {
 
 TEST_F(TlsStreamTest, RefusesAPeerThatAnswersTheHelloInPlainText) {
     EXPECT_FALSE(stream_.Handshake());
-    layer_.incoming = "+OK POP3 ready\r\n";
+    layer_.Serve("+OK POP3 ready\r\n");
     EXPECT_TRUE(stream_.WaitReadable(1000));
     try {
         stream_.Handshake();
@@ -179,7 +179,7 @@ class Pop3sProbe : public ::testing::Test {
 };
 
 TEST_F(Pop3sProbe, StartsWithAClientHelloInsteadOfWaitingForAGreeting) {
-    layer_.incoming = "+OK POP3 ready\r\n";
+    layer_.Serve("+OK POP3 ready\r\n");
     std::string message;
     EXPECT_EQ(FailedOpen(&message), ProbeErrorKind::Tls);
     EXPECT_EQ(ErrorDisplayText(message), "TLS handshake failed: the server did not answer in TLS.");
@@ -226,7 +226,7 @@ TEST_F(Pop3sProbe, NamesTheServerInTheHelloOnlyForAHostName) {
     } cases[] = {{"mail.example.org", true}, {"127.1", false}, {"2130706433", false}, {"10.0.0.1", false}};
     for (const auto& c : cases) {
         layer_.sent.clear();
-        layer_.incoming = "+OK POP3 ready\r\n";
+        layer_.Serve("+OK POP3 ready\r\n");
         probe_.set_host(c.host);
         std::string message;
         FailedOpen(&message);
@@ -236,7 +236,7 @@ TEST_F(Pop3sProbe, NamesTheServerInTheHelloOnlyForAHostName) {
 
 TEST_F(Pop3sProbe, SpeaksPlainPop3OnEveryOtherPort) {
     probe_.set_port(110);
-    layer_.incoming = "+OK ready\r\n+OK\r\n+OK\r\n";
+    layer_.Serve("+OK ready\r\n+OK\r\n+OK\r\n");
     probe_.ConnectMailbox(-1);
     EXPECT_EQ(layer_.sent, "USER x\r\nPASS y\r\n");
     probe_.CloseMailbox();

@@ -4,8 +4,8 @@
 #   tools/acceptance/acceptance.sh PATH/TO/acceptance_win32_tests.exe [GTEST-ARG...]
 #
 # Starts a private Dovecot (accounts fresh, steady, arrive, second; password "secret"; empty Maildirs) and the
-# scripted fake POP3 server (answers STAT with "-ERR mailbox is locked"), passes their ports and folders in the
-# environment, and runs the program through tools/wine-run.sh in its own Wine prefix, on a private Xvfb screen of
+# build tree's scripted POP3 server (answers STAT with "-ERR mailbox is locked"), passes their ports and folders in
+# the environment, and runs the program through tools/wine-run.sh in its own Wine prefix, on a private Xvfb screen of
 # 1024 x 768 (DISPLAY is ignored, so the envelope's positions are those of that screen). Every server is stopped
 # by its process id on the way out; wine-run.sh stops the Wine server and the screen. The program under test is the
 # build tree's pigeonet.exe, or the one PIGEONET_PROGRAM names (the product build: `make test-dist`).
@@ -21,6 +21,7 @@ if [[ $(id -u) -ne 0 ]] || ! command -v dovecot >/dev/null; then
     echo "skipped: needs root and dovecot-pop3d"
     exit 0
 fi
+scripted_server=$(scripted_server_in "$build") || exit 1
 
 work=$(mktemp -d /tmp/pigeonet-acceptance.XXXXXX)
 fake_pid=
@@ -37,11 +38,11 @@ trap 'exit 143' TERM
 start_dovecot fresh:secret steady:secret arrive:secret second:secret || exit 1
 echo "acceptance: Dovecot on 127.0.0.1:$dovecot_port (pid $dovecot_pid)"
 
-python3 "$root/tools/fake-pop3/fake_pop3.py" --sessions 4 --record "$work/fake-received" \
+"$scripted_server" --sessions 4 --record "$work/fake-received" \
     login 'send:-ERR mailbox is locked\r\n' >"$work/fake-address" &
 fake_pid=$!
-fake_port=$(line_value "$work/fake-address" port "the fake server's port" "$fake_pid") || exit 1
-echo "acceptance: fake POP3 server on 127.0.0.1:$fake_port (pid $fake_pid)"
+fake_port=$(line_value "$work/fake-address" port "the scripted server's port" "$fake_pid") || exit 1
+echo "acceptance: scripted POP3 server on 127.0.0.1:$fake_port (pid $fake_pid)"
 
 unset DISPLAY
 export PIGEONET_BUILD_DIR=$build

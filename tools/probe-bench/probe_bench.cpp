@@ -16,7 +16,8 @@
 
 #include "command_line_main.h"
 #include "polling/mailbox_probe.h"
-#include "polling/support/fake_pop3_server.h"
+#include "scripted-server/pop3_steps.h"
+#include "scripted-server/scripted_server.h"
 #include "util/errors.h"
 #include "util/text.h"
 
@@ -28,7 +29,7 @@ int RunCommandLine(const std::vector<std::string>& args) {
         return 2;
     }
     const int accounts = args.empty() ? 50 : StrToIntDef(args[0], 50);
-    std::unique_ptr<testing::FakePop3Server> server;
+    std::unique_ptr<scripted::ScriptedServer> server;
     std::string host = "127.0.0.1";
     std::int32_t port = 0;
     std::string user = "user";
@@ -39,7 +40,7 @@ int RunCommandLine(const std::vector<std::string>& args) {
         user = args[3];
         password = args[4];
     } else {
-        server = std::make_unique<testing::FakePop3Server>(testing::LoginThenStat("+OK 3 1200\r\n"), accounts);
+        server = std::make_unique<scripted::ScriptedServer>(scripted::LoginThenStat("+OK 3 1200\r\n"), accounts);
         port = server->port();
     }
     std::printf("%d probes of %s:%d (%s)\n", accounts, host.c_str(), port,

@@ -19,7 +19,8 @@
 #include "polling/check_round.h"
 #include "polling/idle_pump.h"
 #include "polling/mailbox_probe.h"
-#include "polling/support/fake_pop3_server.h"
+#include "scripted-server/pop3_steps.h"
+#include "scripted-server/scripted_server.h"
 #include "util/errors.h"
 #include "util/text.h"
 
@@ -47,8 +48,8 @@ double Milliseconds(Clock::duration duration) {
 }
 
 // One probe against `script`; prints its line and returns the largest gap.
-double Measure(const char* name, std::vector<testing::ServerStep> script) {
-    testing::FakePop3Server server(std::move(script));
+double Measure(const char* name, scripted::Script script) {
+    scripted::ScriptedServer server(std::move(script));
     TimingPump pump;
     MailboxProbe probe;
     probe.set_host("127.0.0.1");
@@ -91,15 +92,16 @@ int RunCommandLine(const std::vector<std::string>& args) {
     std::printf("largest gap between two turns of the GUI during one probe (bound: %.0f ms, 250 ms and one slice)\n",
                 kBoundMs);
 
-    auto silence = testing::LoginThenStat("");
-    auto trickle = testing::LoginThenStat("");
-    trickle.push_back(testing::Trickle(std::string(static_cast<std::size_t>(seconds) * 10, '\n') + "+OK 7 1\r\n", 100));
+    auto silence = scripted::LoginThenStat("");
+    auto trickle = scripted::LoginThenStat("");
+    trickle.push_back(
+        scripted::Trickle(std::string(static_cast<std::size_t>(seconds) * 10, '\n') + "+OK 7 1\r\n", 100));
     std::string lines;
     for (int i = 0; i < 10 * 1024 * 1024 / 6; ++i) {
         lines += "AAAA\r\n";
     }
-    auto flood = testing::LoginThenStat("+OK-\r\n");
-    flood.push_back(testing::Send(std::move(lines)));
+    auto flood = scripted::LoginThenStat("+OK-\r\n");
+    flood.push_back(scripted::Send(std::move(lines)));
 
     const double largest =
         std::max({Measure("silence", silence), Measure("trickle", trickle), Measure("flood", flood)});

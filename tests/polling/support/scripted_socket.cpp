@@ -5,17 +5,21 @@
 
 namespace pigeonet::testing {
 
-namespace {
-
 class ScriptedSocket final : public TcpSocket {
   public:
     explicit ScriptedSocket(ScriptedSocketLayer& layer) : layer_(layer) {}
 
-    bool IsOpen() const override { return !layer_.closed; }
+    bool IsOpen() const override { return open_; }
 
     bool WaitReadable(int milliseconds) override {
-        layer_.read_waits.push_back(milliseconds);
-        if (layer_.silent_read_waits > 0 || (milliseconds >= 0 && milliseconds < layer_.data_after_ms)) {
+        if (layer_.record_read_waits) {
+            layer_.read_waits.push_back(milliseconds);
+        }
+        if (!open_) {
+            return false;
+        }
+        const bool silent_end = layer_.unread() == 0 && layer_.end == StreamEnd::Silence;
+        if (silent_end || layer_.silent_read_waits > 0 || (milliseconds >= 0 && milliseconds < layer_.data_after_ms)) {
             layer_.silent_read_waits = std::max(0, layer_.silent_read_waits - 1);
             layer_.now_ms += std::max(0, milliseconds);
             return false;
@@ -25,18 +29,38 @@ class ScriptedSocket final : public TcpSocket {
     }
 
     std::size_t Receive(char* buffer, std::size_t capacity) override {
-        const std::size_t n = std::min({capacity, layer_.incoming.size(), layer_.receive_at_most});
-        std::memcpy(buffer, layer_.incoming.data(), n);
-        layer_.incoming.erase(0, n);
+        if (layer_.unread() == 0) {
+            switch (layer_.end) {
+                case StreamEnd::Reset:
+                    throw SocketError(10054, SocketFailure::Reset);
+                case StreamEnd::Abort:
+                    throw SocketError(10053, SocketFailure::Aborted);
+                default:
+                    return 0;
+            }
+        }
+        std::size_t n = std::min(capacity, layer_.unread());
+        if (!layer_.cuts.empty()) {
+            n = std::min(n, layer_.cuts[layer_.next_cut_++ % layer_.cuts.size()]);
+        }
+        std::memcpy(buffer, layer_.incoming_.data() + layer_.taken_, n);
+        layer_.taken_ += n;
         return n;
     }
 
     std::size_t Send(const char* data, std::size_t size) override {
-        layer_.sent.append(data, size);
-        return size;
+        if (!open_) {
+            throw SocketError(10058, SocketFailure::ShutDown);
+        }
+        const std::size_t n = layer_.send_cut == 0 ? size : std::min(size, layer_.send_cut);
+        layer_.sent.append(data, n);
+        return n;
     }
 
-    void Close() override { layer_.closed = true; }
+    void Close() override {
+        open_ = false;
+        layer_.closed = true;
+    }
 
     ConnectProgress StartConnect(std::uint32_t, std::uint16_t) override {
         layer_.closed = false;
@@ -58,17 +82,23 @@ class ScriptedSocket final : public TcpSocket {
             return {ConnectStatus::Pending, 0};
         }
         if (layer_.connect_error != 0) {
-            return {ConnectStatus::Failed, layer_.connect_error};
+            return {ConnectStatus::Failed, layer_.connect_error, layer_.connect_failure};
         }
         return {ConnectStatus::Connected, 0};
     }
 
     ScriptedSocketLayer& layer_;
+    bool open_ = true;
 };
 
-}  // namespace
+void ScriptedSocketLayer::Serve(std::string bytes) {
+    incoming_ = std::move(bytes);
+    taken_ = 0;
+}
 
 std::unique_ptr<TcpSocket> ScriptedSocketLayer::CreateSocket() {
+    ++sockets;
+    closed = false;
     return std::make_unique<ScriptedSocket>(*this);
 }
 

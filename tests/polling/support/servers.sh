@@ -9,6 +9,17 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../../tools/dovecot/session.sh"
 
 wait_limit=${PIGEONET_WAIT_LIMIT:-120}
 
+# scripted_server_in DIR: prints the scripted server's program (tools/scripted-server) of the build tree DIR, or
+# the one PIGEONET_SCRIPTED_SERVER names. The Windows tree holds one built for this machine. Fails when it is missing.
+scripted_server_in() {
+    local program=${PIGEONET_SCRIPTED_SERVER:-$1/scripted-server}
+    if [[ ! -x "$program" ]]; then
+        echo "no scripted server at $program: build the tree first" >&2
+        return 1
+    fi
+    echo "$program"
+}
+
 # line_value FILE KEY WHAT [PID]: prints VALUE from the first complete line KEY=VALUE of FILE (a server's address
 # lines), waiting until it is there. Fails early when PID (the server) ends first.
 line_value() {

@@ -2,40 +2,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "polling/socket.h"
+#include "polling/support/scripted_socket.h"
 
 namespace pigeonet::fuzzing {
 
-// How a scripted server's byte stream ends once every byte has been received.
-enum class StreamEnd { Close, Silence, Reset, Abort };
-
-// A server that sends `stream` cut into pieces of the sizes in `cuts` (used in turn, over and over; empty: as much
-// as a receive asks for) and then ends as `end` says. It never waits real time: a wait finds data while bytes are
-// left, and after the last byte finds the close or the failure at once, or nothing at all for Silence. Sends are
-// taken `send_cut` bytes at a time (0: whole) and recorded.
-class ChunkedServer : public SocketLayer {
-  public:
-    std::string stream;
-    std::vector<std::size_t> cuts;
-    StreamEnd end = StreamEnd::Close;
-    std::size_t send_cut = 0;
-
-    std::string sent;  // every byte the client sent, in order
-    int sockets = 0;   // sockets created
-
-    std::unique_ptr<TcpSocket> CreateSocket() override;
-    std::uint32_t ResolveHost(const std::string& host) override;
-
-  private:
-    friend class ChunkedSocket;
-    std::size_t position_ = 0;
-    std::size_t next_cut_ = 0;
-};
+// The peer of every target: the unit tests' scripted sockets, whose stream the fuzzer writes and cuts.
+using testing::ScriptedSocketLayer;
+using testing::StreamEnd;
 
 // Small deterministic cut sizes from a seed, so the fuzzer chooses how a stream is cut with one byte of its input.
 // Never empty: seed 0 cuts the stream into single bytes, so a run with these cuts is always cut.

@@ -1,12 +1,8 @@
-#include "fuzz_socket.h"
+#include "fuzz_support.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-
-#include "polling/probe_error.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -27,69 +23,6 @@ std::size_t __sanitizer_get_allocated_size(const volatile void* pointer);
 #endif
 
 namespace pigeonet::fuzzing {
-
-class ChunkedSocket final : public TcpSocket {
-  public:
-    explicit ChunkedSocket(ChunkedServer& server) : server_(server) {}
-
-    bool IsOpen() const override { return open_; }
-
-    bool WaitReadable(int) override {
-        if (!open_) {
-            return false;
-        }
-        return Left() > 0 || server_.end != StreamEnd::Silence;
-    }
-
-    std::size_t Receive(char* buffer, std::size_t capacity) override {
-        if (Left() == 0) {
-            switch (server_.end) {
-                case StreamEnd::Reset:
-                    throw SocketError(10054);
-                case StreamEnd::Abort:
-                    throw SocketError(10053);
-                default:
-                    return 0;
-            }
-        }
-        std::size_t n = std::min(capacity, Left());
-        if (!server_.cuts.empty()) {
-            n = std::min(n, server_.cuts[server_.next_cut_++ % server_.cuts.size()]);
-        }
-        std::memcpy(buffer, server_.stream.data() + server_.position_, n);
-        server_.position_ += n;
-        return n;
-    }
-
-    std::size_t Send(const char* data, std::size_t size) override {
-        if (!open_) {
-            throw SocketError(10058);
-        }
-        const std::size_t n = server_.send_cut == 0 ? size : std::min(size, server_.send_cut);
-        server_.sent.append(data, n);
-        return n;
-    }
-
-    void Close() override { open_ = false; }
-
-    ConnectProgress StartConnect(std::uint32_t, std::uint16_t) override { return {ConnectStatus::Connected, 0}; }
-    ConnectProgress WaitConnect(int) override { return {ConnectStatus::Connected, 0}; }
-
-  private:
-    std::size_t Left() const { return server_.stream.size() - server_.position_; }
-
-    ChunkedServer& server_;
-    bool open_ = true;
-};
-
-std::unique_ptr<TcpSocket> ChunkedServer::CreateSocket() {
-    ++sockets;
-    return std::make_unique<ChunkedSocket>(*this);
-}
-
-std::uint32_t ChunkedServer::ResolveHost(const std::string&) {
-    return 0x0A000001;
-}
 
 std::vector<std::size_t> CutsFromSeed(std::uint8_t seed) {
     if (seed == 0) {

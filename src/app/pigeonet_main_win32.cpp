@@ -41,7 +41,8 @@ int Run(HINSTANCE instance) {
     InitCommonControlsEx(&controls);
 
     ApplicationWindow application;
-    SetErrorDisplayOwner(application.Handle());
+    MessageBoxErrorDisplay errorBox(application.Handle());
+    const ErrorDisplayScope showErrors(errorBox);
     // One instance per desktop, decided before anything else is built: a second start ends here, silently and
     // before its tray icon or any other window exists, which is no worse than an icon that shows for a moment.
     if (AnotherInstanceRuns(application.Handle(), kApplicationTitle)) {

@@ -3,32 +3,34 @@
 #include "util/errors.h"
 #include "util/unicode_win32.h"
 
+#include <utility>
+
 namespace pigeonet {
 
 namespace {
 
-HWND errorOwner = nullptr;
-ErrorDisplay replacementDisplay;
+ErrorDisplay* installedDisplay = nullptr;
 
 }  // namespace
 
-void SetErrorDisplayOwner(HWND owner) {
-    errorOwner = owner;
+void MessageBoxErrorDisplay::Show(const std::string& text) {
+    // Messages may carry a server's own words in whatever code page it answers in.
+    MessageBoxW(IsWindow(owner_) ? owner_ : nullptr, WidenForeign(text).c_str(), L"Pigeonet", MB_OK | MB_ICONSTOP);
 }
 
-void SetErrorDisplay(ErrorDisplay display) {
-    replacementDisplay = std::move(display);
+ErrorDisplayScope::ErrorDisplayScope(ErrorDisplay& display) : previous_(std::exchange(installedDisplay, &display)) {}
+
+ErrorDisplayScope::~ErrorDisplayScope() {
+    installedDisplay = previous_;
 }
 
 void ShowApplicationError(const std::exception& failure) {
     const std::string text = ErrorDisplayText(failure.what());
-    if (replacementDisplay) {
-        replacementDisplay(text);
-        return;
+    if (installedDisplay) {
+        installedDisplay->Show(text);
+    } else {
+        MessageBoxErrorDisplay().Show(text);
     }
-    // Messages may carry a server's own words in whatever code page it answers in.
-    const HWND owner = IsWindow(errorOwner) ? errorOwner : nullptr;
-    MessageBoxW(owner, WidenForeign(text).c_str(), L"Pigeonet", MB_OK | MB_ICONSTOP);
 }
 
 }  // namespace pigeonet

@@ -3,24 +3,47 @@
 #include <windows.h>
 
 #include <exception>
-#include <functional>
 #include <stdexcept>
 #include <string>
 
 namespace pigeonet {
 
-// The application's default error display: every failure that escapes an event handler or timer tick ends here,
-// and the program goes on running. It shows a modal box owned by the application window, caption "Pigeonet", one
-// OK button and the stop icon, with the failure's message after the "." rule (ErrorDisplayText).
+// Where the application's failures are shown: the text exactly as the box shows it (UTF-8).
+class ErrorDisplay {
+  public:
+    virtual ~ErrorDisplay() = default;
+    virtual void Show(const std::string& text) = 0;
+};
+
+// The real display: a modal box owned by `owner` (the application window, or none), caption "Pigeonet", one OK
+// button and the stop icon.
+class MessageBoxErrorDisplay final : public ErrorDisplay {
+  public:
+    explicit MessageBoxErrorDisplay(HWND owner = nullptr) : owner_(owner) {}
+    void Show(const std::string& text) override;
+
+  private:
+    HWND owner_;
+};
+
+// Makes `display` the application's error display for the scope's life; the one before it comes back after. Start-up
+// installs the box owned by the application window; tests install their own.
+class ErrorDisplayScope {
+  public:
+    explicit ErrorDisplayScope(ErrorDisplay& display);
+    ~ErrorDisplayScope();
+    ErrorDisplayScope(const ErrorDisplayScope&) = delete;
+    ErrorDisplayScope& operator=(const ErrorDisplayScope&) = delete;
+
+  private:
+    ErrorDisplay* previous_;
+};
+
+// The application's error display: every failure that escapes an event handler or timer tick ends here, and the
+// program goes on running. The display installed now shows the failure's message after the "." rule
+// (ErrorDisplayText); with none installed (a start that failed before the application window existed) an unowned
+// box does.
 void ShowApplicationError(const std::exception& failure);
-
-// The window that owns the error box (the application window); set once at start-up.
-void SetErrorDisplayOwner(HWND owner);
-
-// Tests replace the message box: the display receives the text exactly as the box would show it (UTF-8). An empty
-// function restores the message box.
-using ErrorDisplay = std::function<void(const std::string& text)>;
-void SetErrorDisplay(ErrorDisplay display);
 
 // Runs `handler`, sending any failure to the error display: the boundary of every window procedure and callback
 // that Windows calls, so no exception crosses into the system.

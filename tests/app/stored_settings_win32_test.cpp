@@ -13,6 +13,7 @@
 
 #include "support/dialog_fakes_win32.h"
 #include "support/main_form_fakes_win32.h"
+#include "support/recording_error_display_win32.h"
 #include "support/registry_fixture_win32.h"
 
 #include <gtest/gtest.h>
@@ -104,11 +105,9 @@ class StoredSettings : public ::testing::Test {
         ASSERT_NO_FATAL_FAILURE(root_.Open(L"Software\\PigeonetTests\\StoredSettings"));
         hive_ = std::make_unique<Win32RegistryHive>(root_.get());
         testing::RegisterMailClient(system_.localMachine);
-        SetErrorDisplay([this](const std::string& text) { errors_.push_back(text); });
     }
     void TearDown() override {
         Stop();
-        SetErrorDisplay(nullptr);
         root_.Close();
     }
 
@@ -182,7 +181,8 @@ class StoredSettings : public ::testing::Test {
     std::unique_ptr<testing::MainFormBench> bench_;
     std::unique_ptr<TForm1> form_;
     std::unique_ptr<TForm2> dialog_;
-    std::vector<std::string> errors_;
+    testing::RecordingErrorDisplay errorDisplay_;
+    std::vector<std::string>& errors_ = errorDisplay_.shown;
 };
 
 TEST_F(StoredSettings, OneDamagedValueLosesNothingElseWhenOkIsPressedWithoutAChange) {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "support/recording_error_display_win32.h"
 #include "support/tray_icon_fixture_win32.h"
 #include "util/error_display_win32.h"
 #include "util/errors.h"
-#include "util/scope_exit.h"
 
 namespace pigeonet {
 namespace {
@@ -146,9 +146,8 @@ TEST_F(TrayIconTest, MenuIsNotShownWhenThePendingMessagesEndedTheTrayIcon) {
 
 TEST_F(TrayIconTest, FailureOfTheClickHandlerGoesToTheApplicationsErrorDisplay) {
     Start();
-    std::vector<std::string> shown;
-    SetErrorDisplay([&](const std::string& text) { shown.push_back(text); });
-    const ScopeExit restore([] { SetErrorDisplay(nullptr); });
+    const testing::RecordingErrorDisplay display;
+    const std::vector<std::string>& shown = display.shown;
     tray->OnClick = [](TrayIcon&) { throw AppError("Cannot start the mail program"); };
     Mouse(WM_LBUTTONDOWN);
     Mouse(WM_LBUTTONUP);

@@ -2,6 +2,8 @@
 #include "util/errors.h"
 #include "util/window_win32.h"
 
+#include "support/recording_error_display_win32.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -29,11 +31,8 @@ class FailingWindow final : public Window {
 
 class ErrorDisplayTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        SetErrorDisplay([this](const std::string& text) { shown_.push_back(text); });
-    }
-    void TearDown() override { SetErrorDisplay({}); }
-    std::vector<std::string> shown_;
+    testing::RecordingErrorDisplay display_;
+    std::vector<std::string>& shown_ = display_.shown;
 };
 
 TEST_F(ErrorDisplayTest, FailuresOfAHandlerReachTheDisplayAndTheWindowLivesOn) {

@@ -37,13 +37,11 @@ void SettingsDialog::SetUp() {
     store_ = std::make_unique<SettingsStore>(*recording_);
     sound_ = std::make_unique<testing::RecordingSound>(*hive_);
     testing::RegisterMailClient(system_.localMachine);
-    SetErrorDisplay([this](const std::string& text) { errors_.push_back(text); });
 }
 
 void SettingsDialog::TearDown() {
     editor_ = nullptr;
     dialog_.reset();
-    SetErrorDisplay(nullptr);
     store_.reset();
     root_.Close();
     if (!media_.empty()) {

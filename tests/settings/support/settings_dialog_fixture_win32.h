@@ -7,6 +7,7 @@
 #include "util/registry_win32.h"
 
 #include "support/dialog_fakes_win32.h"
+#include "support/recording_error_display_win32.h"
 #include "support/registry_fixture_win32.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +84,8 @@ class SettingsDialog : public ::testing::Test {
     std::unique_ptr<testing::RecordingSound> sound_;
     std::unique_ptr<TForm2> dialog_;
     TForm3* editor_ = nullptr;  // the dialog's own
-    std::vector<std::string> errors_;
+    testing::RecordingErrorDisplay errorDisplay_;
+    std::vector<std::string>& errors_ = errorDisplay_.shown;
     std::string media_;
     int pollTimerEnabled_ = 0;
 };

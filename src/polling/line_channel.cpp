@@ -88,6 +88,26 @@ std::string LineChannel::ReadLine() {
     }
 }
 
+std::string LineChannel::ReadBytes(std::size_t count) {
+    if (count > kMaxReplyLength - reply_bytes_) {
+        throw LineTooLongError();
+    }
+    while (input_.size() - start_ < count) {
+        if (!stream_) {
+            throw NotConnectedError();
+        }
+        if (KnownClosed()) {
+            throw ConnectionClosedError();
+        }
+        ReceiveOnce();
+    }
+    std::string bytes = input_.substr(start_, count);
+    start_ += count;
+    searched_ = 0;
+    reply_bytes_ += count;
+    return bytes;
+}
+
 void LineChannel::ReceiveOnce() {
     AwaitData();
     // Only the current line's first bytes are left before the new ones: the buffer never holds more than a line and

@@ -11,9 +11,9 @@
 
 namespace pigeonet {
 
-// The line layer under the POP3 conversation: it owns the connection's byte stream and the input buffer, waits for
-// data in slices that give the GUI its turn, and bounds what one reply may cost a client, however the server
-// behaves. It knows nothing of POP3: the conversation tells it where a reply begins and which lines it wants.
+// The line layer under the POP3 and IMAP conversations: it owns the connection's byte stream and the input buffer,
+// waits for data in slices that give the GUI its turn, and bounds what one reply may cost a client, however the server
+// behaves. It knows neither protocol: the conversation tells it where a reply begins and which lines it wants.
 //
 // The bounds, all raised as the probe's own errors:
 // - one line holds at most kMaxLineLength bytes before its LF (LineTooLongError);
@@ -62,6 +62,11 @@ class LineChannel {
     void BeginReply();
     // One line without its LF and without one CR before it.
     std::string ReadLine();
+    // Exactly `count` bytes of the current reply, line ends and all (an IMAP literal). A count larger than what is
+    // left of the reply's byte budget fails at once (LineTooLongError), before any wait and without buffering.
+    std::string ReadBytes(std::size_t count);
+    // Whether bytes have arrived that no read has taken yet (a server that talks ahead of a TLS upgrade).
+    bool HasUnreadInput() const { return input_.size() > start_; }
     // Sends `text` + CR LF at once; refuses a text with a line break of its own (InvalidCommandError).
     void WriteLine(std::string_view text);
     // Waits up to `milliseconds` (0 or less: without limit) for data, in pumped slices when the idle pump applies.

@@ -20,8 +20,8 @@ namespace pigeonet::scripted {
 //     close            shut down the sending side (the client sees the close); keep recording
 //     reset            abort the connection with a reset
 //
-// A protocol adds its own words as shorthands (pop3_steps.h): each is asked first, with the word's name (before
-// the first colon) and the rest, and gives the steps it stands for, or nothing when the word is not its own.
+// A protocol adds its own words as shorthands (pop3_steps.h, imap_steps.h): each is asked first, with the word's name
+// (before the first colon) and the rest, and gives the steps it stands for, or nothing when the word is not its own.
 using Shorthand = std::function<std::optional<Script>(std::string_view name, std::string_view argument)>;
 
 // The bytes TEXT stands for (escapes \r \n \t \0 \xNN \\ \' \"); an unknown escape stays as it is written.

@@ -28,7 +28,7 @@ struct Reply {
 using Responder = std::function<Reply(std::string_view line)>;
 
 // One step of what the server does on a connection. The steps know no protocol: a protocol's shorthands (see
-// pop3_steps.h) are made of them.
+// pop3_steps.h, imap_steps.h) are made of them.
 struct Step {
     enum class Kind { Send, ReadLine, Pause, Trickle, Close, Reset, Converse };
     Kind kind;

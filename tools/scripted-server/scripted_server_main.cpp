@@ -8,7 +8,8 @@
 // last session has ended it exits. With --sessions 0 it serves every connection, at the same time, until it is
 // stopped. Every byte received is appended to FILE at once, so a test can compare exactly what the client sent.
 // The steps are those of script_text.h and the POP3 words of pop3_steps.h: `login`, and `demo:COUNT:SECONDS`
-// (the demo mailbox of `make run`: --sessions 0 demo:3:60).
+// (the demo mailbox of `make run`: --sessions 0 demo:3:60), and the IMAP words of imap_steps.h: `imap-login`, and
+// `tagged:ANSWER`, which answers one command with its own tag.
 //
 // With --refuse it only holds a port: bound, never listening, so every connection to it is refused and no other
 // program can take the port meanwhile (a port that was merely free a moment ago may by then be another test's
@@ -23,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "scripted-server/imap_steps.h"
 #include "scripted-server/pop3_steps.h"
 #include "scripted-server/script_text.h"
 #include "scripted-server/scripted_server.h"
@@ -84,7 +86,7 @@ int main(int argc, char** argv) {
                 std::this_thread::sleep_for(std::chrono::hours(1));
             }
         }
-        Script script = ParseScript(words, {Pop3Shorthand});
+        Script script = ParseScript(words, {Pop3Shorthand, ImapShorthand});
         ScriptedServer server(std::move(script), sessions, static_cast<std::uint16_t>(port), record);
         PrintAddress(server.port());
         server.WaitFinished();

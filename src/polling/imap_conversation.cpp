@@ -92,33 +92,34 @@ void ImapConversation::OpenSteps(const ImapLogin& login, TlsUpgrade* upgrade) {
         throw ReplyError(ReplyText(greeting));
     }
     const bool preauth = Is(word, "PREAUTH");
+    // Whether the capabilities in hand were announced (an empty list included): asked for at most once each time.
+    bool known = false;
     if (auto listed = CapabilityCode(greeting.Text())) {
         capabilities_ = std::move(*listed);
+        known = true;
     }
     if (login.starttls) {
         // An already authenticated session can no longer be secured; going on would send the count in clear.
         if (preauth) {
             throw TlsError(kStartTlsAfterPreauth);
         }
-        if (capabilities_.empty()) {
+        if (!known) {
             AskCapabilities();
         }
         // Refused before any credential: a server (or someone in between) that hides STARTTLS gets no password.
-        if (!HasCapability("STARTTLS")) {
-            throw TlsError(kNoStartTls);
-        }
-        if (upgrade == nullptr) {
+        if (!HasCapability("STARTTLS") || upgrade == nullptr) {
             throw TlsError(kNoStartTls);
         }
         StartTls(*upgrade);
         // What was said in clear may have been tampered with: ask again over TLS.
         capabilities_.clear();
         AskCapabilities();
+        known = true;
     }
     if (preauth) {
         return;
     }
-    if (capabilities_.empty()) {
+    if (!known) {
         AskCapabilities();
     }
     if (HasCapability("LOGINDISABLED")) {

@@ -50,6 +50,20 @@ std::uint32_t NumberOf(const std::optional<ImapToken>& token) {
 
 }  // namespace
 
+std::unique_ptr<ByteStream> TlsStreamUpgrade::Wrap(std::unique_ptr<ByteStream> plain) {
+    std::unique_ptr<TlsEngine> engine = CreatePlatformTlsEngine(host_);
+    auto* socket = dynamic_cast<TcpSocket*>(plain.get());
+    if (socket == nullptr) {
+        throw TlsError("TLS not possible: the connection is not a socket");
+    }
+    plain.release();
+    return std::make_unique<TlsStream>(std::unique_ptr<TcpSocket>(socket), std::move(engine));
+}
+
+bool TlsStreamUpgrade::Handshake(ByteStream& stream) {
+    return static_cast<TlsStream&>(stream).Handshake();
+}
+
 std::string ImapConversation::NextTag() {
     return "A" + std::to_string(next_tag_++);
 }

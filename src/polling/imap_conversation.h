@@ -33,6 +33,18 @@ class TlsUpgrade {
     virtual bool Handshake(ByteStream& stream) = 0;
 };
 
+// STARTTLS over the probe's own TLS stream (TlsStream with this platform's engine, the certificate checked for
+// `host`). The plain connection it takes over must be the TcpSocket the caller connected.
+class TlsStreamUpgrade final : public TlsUpgrade {
+  public:
+    explicit TlsStreamUpgrade(std::string host) : host_(std::move(host)) {}
+    std::unique_ptr<ByteStream> Wrap(std::unique_ptr<ByteStream> plain) override;
+    bool Handshake(ByteStream& stream) override;
+
+  private:
+    std::string host_;
+};
+
 struct ImapLogin {
     std::string user;      // UTF-8, sent byte for byte
     std::string password;  // UTF-8, sent byte for byte

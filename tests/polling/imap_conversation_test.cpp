@@ -198,6 +198,24 @@ TEST(ImapConversation, NeverSendsACredentialWithALineBreakOrNul) {
     }
 }
 
+TEST(ImapConversation, SaysNothingMoreWhenTheTlsHandshakeFails) {
+    // The first receive ends with STARTTLS's completion; then the server goes on in clear instead of TLS.
+    const std::string before = "* OK [CAPABILITY IMAP4rev1 STARTTLS] hi\r\nA1 OK begin TLS\r\n";
+    ScriptedSocketLayer layer;
+    layer.Serve(before + "* OK [CAPABILITY IMAP4rev1 AUTH=PLAIN] plain\r\n");
+    layer.cuts = {before.size()};
+    LineChannel channel(layer);
+    channel.set_read_timeout(5000);
+    channel.Attach(layer.CreateSocket());
+    TlsStreamUpgrade upgrade("mail.example.org");
+    EXPECT_EQ(Converse(channel, {"x", "y", true}, &upgrade),
+              "open: " + Kind(ProbeErrorKind::Tls) + "TLS handshake failed: the server did not answer in TLS");
+    // The client's hello follows STARTTLS; no credential, no LOGOUT.
+    EXPECT_EQ(layer.sent.substr(0, 13), "A1 STARTTLS\r\n");
+    EXPECT_EQ(layer.sent.find("LOG"), std::string::npos);
+    EXPECT_TRUE(layer.closed);
+}
+
 TEST(ImapConversation, FailsATrickleAtTheReplyLimit) {
     ScriptedSocketLayer layer;
     layer.Serve(kGreeting + std::string("A1 OK\r\n") + Repeat("* OK slowly\r\n", 100));

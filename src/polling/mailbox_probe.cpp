@@ -83,14 +83,15 @@ void MailboxProbe::OpenSocket(std::int32_t connect_timeout_ms) {
     std::unique_ptr<TcpSocket> owned = layer_.CreateSocket();
     TcpSocket& socket = *owned;
     channel_.Attach(std::move(owned));
-    const std::uint32_t address = ResolveHost();
     const auto port = static_cast<std::uint16_t>(static_cast<std::uint32_t>(port_) & 0xFFFF);
-    if (connect_timeout_ms != -1 && connect_timeout_ms != 0) {
-        PumpedConnect(socket, address, port, connect_timeout_ms);
-    } else if (IdlePumpApplies()) {
-        PumpedConnect(socket, address, port, kPumpedConnectLimitMs);
+    const bool explicit_limit = connect_timeout_ms != -1 && connect_timeout_ms != 0;
+    if (explicit_limit || IdlePumpApplies()) {
+        // The name lookup is part of the connect: waited for in the same slices, within the same limit.
+        std::int32_t remaining_ms = explicit_limit ? connect_timeout_ms : kPumpedConnectLimitMs;
+        const std::uint32_t address = LookUpHost(remaining_ms);
+        PumpedConnect(socket, address, port, remaining_ms);
     } else {
-        ConnectProgress progress = socket.StartConnect(address, port);
+        ConnectProgress progress = socket.StartConnect(ResolveHost(), port);
         if (progress.status == ConnectStatus::Pending) {
             progress = socket.WaitConnect(-1);
         }
@@ -147,6 +148,28 @@ std::uint32_t MailboxProbe::ResolveHost() const {
         return *address;
     }
     return layer_.ResolveHost(host_);
+}
+
+// The address of a pumped connect. A name is looked up on a worker and waited for in connect slices that serve the
+// GUI; what the lookup took is taken off `remaining_ms`, and at the limit (or when the program ends) the lookup is
+// left to its worker.
+std::uint32_t MailboxProbe::LookUpHost(std::int32_t& remaining_ms) const {
+    // Only a name can keep a name server waiting: the resolver reads the numeric forms ("127.1") by itself.
+    if (EqualsIgnoringAsciiCase(host_, "LOCALHOST") || ParseDottedQuad(host_) || NumericHostAddress(host_)) {
+        return ResolveHost();
+    }
+    HostLookup lookup(layer_, host_);
+    for (;;) {
+        const int slice = std::clamp(remaining_ms, 0, kConnectSliceMs);
+        if (lookup.Wait(slice)) {
+            return lookup.Address();
+        }
+        remaining_ms -= slice;
+        RequestIdlePump(true);
+        if (remaining_ms <= 0) {
+            throw ConnectTimeoutError();
+        }
+    }
 }
 
 std::int32_t MailboxProbe::StatMessageCount() {

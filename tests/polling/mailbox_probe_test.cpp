@@ -320,6 +320,8 @@ TEST(MailboxProbe, ReportsAnUnknownHost) {
     const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
     EXPECT_EQ(kind, ProbeErrorKind::Socket);
     EXPECT_EQ(message, "Socket Error # 11001\r\nHost not found.");
+    // Looked up on a worker within a connect limit: the same failure.
+    EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(30000); }), std::make_pair(kind, message));
 }
 
 TEST(MailboxProbe, RefusesReadsAndWritesWithoutAConnection) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 #include <optional>
 
 #include "polling/host_address.h"
@@ -27,6 +28,25 @@ std::string_view Trim(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
+}
+
+// A message count as a server writes it: a run of decimal digits that fits a signed 32-bit integer. The program's
+// general conversion also takes signs, blanks and "$" or "0x" forms, none of which is a count ("-5", "0x10").
+std::optional<std::int32_t> ParseCount(std::string_view text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+        if (value > std::numeric_limits<std::int32_t>::max()) {
+            return std::nullopt;
+        }
+    }
+    return static_cast<std::int32_t>(value);
 }
 
 std::string StatusWord(std::string_view first_line) {
@@ -181,7 +201,7 @@ std::int32_t MailboxProbe::StatMessageCount() {
     // "+OK count size": the count ends at the first blank; without one there is no count at all.
     const auto blank = line.find(' ');
     const std::string count = blank == std::string::npos ? std::string() : line.substr(0, blank);
-    if (auto value = ParseInt32(count)) {
+    if (auto value = ParseCount(count)) {
         return *value;
     }
     throw ConversionError(count);

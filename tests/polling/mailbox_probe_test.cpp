@@ -128,6 +128,20 @@ TEST(MailboxProbe, RefusesCountsThatAreNotIntegers) {
     }
 }
 
+TEST(MailboxProbe, KeepsTheWholeMessageAroundANulByteAndDropsTheNul) {
+    const struct {
+        std::string reply;
+        std::string message;
+    } cases[] = {
+        {std::string("+OK 3\0 1\r\n", 10), "'3' is not a valid integer value"},
+        {std::string("-ERR lo\0cked\r\n", 14), " locked\r\n"},
+    };
+    for (const auto& c : cases) {
+        ScriptedServer server(LoginThenStat(c.reply));
+        EXPECT_EQ(FailureOf([&] { Probe(server); }).second, c.message);
+    }
+}
+
 TEST(MailboxProbe, ReportsANegativeStatReplyWithItsText) {
     ScriptedServer server(LoginThenStat("-err mailbox locked\r\n"));
     const auto [kind, message] = FailureOf([&] { Probe(server); });

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 #include <optional>
 
 #include "polling/host_address.h"
@@ -27,6 +28,25 @@ std::string_view Trim(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
+}
+
+// A message count as a server writes it: a run of decimal digits that fits a signed 32-bit integer. The program's
+// general conversion also takes signs, blanks and "$" or "0x" forms, none of which is a count ("-5", "0x10").
+std::optional<std::int32_t> ParseCount(std::string_view text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+        if (value > std::numeric_limits<std::int32_t>::max()) {
+            return std::nullopt;
+        }
+    }
+    return static_cast<std::int32_t>(value);
 }
 
 std::string StatusWord(std::string_view first_line) {
@@ -83,14 +103,15 @@ void MailboxProbe::OpenSocket(std::int32_t connect_timeout_ms) {
     std::unique_ptr<TcpSocket> owned = layer_.CreateSocket();
     TcpSocket& socket = *owned;
     channel_.Attach(std::move(owned));
-    const std::uint32_t address = ResolveHost();
     const auto port = static_cast<std::uint16_t>(static_cast<std::uint32_t>(port_) & 0xFFFF);
-    if (connect_timeout_ms != -1 && connect_timeout_ms != 0) {
-        PumpedConnect(socket, address, port, connect_timeout_ms);
-    } else if (IdlePumpApplies()) {
-        PumpedConnect(socket, address, port, kPumpedConnectLimitMs);
+    const bool explicit_limit = connect_timeout_ms != -1 && connect_timeout_ms != 0;
+    if (explicit_limit || IdlePumpApplies()) {
+        // The name lookup is part of the connect: waited for in the same slices, within the same limit.
+        std::int32_t remaining_ms = explicit_limit ? connect_timeout_ms : kPumpedConnectLimitMs;
+        const std::uint32_t address = LookUpHost(remaining_ms);
+        PumpedConnect(socket, address, port, remaining_ms);
     } else {
-        ConnectProgress progress = socket.StartConnect(address, port);
+        ConnectProgress progress = socket.StartConnect(ResolveHost(), port);
         if (progress.status == ConnectStatus::Pending) {
             progress = socket.WaitConnect(-1);
         }
@@ -149,6 +170,28 @@ std::uint32_t MailboxProbe::ResolveHost() const {
     return layer_.ResolveHost(host_);
 }
 
+// The address of a pumped connect. A name is looked up on a worker and waited for in connect slices that serve the
+// GUI; what the lookup took is taken off `remaining_ms`, and at the limit (or when the program ends) the lookup is
+// left to its worker.
+std::uint32_t MailboxProbe::LookUpHost(std::int32_t& remaining_ms) const {
+    // Only a name can keep a name server waiting: the resolver reads the numeric forms ("127.1") by itself.
+    if (EqualsIgnoringAsciiCase(host_, "LOCALHOST") || ParseDottedQuad(host_) || NumericHostAddress(host_)) {
+        return ResolveHost();
+    }
+    HostLookup lookup(layer_, host_);
+    for (;;) {
+        const int slice = std::clamp(remaining_ms, 0, kConnectSliceMs);
+        if (lookup.Wait(slice)) {
+            return lookup.Address();
+        }
+        remaining_ms -= slice;
+        RequestIdlePump(true);
+        if (remaining_ms <= 0) {
+            throw ConnectTimeoutError();
+        }
+    }
+}
+
 std::int32_t MailboxProbe::StatMessageCount() {
     SendCommand("STAT", ProbeReply::kPositive);
     const std::string line = reply_.text_lines.empty() ? std::string() : reply_.text_lines.front();
@@ -158,7 +201,7 @@ std::int32_t MailboxProbe::StatMessageCount() {
     // "+OK count size": the count ends at the first blank; without one there is no count at all.
     const auto blank = line.find(' ');
     const std::string count = blank == std::string::npos ? std::string() : line.substr(0, blank);
-    if (auto value = ParseInt32(count)) {
+    if (auto value = ParseCount(count)) {
         return *value;
     }
     throw ConversionError(count);

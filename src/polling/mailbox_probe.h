@@ -78,7 +78,8 @@ class MailboxProbe {
 
     // Connects, reads the greeting and logs in; returns in the TRANSACTION state. `connect_timeout_ms` -1 or 0
     // means no explicit limit (pumped up to kPumpedConnectLimitMs when the idle pump applies, a plain blocking
-    // connect otherwise); other values limit a pumped connect. On failure the socket is closed (QUIT first when
+    // connect otherwise); other values limit a pumped connect. A pumped connect looks a host name up on a worker
+    // thread within the same limit, serving the GUI while it waits. On failure the socket is closed (QUIT first when
     // the connection stood) and the failure raised; AlreadyConnectedError leaves an open connection alone.
     void ConnectMailbox(std::int32_t connect_timeout_ms);
     // STAT: the maildrop's message count.
@@ -106,6 +107,7 @@ class MailboxProbe {
     void PumpedConnect(TcpSocket& socket, std::uint32_t address, std::uint16_t port, std::int32_t limit_ms);
     void StartTls(TcpSocket& socket);
     std::uint32_t ResolveHost() const;
+    std::uint32_t LookUpHost(std::int32_t& remaining_ms) const;
 
     SocketLayer& layer_;
     std::string host_;

@@ -1,5 +1,6 @@
 #include "polling/probe_error.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -54,6 +55,12 @@ std::string_view SocketErrorText(int code) {
         }
     }
     return {};
+}
+
+std::string WithoutNulBytes(std::string_view message) {
+    std::string text(message);
+    text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    return text;
 }
 
 std::string SocketErrorMessage(int code) {

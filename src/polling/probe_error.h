@@ -27,9 +27,13 @@ enum class ProbeErrorKind {
     Abandoned,       // the program is ending: the wait was given up (see IdlePump::abandon_waits)
 };
 
+// `message` without its NUL bytes. A message reaches the user as a C string (the exception's what(), the message
+// box's text), where a NUL from a server's text would cut off the rest; every other byte stays as it came.
+std::string WithoutNulBytes(std::string_view message);
+
 class ProbeError : public AppError {
   public:
-    ProbeError(ProbeErrorKind kind, const std::string& message) : AppError(message), kind_(kind) {}
+    ProbeError(ProbeErrorKind kind, const std::string& message) : AppError(WithoutNulBytes(message)), kind_(kind) {}
     ProbeErrorKind kind() const { return kind_; }
 
   private:

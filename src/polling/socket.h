@@ -61,7 +61,8 @@ class SocketLayer {
     // allocate socket." or "Could not bind socket. Address and port are already in use.".
     virtual std::unique_ptr<TcpSocket> CreateSocket() = 0;
     // The first IPv4 address (host byte order) the system's resolver gives for `host` (UTF-8). Blocks. Throws
-    // SocketError with the resolver's number (11001 for an unknown name).
+    // SocketError with the resolver's number (11001 for an unknown name). The probe asks for a name on a worker
+    // thread (HostLookup), which may still be asking after the probe has given up on it.
     virtual std::uint32_t ResolveHost(const std::string& host) = 0;
     // Milliseconds on a clock that only moves forward: what bounds a whole reply and paces the GUI's turns. Scripted
     // sockets, which wait no real time, tell their own time.

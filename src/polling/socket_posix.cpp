@@ -318,8 +318,9 @@ class PosixSocketLayer final : public SocketLayer {
 }  // namespace
 
 SocketLayer& PlatformSocketLayer() {
-    static PosixSocketLayer layer;
-    return layer;
+    // Never destroyed: a name lookup the probe gave up on may still be inside it while the process ends.
+    static PosixSocketLayer* const layer = new PosixSocketLayer;
+    return *layer;
 }
 
 std::optional<std::uint32_t> NumericHostAddress(const std::string& host) {

@@ -196,8 +196,9 @@ class WinsockLayer final : public SocketLayer {
 }  // namespace
 
 SocketLayer& PlatformSocketLayer() {
-    static WinsockLayer layer;
-    return layer;
+    // Never destroyed: a name lookup the probe gave up on may still be inside it while the process ends.
+    static WinsockLayer* const layer = new WinsockLayer;
+    return *layer;
 }
 
 std::optional<std::uint32_t> NumericHostAddress(const std::string& host) {

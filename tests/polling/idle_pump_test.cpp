@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <future>
 #include <numeric>
 #include <thread>
 
@@ -20,6 +22,28 @@ using testing::RecordingPump;
 using testing::ScriptedSocketLayer;
 
 constexpr char kLogin[] = "+OK hello\r\n+OK\r\n+OK\r\n";
+
+// A name server that answers only when the layer goes (or after 2 s), which waits for the probe's one lookup to
+// come back.
+class SilentNameServer : public ScriptedSocketLayer {
+  public:
+    ~SilentNameServer() override {
+        answer_.set_value();
+        for (int ms = 0; ms < 5000 && answered_ == 0; ++ms) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    std::uint32_t ResolveHost(const std::string&) override {
+        gate_.wait_for(std::chrono::seconds(2));
+        ++answered_;  // the worker's last touch of the layer
+        return 0x0A000001;
+    }
+
+  private:
+    std::promise<void> answer_;
+    std::shared_future<void> gate_ = answer_.get_future().share();
+    std::atomic<int> answered_{0};
+};
 
 // A probe over scripted sockets, logged in and waiting for the STAT reply, whose reads find nothing for
 // `silent_waits` waits.
@@ -215,6 +239,40 @@ TEST(IdlePump, AbandonedWaitsEndAtTheNextPumpRequest) {
         EXPECT_THROW(c.run(probe, layer), WaitAbandonedError) << c.wait;
         EXPECT_EQ(pump.runs.size(), 2u) << c.wait << ": given up at once, not after the timeout";
     }
+}
+
+// The lookup of a name is part of the connect: the GUI is served while the name server is silent, the connect's
+// limit ends the wait, and so does the end of the program, neither waiting for the lookup.
+TEST(IdlePump, ServesTheGuiWhileTheNameServerIsSilent) {
+    const struct {
+        std::int32_t connect_limit;
+        std::size_t abandon_at;  // the pump run that brings the exit command; 0: none
+        ProbeErrorKind failure;
+        std::size_t runs;
+    } cases[] = {
+        {400, 0, ProbeErrorKind::ConnectTimeout, 4},  // slices of 125, 125, 125 and 25 ms
+        {-1, 2, ProbeErrorKind::Abandoned, 2},
+    };
+    for (const auto& c : cases) {
+        SilentNameServer layer;
+        RecordingPump pump;
+        pump.on_run = [&] {
+            if (pump.runs.size() == c.abandon_at) {
+                pump.abandon_waits();
+            }
+        };
+        MailboxProbe probe(layer);
+        probe.set_host("mail.example.org");
+        try {
+            probe.ConnectMailbox(c.connect_limit);
+            ADD_FAILURE() << "connected";
+        } catch (const ProbeError& error) {
+            EXPECT_EQ(error.kind(), c.failure) << error.what();
+        }
+        EXPECT_EQ(pump.runs.size(), c.runs) << c.connect_limit;
+        EXPECT_TRUE(layer.connect_waits.empty());
+        EXPECT_TRUE(layer.closed);
+    }  // the probe goes first: the late answer finds its lookup gone
 }
 
 TEST(IdlePump, LeavesAnUnpumpedConnectToOneBlockingWait) {

@@ -89,10 +89,8 @@ TEST(MailboxProbe, ReadsTheCountFromEveryAcceptedStatReply) {
         {"+OK 4 1\n", 4},
         {"\r\n  \r\n\t\r\n+OK 5 1\r\n", 5},
         {"  +OK 6 1  \r\n", 6},
-        {"+OK $1F 9\r\n", 31},
-        {"+OK 0x10 9\r\n", 16},
-        {"+OK -3 9\r\n", -3},
-        {"+OK +2147483647 9\r\n", 2147483647},
+        {"+OK 007 9\r\n", 7},
+        {"+OK 2147483647 9\r\n", 2147483647},
     };
     for (const auto& c : cases) {
         ScriptedServer server(LoginThenStat(c.reply));
@@ -111,7 +109,15 @@ TEST(MailboxProbe, RefusesCountsThatAreNotIntegers) {
         {"+OK five 100\r\n", "'five' is not a valid integer value"},
         {"+OK 5a 100\r\n", "'5a' is not a valid integer value"},
         {"+OK 2147483648 100\r\n", "'2147483648' is not a valid integer value"},
+        {"+OK 4294967301 100\r\n", "'4294967301' is not a valid integer value"},
         {"+OK $ 100\r\n", "'$' is not a valid integer value"},
+        // A count is decimal digits alone: no sign, no hexadecimal form.
+        {"+OK -5 1\r\n", "'-5' is not a valid integer value"},
+        {"+OK -3 9\r\n", "'-3' is not a valid integer value"},
+        {"+OK +2147483647 9\r\n", "'+2147483647' is not a valid integer value"},
+        {"+OK 0x10 1\r\n", "'0x10' is not a valid integer value"},
+        {"+OK $10 1\r\n", "'$10' is not a valid integer value"},
+        {"+OK $1F 9\r\n", "'$1F' is not a valid integer value"},
     };
     for (const auto& c : cases) {
         ScriptedServer server(LoginThenStat(c.reply));
@@ -119,6 +125,20 @@ TEST(MailboxProbe, RefusesCountsThatAreNotIntegers) {
         EXPECT_EQ(kind, ProbeErrorKind::Conversion) << c.reply;
         EXPECT_EQ(message, c.message) << c.reply;
         EXPECT_EQ(ErrorDisplayText(message), std::string(c.message) + ".");
+    }
+}
+
+TEST(MailboxProbe, KeepsTheWholeMessageAroundANulByteAndDropsTheNul) {
+    const struct {
+        std::string reply;
+        std::string message;
+    } cases[] = {
+        {std::string("+OK 3\0 1\r\n", 10), "'3' is not a valid integer value"},
+        {std::string("-ERR lo\0cked\r\n", 14), " locked\r\n"},
+    };
+    for (const auto& c : cases) {
+        ScriptedServer server(LoginThenStat(c.reply));
+        EXPECT_EQ(FailureOf([&] { Probe(server); }).second, c.message);
     }
 }
 
@@ -320,6 +340,8 @@ TEST(MailboxProbe, ReportsAnUnknownHost) {
     const auto [kind, message] = FailureOf([&] { probe.ConnectMailbox(-1); });
     EXPECT_EQ(kind, ProbeErrorKind::Socket);
     EXPECT_EQ(message, "Socket Error # 11001\r\nHost not found.");
+    // Looked up on a worker within a connect limit: the same failure.
+    EXPECT_EQ(FailureOf([&] { probe.ConnectMailbox(30000); }), std::make_pair(kind, message));
 }
 
 TEST(MailboxProbe, RefusesReadsAndWritesWithoutAConnection) {

@@ -42,11 +42,14 @@ TEST(MailboxProbeOverWinsock, ReportsAnUnknownHost) {
     MailboxProbe probe;
     ConfigureProbe(probe, 110);
     probe.set_host("no-such-host.invalid");
-    try {
-        probe.ConnectMailbox(-1);
-        FAIL();
-    } catch (const SocketError& error) {
-        EXPECT_STREQ(error.what(), "Socket Error # 11001\r\nHost not found.");
+    // Blocking, and looked up on a worker within a connect limit.
+    for (std::int32_t limit : {-1, 30000}) {
+        try {
+            probe.ConnectMailbox(limit);
+            FAIL();
+        } catch (const SocketError& error) {
+            EXPECT_STREQ(error.what(), "Socket Error # 11001\r\nHost not found.");
+        }
     }
 }
 

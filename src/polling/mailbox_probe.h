@@ -3,13 +3,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "polling/imap_conversation.h"
 #include "polling/line_channel.h"
 #include "polling/probe_error.h"
 #include "polling/socket.h"
+#include "settings/account_protocol.h"
 
 namespace pigeonet {
 
@@ -68,6 +71,12 @@ class MailboxProbe {
     void set_user(std::string user) { user_ = std::move(user); }
     const std::string& password() const { return password_; }
     void set_password(std::string password) { password_ = std::move(password); }
+    // POP3 at creation.
+    MailProtocol protocol() const { return protocol_; }
+    void set_protocol(MailProtocol protocol) { protocol_ = protocol; }
+    // nullopt (at creation): the port decides, as DefaultSecurity says (TLS on 995 for POP3, 993 for IMAP).
+    std::optional<ConnectionSecurity> security() const { return security_; }
+    void set_security(std::optional<ConnectionSecurity> security) { security_ = security; }
     // Longest single wait for incoming data, in milliseconds; 0 (or less) means no limit.
     std::int32_t read_timeout() const { return channel_.read_timeout(); }
     void set_read_timeout(std::int32_t milliseconds) { channel_.set_read_timeout(milliseconds); }
@@ -82,8 +91,10 @@ class MailboxProbe {
     // thread within the same limit, serving the GUI while it waits. On failure the socket is closed (QUIT first when
     // the connection stood) and the failure raised; AlreadyConnectedError leaves an open connection alone.
     void ConnectMailbox(std::int32_t connect_timeout_ms);
-    // STAT: the maildrop's message count.
+    // STAT: the maildrop's message count. POP3 only.
     std::int32_t StatMessageCount();
+    // STATUS "INBOX": its message and unread counts, UIDNEXT and UIDVALIDITY. IMAP only.
+    MailboxStatus InboxStatus();
     // Sends QUIT when the connection is still open (its reply is never read), then closes and discards the
     // socket. Raises only a failure of the QUIT send, after the socket is closed.
     void CloseMailbox();
@@ -114,6 +125,8 @@ class MailboxProbe {
     std::int32_t port_ = kDefaultPort;
     std::string user_;
     std::string password_;
+    MailProtocol protocol_ = MailProtocol::Pop3;
+    std::optional<ConnectionSecurity> security_;
     LineChannel channel_;
     ProbeReply reply_;
 };

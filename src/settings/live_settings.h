@@ -17,9 +17,15 @@ struct Account {
     std::string email;   // also the account's display name
     std::string server;  // POP3 host
     std::string login;
-    std::string password;      // stored in plain text
-    std::string count = "0";   // last message count seen, decimal
-    std::string port = "110";  // decimal as entered; converted when used
+    std::string password;           // stored in plain text
+    std::string count = "0";        // last message count seen, decimal
+    std::string port = "110";       // decimal as entered; converted when used
+    std::string protocol = "pop3";  // "pop3" or "imap" (MailProtocolText)
+    std::string security = "none";  // "none", "starttls" or "tls" (ConnectionSecurityText)
+    // IMAP only: UIDNEXT and UIDVALIDITY of the INBOX at the last successful check, decimal; "0" before the first,
+    // as no server gives 0 for either.
+    std::string uidnext = "0";
+    std::string uidvalidity = "0";
 
     bool operator==(const Account&) const = default;
 };
@@ -43,6 +49,8 @@ class LiveSettings {
     virtual Account AccountAt(int index) const = 0;
     // The last count is the only account field written outside the dialogs (by the check round).
     virtual void SetAccountCount(int index, const std::string& count) = 0;
+    // An IMAP account's UIDNEXT and UIDVALIDITY, kept by the check round beside the count.
+    virtual void SetAccountUids(int index, const std::string& uidnext, const std::string& uidvalidity) = 0;
     // Changes whenever rows are added or removed, so a caller that pumps messages between reads can tell that an
     // index it holds may now name another account.
     virtual std::uint64_t AccountListRevision() const = 0;
@@ -88,6 +96,11 @@ class MemoryLiveSettings final : public LiveSettings {
     Account AccountAt(int index) const override { return values_.accounts.at(static_cast<std::size_t>(index)); }
     void SetAccountCount(int index, const std::string& count) override {
         values_.accounts.at(static_cast<std::size_t>(index)).count = count;
+    }
+    void SetAccountUids(int index, const std::string& uidnext, const std::string& uidvalidity) override {
+        Account& account = values_.accounts.at(static_cast<std::size_t>(index));
+        account.uidnext = uidnext;
+        account.uidvalidity = uidvalidity;
     }
     std::uint64_t AccountListRevision() const override { return revision_; }
     int IntervalPosition() const override { return values_.intervalPosition; }

@@ -112,6 +112,10 @@ void TForm2::SetAccountCount(int index, const std::string& count) {
     SetListViewText(controls_.ListView1, index, kCountColumn, count);
 }
 
+void TForm2::SetAccountUids(int, const std::string&, const std::string&) {
+    // Not kept yet: the rows hold no IMAP accounts.
+}
+
 int TForm2::IntervalPosition() const {
     return TrackBarPosition(controls_.TrackBar2);
 }

@@ -141,6 +141,7 @@ class TForm2 final : public DialogForm, public LiveSettings, public AccountRows,
     int AccountCount() const override;
     Account AccountAt(int index) const override;
     void SetAccountCount(int index, const std::string& count) override;
+    void SetAccountUids(int index, const std::string& uidnext, const std::string& uidvalidity) override;
     std::uint64_t AccountListRevision() const override { return revision_; }
     int IntervalPosition() const override;
     int AnimationSpeed() const override;

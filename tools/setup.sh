@@ -9,7 +9,7 @@ packages=(
     googletest
     wine wine64 fonts-wine
     xvfb xauth x11-utils xdotool imagemagick
-    dovecot-pop3d openssl libssl-dev fonts-dejavu-core
+    dovecot-pop3d dovecot-imapd openssl libssl-dev fonts-dejavu-core
     procps python3 iproute2
     wixl msitools osslsigncode
 )

@@ -6,6 +6,7 @@
 // tools/acceptance/acceptance.sh starts the servers and hands them over in the environment:
 //   PIGEONET_DOVECOT_PORT, PIGEONET_DOVECOT_DIR   Dovecot with the accounts fresh, steady, arrive, second
 //                                                 (password "secret"), each Maildir empty
+//   PIGEONET_DOVECOT_IMAP_PORT                    the same Dovecot's IMAP listener, with the account reader
 //   PIGEONET_FAKE_PORT, PIGEONET_FAKE_RECORD      the fake server, answering STAT with "-ERR mailbox is locked",
 //                                                 and the file holding every byte it received
 #include "acceptance/support/scenario_win32.h"

@@ -32,8 +32,15 @@ die() {
     exit 1
 }
 
-free_port() {
-    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'
+# free_ports N: N different loopback ports that nobody holds at the moment, on one line (one Python start for all).
+free_ports() {
+    python3 -c '
+import socket, sys
+held = [socket.socket() for _ in range(int(sys.argv[1]))]
+for s in held:
+    s.bind(("127.0.0.1", 0))
+print(" ".join(str(s.getsockname()[1]) for s in held))
+' "$1"
 }
 
 deliver() {
@@ -142,19 +149,21 @@ start() {
     local listeners
     # A free port is one nobody held a moment ago: if another program binds it before Dovecot does, Dovecot stops
     # with "Address already in use" and other ports are tried.
+    local free
     for _ in 1 2 3 4 5; do
-        [[ -n "$fixed_port" ]] || port=$(free_port)
+        read -r -a free <<<"$(free_ports 4)"
+        [[ -n "$fixed_port" ]] || port=${free[0]}
         listeners=()
         case "$security" in
             none) listeners+=("port=$port:pop3:plain") ;;
             tls) listeners+=("port=$port:pop3:tls") ;;
-            starttls) listeners+=("port=$port:pop3:plain" "pop3s_port=$(free_port):pop3:tls") ;;
+            starttls) listeners+=("port=$port:pop3:plain" "pop3s_port=${free[1]}:pop3:tls") ;;
         esac
         if [[ -n "$imap" ]]; then
             case "$security" in
-                none) listeners+=("imap_port=$(free_port):imap:plain") ;;
-                tls) listeners+=("imap_port=$(free_port):imap:tls") ;;
-                starttls) listeners+=("imap_port=$(free_port):imap:plain" "imaps_port=$(free_port):imap:tls") ;;
+                none) listeners+=("imap_port=${free[2]}:imap:plain") ;;
+                tls) listeners+=("imap_port=${free[2]}:imap:tls") ;;
+                starttls) listeners+=("imap_port=${free[2]}:imap:plain" "imaps_port=${free[3]}:imap:tls") ;;
             esac
         fi
         write_config "$folder" "$uid" "$security" "$cert" "$key" "${listeners[@]}"

@@ -234,7 +234,8 @@ for listener in sys.argv[2:]:
 PY
 }
 
-# The listener of NAME (pop3 pop3s imap imaps) among LISTENER...: its port, or 0 when there is none.
+# listener_port PROTOCOL plain|tls LISTENER...: the port of that listener among LISTENER..., or 0 when there is none
+# (Dovecot's way to leave a listener out).
 listener_port() {
     local protocol=$1 security=$2 listener
     shift 2

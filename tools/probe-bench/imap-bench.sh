@@ -5,10 +5,11 @@
 #
 # pigeonet-probe --imap of the product build (default build/release-native) against curl asking
 # `STATUS INBOX (UNSEEN)` and `fetchmail -c` over IMAP (installed with apt-get when missing). Each round runs the
-# three in turn; printed are the median wall time over N rounds (default 30) with its ratio to each of the other two,
-# and the median CPU time (user and system). fetchmail gets an rc file of its own (mode 0600) in a temporary folder,
-# which is also its HOME and FETCHMAILHOME: ~/.fetchmailrc is never read, and -c only counts (nothing is fetched or
-# delivered). Dovecot is started with tools/dovecot/dovecot.sh and stopped by its process id.
+# three in turn; printed are the median wall time over N rounds (default 30), its ratio to each of the other two (the
+# median of the rounds' ratios), and the median CPU time (user and system). fetchmail gets an rc file of its own
+# (mode 0600) in a temporary folder, which is also its HOME and FETCHMAILHOME: ~/.fetchmailrc is never read, and -c
+# only counts (nothing is fetched or delivered). Dovecot is started with tools/dovecot/dovecot.sh and stopped by its
+# process id.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 native=${1:-$root/build/release-native}
@@ -67,19 +68,25 @@ for name in commands:  # one warm-up run each, which also shows what each one co
     print(f"{name}: {run(name)[2].decode(errors='replace').strip()}")
 wall = {name: [] for name in commands}
 cpu = {name: [] for name in commands}
-for _ in range(rounds):
-    for name in commands:
+names = list(commands)
+for round_ in range(rounds):
+    # Each tool takes each place in the round in turn, so none always follows the same one.
+    for name in names[round_ % len(names):] + names[:round_ % len(names)]:
         w, c, _ = run(name)
         wall[name].append(w)
         cpu[name].append(c)
 
+def median_ratio(name, other):
+    """The median of the round by round ratios: a round's runs share the machine's state of the moment."""
+    return statistics.median(a / b for a, b in zip(wall[name], wall[other]))
+
 median = {name: statistics.median(values) * 1000 for name, values in wall.items()}
 median_cpu = {name: statistics.median(values) * 1000 for name, values in cpu.items()}
 print(f"Whole-process time of one unread count, plain IMAP on 127.0.0.1:{port} (Dovecot, 5 messages, 3 unseen), "
-      f"median of {rounds}")
+      f"median of {rounds}; the ratios are medians of each round's ratio")
 print(f"{'tool':<24}{'wall ms':>9}{'min ms':>9}{'vs curl':>9}{'vs fetchmail -c':>17}{'CPU ms':>9}")
 for name in commands:
     print(f"{name:<24}{median[name]:>9.2f}{min(wall[name]) * 1000:>9.2f}"
-          f"{median[name] / median['curl STATUS']:>9.2f}{median[name] / median['fetchmail -c']:>17.2f}"
+          f"{median_ratio(name, 'curl STATUS'):>9.2f}{median_ratio(name, 'fetchmail -c'):>17.2f}"
           f"{median_cpu[name]:>9.2f}")
 PY

@@ -330,6 +330,19 @@ service stats {
 CONF
 }
 
+# any_running PID...: whether one of them still runs. An ended process whose parent has gone waits as a zombie until
+# init reaps it, which some container inits do only every few seconds: it holds no socket any more, so it counts as
+# ended.
+any_running() {
+    local pid state
+    for pid in "$@"; do
+        # /proc/PID/stat: "PID (NAME) STATE ..."; Dovecot's process names have no blanks.
+        read -r _ _ state _ 2>/dev/null <"/proc/$pid/stat" || continue
+        [[ "$state" == Z ]] || return 0
+    done
+    return 1
+}
+
 stop() {
     local pid=$1 folder=$2
     if kill -0 "$pid" 2>/dev/null; then
@@ -339,7 +352,7 @@ stop() {
         mapfile -t -O 1 processes < <(pgrep -P "$pid" || true)
         kill "$pid"
         for ((i = 0; i < 300; i++)); do
-            kill -0 "${processes[@]}" 2>/dev/null || break
+            any_running "${processes[@]}" || break
             sleep 0.1
         done
         kill -9 "${processes[@]}" 2>/dev/null || true

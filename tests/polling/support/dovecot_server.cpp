@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 namespace pigeonet::testing {
@@ -53,16 +54,24 @@ bool DovecotServer::Start() {
         return false;
     }
     std::string output;
-    if (!RunCommand(Script() + " start " + accounts_, &output)) {
+    if (!RunCommand(Script() + " start " + options_ + " " + accounts_, &output)) {
         why_not_ = "dovecot.sh start failed";
         return false;
     }
     std::istringstream lines(output);
     std::string line;
+    const auto port_of = [&line](const char* key, std::uint16_t& port) {
+        const std::string prefix = std::string(key) + "=";
+        if (line.rfind(prefix, 0) == 0) {
+            port = static_cast<std::uint16_t>(std::stoi(line.substr(prefix.size())));
+        }
+    };
     while (std::getline(lines, line)) {
-        if (line.rfind("port=", 0) == 0) {
-            port_ = static_cast<std::uint16_t>(std::stoi(line.substr(5)));
-        } else if (line.rfind("pid=", 0) == 0) {
+        port_of("port", port_);
+        port_of("imap_port", imap_port_);
+        port_of("pop3s_port", pop3s_port_);
+        port_of("imaps_port", imaps_port_);
+        if (line.rfind("pid=", 0) == 0) {
             pid_ = std::stol(line.substr(4));
         } else if (line.rfind("dir=", 0) == 0) {
             folder_ = line.substr(4);
@@ -88,6 +97,47 @@ void DovecotServer::Deliver(const std::string& user, int count) {
     (void)user;
     (void)count;
 #endif
+}
+
+void DovecotServer::MarkSeen(const std::string& user, int count) {
+#ifndef _WIN32
+    RunCommand(Script() + " seen '" + folder_ + "' '" + user + "' " + std::to_string(count), nullptr);
+#else
+    (void)user;
+    (void)count;
+#endif
+}
+
+std::string DovecotServer::Log() const {
+    std::ifstream file(folder_ + "/dovecot.log", std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+TestCertificate::~TestCertificate() {
+#ifndef _WIN32
+    if (folder_.rfind("/tmp/pigeonet-cert.", 0) == 0) {
+        RunCommand("rm -rf '" + folder_ + "'", nullptr);
+    }
+#endif
+}
+
+bool TestCertificate::Make() {
+#ifdef _WIN32
+    return false;
+#else
+    std::string output;
+    if (!RunCommand("mktemp -d /tmp/pigeonet-cert.XXXXXX", &output) || output.empty()) {
+        return false;
+    }
+    folder_ = output.substr(0, output.find('\n'));
+    return RunCommand(Script() + " certificate '" + folder_ + "'", nullptr);
+#endif
+}
+
+std::string TestCertificate::cert_and_key() const {
+    return "'" + folder_ + "/localhost.pem' '" + folder_ + "/localhost.key'";
 }
 
 }  // namespace pigeonet::testing

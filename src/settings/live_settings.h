@@ -145,12 +145,12 @@ void LoadSettingsInto(const SettingsStore& store,
 
 // Writes every live setting but the language. Every row is checked first: a count that is not an integer or a
 // port that is not one fails with "'%s' is not a valid integer value", a port outside 1..65535 with
-// "'%s' is not a port from 1 to 65535", a protocol, a security or (IMAP rows) a UID that is not one of the stored
-// forms above with a message naming it, and nothing is written. Then "speed", "hit", "wav", "exe", "timer",
-// the rows ("email", "smtp", "log", "pas", "count", "port", "proto", "security" + i, then for IMAP rows only
-// "uidnext" and "uidvalidity" + i), "infotime", "infoconect", and "list" last, so a save cut short at any write
-// leaves "list" naming complete rows only. A value listed in `unreadable` whose setting would be written with its
-// listed text is left as stored; every value written leaves the list.
+// "'%s' is not a port from 1 to 65535", a protocol or a security that is not one of the lower-case texts above, or
+// (IMAP rows) a UID that is not decimal digits up to 4294967295, with a message naming it; nothing is written. Then
+// "speed", "hit", "wav", "exe", "timer", the rows ("email", "smtp", "log", "pas", "count", "port", "proto", "security"
+// + i, then for IMAP rows only "uidnext" and "uidvalidity" + i), "infotime", "infoconect", and "list" last, so a save
+// cut short at any write leaves "list" naming complete rows only. A value listed in `unreadable` whose setting would be
+// written with its listed text is left as stored; every value written leaves the list.
 void SaveLiveSettings(SettingsStore& store, const LiveSettings& settings, UnreadableAtLoad* unreadable = nullptr);
 
 }  // namespace pigeonet

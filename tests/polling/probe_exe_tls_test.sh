@@ -183,7 +183,7 @@ stop_servers
 
 # STLS on a plain port: a POP3 server of one connection (support/starttls_pop3.py) that records what it read.
 # stls_case NAME MODE CERT STATUS STDOUT STDERR RECORD: one probe with --security starttls; RECORD is the server's
-# record, matched as a pattern.
+# record, matched as a pattern; a failed probe must not have sent USER.
 stls_case() {
     local name=$1 mode=$2 cert=$3 record
     rm -f "$work/stls.out" "$work/stls.record"
@@ -197,7 +197,7 @@ stls_case() {
     listener_pid=
     record=$(cat "$work/stls.record" 2>/dev/null)
     # shellcheck disable=SC2053
-    if [[ "$record" == $7 ]]; then
+    if [[ "$record" == $7 && ($4 -eq 0 || "$record" != *USER*) ]]; then
         echo "ok   $name: the server read the expected commands"
     else
         echo "FAIL $name: the server read:"
@@ -211,8 +211,10 @@ stls_case "no STLS in CAPA refuses before USER" nostls localhost 1 '' \
     $'TLS not offered: the server does not announce STLS.\n' $'CAPA\nQUIT'
 stls_case "a refused CAPA refuses before USER" capa-err localhost 1 '' \
     $'TLS not offered: the server does not announce STLS.\n' $'CAPA\nQUIT'
+# The server may complete its side of the handshake before the client refuses the certificate: what follows STLS
+# varies, but no USER.
 stls_case "STLS checks the certificate's host name" stls other-host 1 '' \
-    $'TLS handshake failed: certificate is for another host name.\n' $'CAPA\nSTLS\nerror: *'
+    $'TLS handshake failed: certificate is for another host name.\n' $'CAPA\nSTLS\n*'
 
 if ((failures > 0)); then
     echo "$failures failure(s)"

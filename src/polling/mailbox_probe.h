@@ -87,11 +87,13 @@ class MailboxProbe {
     std::int32_t reply_timeout() const { return channel_.reply_timeout(); }
     void set_reply_timeout(std::int32_t milliseconds) { channel_.set_reply_timeout(milliseconds); }
 
-    // Connects, reads the greeting and logs in; returns in the TRANSACTION state. `connect_timeout_ms` -1 or 0
-    // means no explicit limit (pumped up to kPumpedConnectLimitMs when the idle pump applies, a plain blocking
-    // connect otherwise); other values limit a pumped connect. A pumped connect looks a host name up on a worker
-    // thread within the same limit, serving the GUI while it waits. On failure the socket is closed (QUIT first when
-    // the connection stood) and the failure raised; AlreadyConnectedError leaves an open connection alone.
+    // Connects (TLS first when the security is Tls), reads the greeting, upgrades by STLS or STARTTLS when the
+    // security is StartTls, and logs in; returns in POP3's TRANSACTION state or IMAP's authenticated one.
+    // `connect_timeout_ms` -1 or 0 means no explicit limit (pumped up to kPumpedConnectLimitMs when the idle pump
+    // applies, a plain blocking connect otherwise); other values limit a pumped connect. A pumped connect looks a host
+    // name up on a worker thread within the same limit, serving the GUI while it waits. On failure the socket is
+    // closed (QUIT or LOGOUT first when the connection stood and can still speak) and the failure raised;
+    // AlreadyConnectedError leaves an open connection alone.
     void ConnectMailbox(std::int32_t connect_timeout_ms);
     // STAT: the maildrop's message count. POP3 only: an IMAP probe raises a ProbeError (WrongProtocol).
     std::int32_t StatMessageCount();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -76,6 +77,14 @@ TEST(TextsForLanguage, SetsEveryTargetOnceInTheApplicationOrder) {
         LangTarget::EditorLabel2,
         LangTarget::EditorButton2,
         LangTarget::MenuN7,
+        LangTarget::EditorLabel6,
+        LangTarget::EditorLabel7,
+        LangTarget::EditorComboBox3None,
+        LangTarget::EditorButton3,
+        LangTarget::EditorTestRunning,
+        LangTarget::EditorTestUnread,
+        LangTarget::EditorTestMessages,
+        LangTarget::EditorTestFailed,
     };
     const LanguageTexts texts = TextsForLanguage(LanguageIndex::English);
     ASSERT_EQ(texts.size(), std::size(order));
@@ -120,6 +129,28 @@ TEST(TextsForLanguage, TakesEachTargetsOwnLine) {
     const LanguageTexts russian = TextsForLanguage(LanguageIndex::Russian);
     EXPECT_EQ(TextFor(russian, LangTarget::EditorLabel3), "Логин");
     EXPECT_EQ(TextFor(russian, LangTarget::DialogGroupBox3), "Звуковой сигнал");
+}
+
+TEST(TextsForLanguage, GivesTheEditorsConnectionAndTestTextsInEachLanguage) {
+    const std::pair<LangTarget, std::array<const char*, 3>> cases[] = {
+        {LangTarget::EditorLabel6, {"Протокол", "Protocol", "Protokoll"}},
+        {LangTarget::EditorLabel7, {"Защита соединения", "Connection security", "Verbindungssicherheit"}},
+        {LangTarget::EditorComboBox3None, {"Нет", "None", "Keine"}},
+        {LangTarget::EditorButton3, {"Проверить", "Test", "Testen"}},
+        {LangTarget::EditorTestRunning, {"Проверка...", "Testing...", "Prüfung..."}},
+        {LangTarget::EditorTestUnread,
+         {"Подключено, непрочитанных: %s", "Connected: %s unread", "Verbunden: %s ungelesen"}},
+        {LangTarget::EditorTestMessages,
+         {"Подключено, сообщений: %s", "Connected: %s messages", "Verbunden: %s Nachrichten"}},
+        {LangTarget::EditorTestFailed, {"Ошибка: %s", "Failed: %s", "Fehlgeschlagen: %s"}},
+    };
+    for (const auto language : {LanguageIndex::Russian, LanguageIndex::English, LanguageIndex::German}) {
+        const LanguageTexts texts = TextsForLanguage(language);
+        for (const auto& [target, expected] : cases) {
+            EXPECT_EQ(TextFor(texts, target), expected[static_cast<std::size_t>(language)]) << static_cast<int>(target);
+            EXPECT_EQ(WindowOfTarget(target), LangWindow::Editor) << static_cast<int>(target);
+        }
+    }
 }
 
 TEST(TextsForLanguage, EmptiesEverythingButTheSettingsEllipsisForTheHiddenLanguage) {

@@ -109,9 +109,13 @@ void ChoosePort(AccountFields& fields, const std::string& port) {
 AccountFields FieldsForMode(const AccountRows& rows, int mode, const std::string& currentPort) {
     AccountFields fields;
     if (mode == kAddAccountMode) {
+        // The port as the previous opening left it and the security it always gave; a new account is POP3, so an
+        // IMAP port moves to its POP3 counterpart.
         fields.port = currentPort;
+        fields.protocol = currentPort == "143" || currentPort == "993" ? "imap" : "pop3";
         fields.security = std::string(
-            ConnectionSecurityText(DefaultSecurity(MailProtocol::Pop3, PortNumber(currentPort).value_or(0))));
+            ConnectionSecurityText(DefaultSecurity(ProtocolOf(fields), PortNumber(currentPort).value_or(0))));
+        ChooseProtocol(fields, MailProtocol::Pop3);
     } else if (NamesRow(rows, mode)) {
         const Account row = rows.RowAt(mode);
         fields = {row.email, row.server, row.login, row.password, row.port, row.protocol, row.security};

@@ -68,7 +68,8 @@ void ChoosePort(AccountFields& fields, const std::string& port);
 
 // The fields shown when the editor opens. Add mode: empty but for the port, which keeps `currentPort` (the text of
 // the previous opening), with POP3 and the security that port gives (TLS on 995, as before the security could be
-// chosen; none otherwise). Edit mode: the row's values. A mode naming no row shows empty fields.
+// chosen; none otherwise); IMAP's 143 and 993 become POP3's 110 and 995 (TLS). Edit mode: the row's values. A mode
+// naming no row shows empty fields.
 AccountFields FieldsForMode(const AccountRows& rows, int mode, const std::string& currentPort);
 
 // Writes the fields into the list. Add mode: a new row with last count "0" and no IMAP marks ("0"). Edit mode: the

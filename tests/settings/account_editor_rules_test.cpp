@@ -89,7 +89,8 @@ TEST(AccountEditor, AddModeEmptiesTheFieldsButKeepsThePort) {
     // A new account starts as POP3, with TLS only where the kept port has always meant it.
     EXPECT_EQ(FieldsForMode(rows, kAddAccountMode, "995"), (AccountFields{"", "", "", "", "995", "pop3", "tls"}));
     EXPECT_EQ(FieldsForMode(rows, kAddAccountMode, "110"), (AccountFields{"", "", "", "", "110", "pop3", "none"}));
-    EXPECT_EQ(FieldsForMode(rows, kAddAccountMode, "993"), (AccountFields{"", "", "", "", "993", "pop3", "none"}));
+    EXPECT_EQ(FieldsForMode(rows, kAddAccountMode, "993"), (AccountFields{"", "", "", "", "995", "pop3", "tls"}));
+    EXPECT_EQ(FieldsForMode(rows, kAddAccountMode, "8993"), (AccountFields{"", "", "", "", "8993", "pop3", "none"}));
 }
 
 TEST(AccountEditor, EditModeShowsTheRow) {

@@ -78,8 +78,13 @@ TEST_F(AccountEditor, ShowsTheRowsConnectionAndMovesTheStandardPortWithTheProtoc
     editor_->SetMode(kAddAccountMode);
     SetWindowTextW(C().ComboBox1, L"110");
     editor_->FormShow();
-    SetWindowTextW(C().Edit1, L"user@mail.example");
-    SendMessageW(C().Edit1, WM_KEYUP, 'X', 0);
+    SetWindowTextW(C().Edit1, L"user@mail.exampl");
+    SendMessageW(C().Edit1, EM_SETSEL, 16, 16);
+    SendMessageW(C().Edit1, WM_CHAR, 'e', 0);
+    SendMessageW(C().Edit1, WM_KEYUP, 'E', 0);
+    DWORD caret = 0;
+    SendMessageW(C().Edit1, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    EXPECT_EQ(caret, 17u);  // the auto-fill leaves the typing where it was
     Choose(C().ComboBox2, 1);
     EXPECT_EQ(WindowTextUtf8(C().ComboBox1), "143");
     EXPECT_EQ(Entries(C().ComboBox1), "143|993|-1");

@@ -136,13 +136,22 @@ void TForm3::ShowFields(const AccountFields& fields) {
     const MailProtocol protocol = ProtocolOf(fields);
     const ConnectionSecurity security = SecurityOf(fields);
     filling_ = true;
-    SetWindowTextUtf8(controls_.Edit1, fields.email);
-    SetWindowTextUtf8(controls_.Edit2, fields.server);
-    SetWindowTextUtf8(controls_.Edit3, fields.login);
-    SetWindowTextUtf8(controls_.Edit4, fields.password);
+    // Only what changes is written: writing a field's text puts its caret back at the start, under the user's
+    // typing when the address auto-fills the others.
+    for (const auto& [control, text] :
+         {std::pair{controls_.Edit1, &fields.email}, std::pair{controls_.Edit2, &fields.server},
+          std::pair{controls_.Edit3, &fields.login}, std::pair{controls_.Edit4, &fields.password}}) {
+        if (WindowTextUtf8(control) != *text) {
+            SetWindowTextUtf8(control, *text);
+        }
+    }
     Select(controls_.ComboBox2, protocol == MailProtocol::Imap ? 1 : 0);
-    FillPortList(protocol);
-    SetWindowTextUtf8(controls_.ComboBox1, fields.port);
+    if (protocol != protocol_ || SendMessageW(controls_.ComboBox1, CB_GETCOUNT, 0, 0) == 0) {
+        FillPortList(protocol);
+    }
+    if (WindowTextUtf8(controls_.ComboBox1) != fields.port) {
+        SetWindowTextUtf8(controls_.ComboBox1, fields.port);
+    }
     Select(controls_.ComboBox3, static_cast<int>(security));
     protocol_ = protocol;
     filling_ = false;

@@ -1,10 +1,13 @@
 #include "settings/live_settings.h"
 
+#include "settings/account_protocol.h"
 #include "settings/settings_store.h"
 #include "util/errors.h"
 #include "util/text.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace pigeonet {
 
@@ -57,6 +60,45 @@ class Reader {
     const SettingsStore& store_;
     UnreadableAtLoad& unreadable_;
 };
+
+// An IMAP UID as stored: decimal digits only, 0..4294967295. UIDs are unsigned 32-bit numbers, beyond what the
+// program's signed integer conversion holds, and no sign, blank or hexadecimal form is ever written for one.
+std::optional<std::uint32_t> UidNumber(std::string_view text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        if (value > std::numeric_limits<std::uint32_t>::max()) {
+            return std::nullopt;
+        }
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+// One of a few stored words, read in any letter case and kept as `parse` normalises it; anything else takes
+// `fallback` and is listed like a value of another type.
+template <typename Parse, typename Text>
+std::string ReadWord(Reader& read, const std::string& name, const std::string& fallback, Parse parse, Text text) {
+    const std::string stored = read.Text(name, fallback);
+    if (const auto word = parse(AsciiLower(stored))) {
+        return std::string(text(*word));
+    }
+    read.Reject(name, fallback);
+    return fallback;
+}
+
+std::string ReadUid(Reader& read, const std::string& name) {
+    if (const auto uid = UidNumber(read.Text(name, "0"))) {
+        return std::to_string(*uid);
+    }
+    read.Reject(name, "0");
+    return "0";
+}
 
 // How many rows a "list" that cannot be used stands for: those whose address is there, in any form.
 int RowsPresent(const SettingsStore& store) {
@@ -112,6 +154,15 @@ void LoadSettingsInto(const SettingsStore& store,
             // Kept as the default, so the account stays usable and the next OK can save it.
             read.Reject(port, account.port);
         }
+        account.protocol = ReadWord(read, Indexed("proto", i), account.protocol, ParseMailProtocol, MailProtocolText);
+        // A row stored before it had a security is checked as it always was: by its port.
+        const ConnectionSecurity byPort =
+            DefaultSecurity(*ParseMailProtocol(account.protocol), *PortNumber(account.port));
+        account.security = ReadWord(read, Indexed("security", i), std::string(ConnectionSecurityText(byPort)),
+                                    ParseConnectionSecurity, ConnectionSecurityText);
+        // Read for every row alike: a POP3 row carries them unused, and saving leaves them as stored.
+        account.uidnext = ReadUid(read, Indexed("uidnext", i));
+        account.uidvalidity = ReadUid(read, Indexed("uidvalidity", i));
     }
 
     values.mailProgram = read.Text("exe", defaultMailCommand());
@@ -125,6 +176,20 @@ void CheckRow(const Account& account) {
     StrToInt(account.port);
     if (!PortNumber(account.port)) {
         throw AppError(FormatMessageText("'%s' is not a port from 1 to 65535", account.port));
+    }
+    if (!ParseMailProtocol(account.protocol)) {
+        throw AppError(FormatMessageText("'%s' is not a mail protocol (pop3 or imap)", account.protocol));
+    }
+    if (!ParseConnectionSecurity(account.security)) {
+        throw AppError(
+            FormatMessageText("'%s' is not a connection security (none, starttls or tls)", account.security));
+    }
+    if (account.protocol == "imap") {
+        for (const std::string* uid : {&account.uidnext, &account.uidvalidity}) {
+            if (!UidNumber(*uid)) {
+                throw AppError(FormatMessageText("'%s' is not a UID from 0 to 4294967295", *uid));
+            }
+        }
     }
 }
 
@@ -163,6 +228,13 @@ void SaveLiveSettings(SettingsStore& store, const LiveSettings& settings, Unread
         save(Indexed("pas", i), account.password);
         save(Indexed("count", i), std::to_string(StrToInt(account.count)));
         save(Indexed("port", i), std::to_string(StrToInt(account.port)));
+        save(Indexed("proto", i), account.protocol);
+        save(Indexed("security", i), account.security);
+        // A POP3 row has no use for them: whatever an earlier IMAP life of the row left stays as stored.
+        if (account.protocol == "imap") {
+            save(Indexed("uidnext", i), account.uidnext);
+            save(Indexed("uidvalidity", i), account.uidvalidity);
+        }
     }
     save("infotime", std::to_string(settings.DisplayTime()));
     save("infoconect", FlagText(settings.ConnectNotice()));

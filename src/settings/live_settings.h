@@ -133,6 +133,11 @@ class MemoryLiveSettings final : public LiveSettings {
 // needed; a port outside 1..65535) takes its default alone, is listed in `values.unreadable` and noted in the
 // store's Unreadable(); the loading goes on. A "list" that is not a count of at most kMaxLoadedAccounts loads the
 // rows present: email0, email1, ... up to the first one missing.
+// Each row's values after its port: "proto" + i, "pop3" or "imap" in any letter case, "pop3" when absent;
+// "security" + i, "none", "starttls" or "tls" in any letter case, when absent DefaultSecurity of the row's protocol
+// and port as loaded (so rows saved before either existed are POP3, over TLS on 995 only); "uidnext" + i and
+// "uidvalidity" + i, decimal digits only up to 4294967295, "0" when absent, read for every row. Other text is
+// unreadable like a value of another type, and the row keeps the value's default.
 void LoadSettingsInto(const SettingsStore& store,
                       SettingsValues& values,
                       const std::function<std::string()>& defaultMailCommand,
@@ -140,10 +145,12 @@ void LoadSettingsInto(const SettingsStore& store,
 
 // Writes every live setting but the language. Every row is checked first: a count that is not an integer or a
 // port that is not one fails with "'%s' is not a valid integer value", a port outside 1..65535 with
-// "'%s' is not a port from 1 to 65535", and nothing is written. Then "speed", "hit", "wav", "exe", "timer",
-// the rows, "infotime", "infoconect", and "list" last, so a save cut short at any write leaves "list" naming complete
-// rows only. A value listed in `unreadable` whose setting would be written with its listed text is left as stored;
-// every value written leaves the list.
+// "'%s' is not a port from 1 to 65535", a protocol, a security or (IMAP rows) a UID that is not one of the stored
+// forms above with a message naming it, and nothing is written. Then "speed", "hit", "wav", "exe", "timer",
+// the rows ("email", "smtp", "log", "pas", "count", "port", "proto", "security" + i, then for IMAP rows only
+// "uidnext" and "uidvalidity" + i), "infotime", "infoconect", and "list" last, so a save cut short at any write
+// leaves "list" naming complete rows only. A value listed in `unreadable` whose setting would be written with its
+// listed text is left as stored; every value written leaves the list.
 void SaveLiveSettings(SettingsStore& store, const LiveSettings& settings, UnreadableAtLoad* unreadable = nullptr);
 
 }  // namespace pigeonet

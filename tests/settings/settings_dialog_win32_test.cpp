@@ -94,9 +94,10 @@ TEST_F(SettingsDialog, OkWritesEveryValueInOrderHidesAndEnablesThePollTick) {
     dialog_->Show();
     Click(DialogControls().Button4);
     EXPECT_EQ(recording_->written,
-              (std::vector<std::string>{"speed", "hit",    "wav",    "exe",      "timer",      "email0", "smtp0",
-                                        "log0",  "pas0",   "count0", "port0",    "email1",     "smtp1",  "log1",
-                                        "pas1",  "count1", "port1",  "infotime", "infoconect", "list"}));
+              (std::vector<std::string>{"speed",     "hit",    "wav",       "exe",      "timer",      "email0",
+                                        "smtp0",     "log0",   "pas0",      "count0",   "port0",      "proto0",
+                                        "security0", "email1", "smtp1",     "log1",     "pas1",       "count1",
+                                        "port1",     "proto1", "security1", "infotime", "infoconect", "list"}));
     EXPECT_EQ(Stored("wav"), kNoSound);
     EXPECT_EQ(Stored("count1"), "2");
     EXPECT_FALSE(dialog_->Visible());

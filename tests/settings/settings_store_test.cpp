@@ -121,7 +121,7 @@ TEST_F(LiveSettingsLoad, AValueThatCannotBeReadTakesItsDefaultAloneAndTheLoading
     EXPECT_EQ(values.intervalPosition, 4);
     EXPECT_EQ(values.animationSpeed, 3);
     ASSERT_EQ(values.accounts.size(), 3u);
-    EXPECT_EQ(values.accounts[1], (Account{"user1@example.org", "", "", "", "0", "995"}));
+    EXPECT_EQ(values.accounts[1], (Account{"user1@example.org", "", "", "", "0", "995", "pop3", "tls"}));
     EXPECT_EQ(values.accounts[2], (Account{"user2@example.org", "", "user2", "", "0", "110"}));
     EXPECT_EQ(values.mailProgram, "C:\\");
     EXPECT_EQ(values.sound, "tada.wav");
@@ -166,7 +166,112 @@ TEST_F(LiveSettingsLoad, ReadsAccountsUpToTheStoredCountWithDefaults) {
     const SettingsValues values = Load();
     ASSERT_EQ(values.accounts.size(), 2u);
     EXPECT_EQ(values.accounts[0], (Account{"a@example.org", "pop.example.org", "a", "secret", "0", "110"}));
-    EXPECT_EQ(values.accounts[1], (Account{"b@example.org", "", "", "", "7", "995"}));
+    EXPECT_EQ(values.accounts[1], (Account{"b@example.org", "", "", "", "7", "995", "pop3", "tls"}));
+}
+
+TEST(AccountRowLoad, ReadsTheProtocolSecurityAndUidsOfARowAndLeavesDamagedOnesAsStored) {
+    const char* kDword = "<dword>";
+    const struct {
+        const char* name;    // of row 0, stored on port 995, as IMAP for the UIDs
+        const char* stored;  // nullptr: absent
+        const char* loaded;
+        bool reported;
+    } cases[] = {
+        {"proto0", nullptr, "pop3", false},
+        {"proto0", "pop3", "pop3", false},
+        {"proto0", "imap", "imap", false},
+        {"proto0", "IMAP", "imap", false},
+        {"proto0", "Pop3", "pop3", false},
+        {"proto0", "smtp", "pop3", true},
+        {"proto0", " imap", "pop3", true},
+        {"proto0", "", "pop3", true},
+        {"proto0", kDword, "pop3", true},
+        {"security0", nullptr, "tls", false},
+        {"security0", "none", "none", false},
+        {"security0", "starttls", "starttls", false},
+        {"security0", "tls", "tls", false},
+        {"security0", "StartTLS", "starttls", false},
+        {"security0", "ssl", "tls", true},
+        {"security0", kDword, "tls", true},
+        {"uidnext0", nullptr, "0", false},
+        {"uidnext0", "4294967295", "4294967295", false},
+        {"uidnext0", "0", "0", false},
+        {"uidnext0", "4294967296", "0", true},
+        {"uidnext0", "-1", "0", true},
+        {"uidnext0", "0x10", "0", true},
+        {"uidnext0", " 5", "0", true},
+        {"uidnext0", "", "0", true},
+        {"uidnext0", kDword, "0", true},
+        {"uidvalidity0", nullptr, "0", false},
+        {"uidvalidity0", "1700000000", "1700000000", false},
+        {"uidvalidity0", "4294967296", "0", true},
+        {"uidvalidity0", "+5", "0", true},
+        {"uidvalidity0", kDword, "0", true},
+    };
+    for (const auto& c : cases) {
+        const std::string name = c.name;
+        const std::string context = name + "=" + (c.stored ? c.stored : "(absent)");
+        MemoryRegistry registry;
+        registry.PutRawText(kSection, "list", "1");
+        registry.PutRawText(kSection, "email0", "a@example.org");
+        registry.PutRawText(kSection, "port0", "995");
+        if (name.rfind("uid", 0) == 0) {
+            registry.PutRawText(kSection, "proto0", "imap");
+        }
+        if (c.stored == kDword) {
+            registry.PutNonText(kSection, name);
+        } else if (c.stored) {
+            registry.PutRawText(kSection, name, c.stored);
+        }
+        SettingsStore store(registry);
+        const SettingsValues values = LoadedValues(store, "", "");
+        const Account& account = values.accounts.at(0);
+        const std::string Account::*fields[] = {&Account::protocol, &Account::security, &Account::uidnext,
+                                                &Account::uidvalidity};
+        const std::string names[] = {"proto0", "security0", "uidnext0", "uidvalidity0"};
+        for (std::size_t f = 0; f < std::size(fields); ++f) {
+            if (names[f] == name) {
+                EXPECT_EQ(account.*fields[f], c.loaded) << context;
+            }
+        }
+        const UnreadableAtLoad listed = c.reported ? UnreadableAtLoad{{name, c.loaded}} : UnreadableAtLoad{};
+        EXPECT_EQ(values.unreadable, listed) << context;
+        const std::string report = c.reported ? "Invalid data type for '" + name + "'" : "";
+        EXPECT_EQ(store.Unreadable().TakeReport(), report) << context;
+        LoadedValues(store, "", "");
+        EXPECT_EQ(store.Unreadable().TakeReport(), "") << context << ": reported once";
+
+        const auto before = registry.ReadValue(kSection, name);
+        UnreadableAtLoad unreadable = values.unreadable;
+        SaveLiveSettings(store, MemoryLiveSettings(values), &unreadable);
+        const auto after = registry.ReadValue(kSection, name);
+        if (c.reported) {
+            EXPECT_EQ(after->isText, before->isText) << context << ": left as stored";
+            EXPECT_EQ(after->text, before->text) << context << ": left as stored";
+        } else {
+            EXPECT_EQ(after->text, c.loaded) << context;
+        }
+    }
+}
+
+TEST(AccountRowLoad, GivesARowWithoutASecurityTheOneItsProtocolAndPortHad) {
+    const struct {
+        const char* proto;
+        const char* port;
+        const char* security;
+    } cases[] = {{nullptr, "995", "tls"}, {nullptr, "110", "none"}, {"pop3", "993", "none"}, {"imap", "993", "tls"},
+                 {"imap", "995", "none"}, {"imap", "143", "none"},  {"IMAP", "993", "tls"},  {nullptr, "x", "none"}};
+    for (const auto& c : cases) {
+        MemoryRegistry registry;
+        registry.PutRawText(kSection, "list", "1");
+        registry.PutRawText(kSection, "port0", c.port);
+        if (c.proto) {
+            registry.PutRawText(kSection, "proto0", c.proto);
+        }
+        SettingsStore store(registry);
+        EXPECT_EQ(LoadedValues(store, "", "").accounts.at(0).security, c.security)
+            << (c.proto ? c.proto : "(absent)") << " on " << c.port;
+    }
 }
 
 TEST(LiveSettingsSave, WritesEveryValueAndKeepsStaleAccountsUnread) {
@@ -193,17 +298,28 @@ TEST(LiveSettingsSave, ChecksEveryRowBeforeWritingAnything) {
         const char* port;
         const char* count;
         const char* failure;
+        const char* protocol = "pop3";
+        const char* security = "none";
+        const char* uidnext = "0";
     } cases[] = {
-        {"11O", "0", "'11O' is not a valid integer value"},    {"", "0", "'' is not a valid integer value"},
-        {"0", "0", "'0' is not a port from 1 to 65535"},       {"65536", "0", "'65536' is not a port from 1 to 65535"},
-        {"-110", "0", "'-110' is not a port from 1 to 65535"}, {"110", "x", "'x' is not a valid integer value"},
+        {"11O", "0", "'11O' is not a valid integer value"},
+        {"", "0", "'' is not a valid integer value"},
+        {"0", "0", "'0' is not a port from 1 to 65535"},
+        {"65536", "0", "'65536' is not a port from 1 to 65535"},
+        {"-110", "0", "'-110' is not a port from 1 to 65535"},
+        {"110", "x", "'x' is not a valid integer value"},
+        {"110", "0", "'IMAP' is not a mail protocol (pop3 or imap)", "IMAP"},
+        {"110", "0", "'' is not a mail protocol (pop3 or imap)", ""},
+        {"110", "0", "'ssl' is not a connection security (none, starttls or tls)", "pop3", "ssl"},
+        {"143", "0", "'-1' is not a UID from 0 to 4294967295", "imap", "none", "-1"},
+        {"143", "0", "'4294967296' is not a UID from 0 to 4294967295", "imap", "none", "4294967296"},
     };
     for (const auto& c : cases) {
         MemoryRegistry registry;
         SettingsStore store(registry);
         MemoryLiveSettings settings;
         settings.AddAccount({"a@example.org", "pop", "a", "pw", "0", "110"});
-        settings.AddAccount({"b@example.org", "pop", "b", "pw", c.count, c.port});
+        settings.AddAccount({"b@example.org", "pop", "b", "pw", c.count, c.port, c.protocol, c.security, c.uidnext});
         try {
             SaveLiveSettings(store, settings);
             ADD_FAILURE() << "no failure for " << c.port;
@@ -219,6 +335,33 @@ TEST(LiveSettingsSave, ChecksEveryRowBeforeWritingAnything) {
     settings.AddAccount({"b@example.org", "pop", "b", "pw", "0", " 65535"});
     SaveLiveSettings(store, settings);
     EXPECT_EQ(store.LoadText("pg", "port1", ""), "65535");
+}
+
+TEST(LiveSettingsSave, WritesTheProtocolAndSecurityOfEveryRowAndTheUidsOfImapRowsOnly) {
+    MemoryRegistry registry;
+    SettingsStore store(registry);
+    MemoryLiveSettings settings;
+    settings.AddAccount({"a@example.org", "pop.example.org", "a", "pw", "3", "995", "pop3", "tls", "17", "5"});
+    settings.AddAccount(
+        {"b@example.org", "imap.example.org", "b", "pw", "2", "143", "imap", "starttls", "4294967295", "1700000000"});
+    SaveLiveSettings(store, settings);
+    EXPECT_EQ(store.LoadText("pg", "proto0", ""), "pop3");
+    EXPECT_EQ(store.LoadText("pg", "security0", ""), "tls");
+    EXPECT_FALSE(store.HasValue("pg", "uidnext0"));
+    EXPECT_FALSE(store.HasValue("pg", "uidvalidity0"));
+    EXPECT_EQ(store.LoadText("pg", "proto1", ""), "imap");
+    EXPECT_EQ(store.LoadText("pg", "security1", ""), "starttls");
+    EXPECT_EQ(store.LoadText("pg", "uidnext1", ""), "4294967295");
+    EXPECT_EQ(store.LoadText("pg", "uidvalidity1", ""), "1700000000");
+
+    settings.SetAccountUids(1, "18", "1700000001");
+    SaveLiveSettings(store, settings);
+    const SettingsValues loaded = LoadedValues(store, "", "");
+    ASSERT_EQ(loaded.accounts.size(), 2u);
+    EXPECT_EQ(loaded.accounts[0], (Account{"a@example.org", "pop.example.org", "a", "pw", "3", "995", "pop3", "tls"}));
+    EXPECT_EQ(loaded.accounts[1], (Account{"b@example.org", "imap.example.org", "b", "pw", "2", "143", "imap",
+                                           "starttls", "18", "1700000001"}));
+    EXPECT_TRUE(loaded.unreadable.empty());
 }
 
 TEST(LiveSettingsSave, LeavesAnUnreadableValueAsStoredUntilItsSettingChanges) {
@@ -275,7 +418,7 @@ class FailingHive final : public RegistryHive {
 std::vector<Account> Accounts(std::initializer_list<const char*> names) {
     std::vector<Account> accounts;
     for (const std::string name : names) {
-        accounts.push_back({name + "@example.org", "pop." + name, name, "pw", "1", "995"});
+        accounts.push_back({name + "@example.org", "pop." + name, name, "pw", "1", "995", "pop3", "tls"});
     }
     return accounts;
 }
@@ -319,7 +462,7 @@ TEST(LiveSettingsSave, ASaveCutShortAtAnyWriteLeavesTheListNamingCompleteRows) {
             EXPECT_TRUE(list == static_cast<int>(c.before.size()) || list == static_cast<int>(c.after.size()))
                 << context;
             for (int i = 0; i < list; ++i) {
-                for (const std::string field : {"email", "smtp", "log", "pas", "count", "port"}) {
+                for (const std::string field : {"email", "smtp", "log", "pas", "count", "port", "proto", "security"}) {
                     EXPECT_TRUE(reopened.HasValue("pg", field + std::to_string(i))) << context << ": " << field << i;
                 }
             }

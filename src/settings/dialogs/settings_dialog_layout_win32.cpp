@@ -117,8 +117,8 @@ void TForm2::CreateAccountsPage(HWND page) {
         page, {WC_LISTVIEWW, WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE}, "",
         {0, 0, 358, 137}, kListView1, font_.get());
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    const char* captions[kColumnCount] = {"Имя", "Сервер", "Логин", "Пароль", "Кол-во", ""};
-    const int widths[kColumnCount] = {200, 135, 0, 0, 0, 0};
+    const char* captions[kColumnCount] = {"Имя", "Сервер", "Логин", "Пароль", "Кол-во", "", "", "", "", ""};
+    const int widths[kColumnCount] = {200, 135, 0, 0, 0, 0, 0, 0, 0, 0};
     for (int i = 0; i < kColumnCount; ++i) {
         std::wstring caption = Widen(captions[i]);
         LVCOLUMNW column{};

@@ -32,10 +32,14 @@ enum ControlId : int {
     kButton4 = IDOK,
 };
 
-// Columns of the account list: what the user sees (address, server), the hidden fields of width 0, and the port,
-// which the row holds without any column caption.
-inline constexpr int kColumnCount = 6;
+// Columns of the account list: what the user sees (address, server), the hidden fields of width 0, then the port,
+// the protocol, the security and the IMAP UIDs, which the row holds without any column caption.
+inline constexpr int kColumnCount = 10;
 inline constexpr int kCountColumn = 4;
 inline constexpr int kPortColumn = 5;
+inline constexpr int kProtocolColumn = 6;
+inline constexpr int kSecurityColumn = 7;
+inline constexpr int kUidNextColumn = 8;
+inline constexpr int kUidValidityColumn = 9;
 
 }  // namespace pigeonet::settings_dialog

@@ -105,15 +105,20 @@ Account TForm2::AccountAt(int index) const {
             ListViewText(list, index, 2),
             ListViewText(list, index, 3),
             ListViewText(list, index, kCountColumn),
-            ListViewText(list, index, kPortColumn)};
+            ListViewText(list, index, kPortColumn),
+            ListViewText(list, index, kProtocolColumn),
+            ListViewText(list, index, kSecurityColumn),
+            ListViewText(list, index, kUidNextColumn),
+            ListViewText(list, index, kUidValidityColumn)};
 }
 
 void TForm2::SetAccountCount(int index, const std::string& count) {
     SetListViewText(controls_.ListView1, index, kCountColumn, count);
 }
 
-void TForm2::SetAccountUids(int, const std::string&, const std::string&) {
-    // Not kept yet: the rows hold no IMAP accounts.
+void TForm2::SetAccountUids(int index, const std::string& uidnext, const std::string& uidvalidity) {
+    SetListViewText(controls_.ListView1, index, kUidNextColumn, uidnext);
+    SetListViewText(controls_.ListView1, index, kUidValidityColumn, uidvalidity);
 }
 
 int TForm2::IntervalPosition() const {
@@ -162,8 +167,9 @@ void TForm2::ReplaceRow(int index, const Account& account) {
 
 void TForm2::SetRowTexts(int index, const Account& account) {
     const HWND list = controls_.ListView1;
-    const std::string* fields[kColumnCount] = {&account.email,    &account.server, &account.login,
-                                               &account.password, &account.count,  &account.port};
+    const std::string* fields[kColumnCount] = {
+        &account.email, &account.server,   &account.login,    &account.password, &account.count,
+        &account.port,  &account.protocol, &account.security, &account.uidnext,  &account.uidvalidity};
     for (int column = 0; column < kColumnCount; ++column) {
         SetListViewText(list, index, column, *fields[column]);
     }

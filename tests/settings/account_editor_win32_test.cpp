@@ -230,8 +230,9 @@ TEST_F(SettingsDialog, EditingKeepsTheLastCountAndTheNextAddKeepsThePort) {
     });
     dialog_->ListView1DblClick();
     EXPECT_EQ(caption, "Изменить E-mail");
+    // Stored without a security, the account on 995 has always been checked over TLS, and editing keeps it so.
     EXPECT_EQ(dialog_->AccountAt(0),
-              (Account{"user0@mail.example", "mail.example.org", "user0", "secret0", "5", "995"}));
+              (Account{"user0@mail.example", "mail.example.org", "user0", "secret0", "5", "995", "pop3", "tls"}));
 
     std::string port;
     std::string address = "x";

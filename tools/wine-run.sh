@@ -45,7 +45,8 @@ fail() {
 # once (bash would defer it until a foreground program ends).
 child_pid=
 run_child() {
-    "$@" &
+    # A background job of a script reads /dev/null: it gets this script's standard input (a password piped to it).
+    { "$@" <&3 3<&- & } 3<&0
     child_pid=$!
     wait "$child_pid"
     local status=$?

@@ -1,12 +1,33 @@
 #include "polling/check_round.h"
 
+#include <cstdint>
+#include <limits>
+#include <optional>
+
 #include "polling/mailbox_probe.h"
+#include "settings/account_protocol.h"
 #include "settings/live_settings.h"
 #include "settings/settings_store.h"
 #include "util/scope_exit.h"
 #include "util/text.h"
 
 namespace pigeonet {
+
+namespace {
+
+// A stored UID mark: decimal digits that fit 32 bits. "0" (nothing stored yet) and anything unreadable give nothing.
+std::optional<std::uint32_t> StoredMark(const std::string& text) {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const std::uint64_t value = std::stoull(text);
+    if (value == 0 || value > std::numeric_limits<std::uint32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+}  // namespace
 
 CheckRound::CheckRound(RoundEffects& effects, LiveSettings& live, SettingsStore& store, ProbeFactory makeProbe)
     : effects_(effects), live_(live), store_(store), makeProbe_(std::move(makeProbe)) {}
@@ -48,10 +69,14 @@ void CheckRound::ProbeAccounts(MailboxProbe& probe) {
 
     for (int i = 0; i < accounts && goOn(); ++i) {
         const Account account = live_.AccountAt(i);
+        const MailProtocol protocol = ParseMailProtocol(account.protocol).value_or(MailProtocol::Pop3);
         probe.set_host(account.server);
         probe.set_user(account.login);
         probe.set_password(account.password);
         probe.set_port(StrToInt(account.port));
+        probe.set_protocol(protocol);
+        // An unknown text leaves the choice to the port, as for accounts stored before there was a choice.
+        probe.set_security(ParseConnectionSecurity(account.security));
         probe.set_read_timeout(kReadTimeoutMs);
         probe.set_reply_timeout(kReplyTimeoutMs);
 
@@ -65,29 +90,81 @@ void CheckRound::ProbeAccounts(MailboxProbe& probe) {
         effects_.ProcessMessages();
 
         if (connected) {
-            const int count = probe.StatMessageCount();
-            if (!goOn()) {
-                // The row may now be another account: keep its count unwritten; the next round asks again.
-                return;
-            }
-            const int previous = StrToInt(live_.AccountAt(i).count);
-            live_.SetAccountCount(i, std::to_string(count));
-            store_.SaveInt(kSettingsSection, "count" + std::to_string(i), count);
-            if (count > 0 && count != previous) {
-                if (live_.FlashIcon()) {
-                    effects_.SetTrayCycleInterval(kFlashIntervalMs);
-                }
-                effects_.ShowEnvelope(count, account.email);
-                effects_.SlideIn();
-                effects_.PlayAlertSound();
-                effects_.StartDisplayTimer();
-                // No QUIT for this account: the connection ends when the probe is released.
+            const bool goesOn = protocol == MailProtocol::Imap ? CountUnread(probe, i, account.email, goOn)
+                                                               : CountMessages(probe, i, account.email, goOn);
+            if (!goesOn) {
                 return;
             }
         }
         probe.CloseMailbox();
         effects_.ProcessMessages();
     }
+}
+
+bool CheckRound::CountMessages(MailboxProbe& probe,
+                               int index,
+                               const std::string& email,
+                               const std::function<bool()>& goOn) {
+    const int count = probe.StatMessageCount();
+    if (!goOn()) {
+        // The row may now be another account: keep its count unwritten; the next round asks again.
+        return false;
+    }
+    const int previous = StrToInt(live_.AccountAt(index).count);
+    StoreCount(index, count);
+    if (count > 0 && count != previous) {
+        Announce(count, email);
+        return false;
+    }
+    return true;
+}
+
+// IMAP counts the unread messages, and announces them only when mail has arrived since the last successful check:
+// an unread count that fell (mail read elsewhere) or stayed is stored without a word.
+bool CheckRound::CountUnread(MailboxProbe& probe,
+                             int index,
+                             const std::string& email,
+                             const std::function<bool()>& goOn) {
+    const MailboxStatus status = probe.InboxStatus();
+    if (status.unseen > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
+        throw ConversionError(std::to_string(status.unseen));
+    }
+    if (!goOn()) {
+        return false;
+    }
+    const int count = static_cast<int>(status.unseen);
+    const Account stored = live_.AccountAt(index);
+    const std::optional<std::uint32_t> lastNext = StoredMark(stored.uidnext);
+    const std::optional<std::uint32_t> lastValidity = StoredMark(stored.uidvalidity);
+    // A new UIDVALIDITY renumbers the mailbox: its UIDNEXT says nothing about arrivals.
+    const bool arrived = !lastNext || (lastValidity == status.uidvalidity && status.uidnext > *lastNext);
+    StoreCount(index, count);
+    const std::string uidnext = std::to_string(status.uidnext);
+    const std::string uidvalidity = std::to_string(status.uidvalidity);
+    live_.SetAccountUids(index, uidnext, uidvalidity);
+    store_.SaveText(kSettingsSection, "uidnext" + std::to_string(index), uidnext);
+    store_.SaveText(kSettingsSection, "uidvalidity" + std::to_string(index), uidvalidity);
+    if (count > 0 && arrived) {
+        Announce(count, email);
+        return false;
+    }
+    return true;
+}
+
+void CheckRound::StoreCount(int index, int count) {
+    live_.SetAccountCount(index, std::to_string(count));
+    store_.SaveInt(kSettingsSection, "count" + std::to_string(index), count);
+}
+
+// Ends the round: no QUIT or LOGOUT for this account, the connection ends when the probe is released.
+void CheckRound::Announce(int count, const std::string& email) {
+    if (live_.FlashIcon()) {
+        effects_.SetTrayCycleInterval(kFlashIntervalMs);
+    }
+    effects_.ShowEnvelope(count, email);
+    effects_.SlideIn();
+    effects_.PlayAlertSound();
+    effects_.StartDisplayTimer();
 }
 
 }  // namespace pigeonet

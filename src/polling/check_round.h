@@ -39,8 +39,10 @@ class RoundEffects {
     virtual void StartDisplayTimer() = 0;
 };
 
-// The check round: asks every account's mailbox for its message count, keeps the counts in the account rows and
-// the store, and announces the first account whose count changed to a non-zero value, which ends the round.
+// The check round: asks every account's mailbox for its count (POP3: the message count, IMAP: the INBOX's unread
+// count), keeps the counts in the account rows and the store, and announces the first account with news, which ends
+// the round: a POP3 count that changed to a non-zero value, or a non-zero IMAP unread count with mail arrived since
+// the last check (UIDNEXT grown under the same UIDVALIDITY, or no UIDNEXT stored yet).
 //
 // Choices where the account list may change under a round (the round pumps messages, so the settings dialog can
 // add or delete rows meanwhile): a change of the list ends the round at the next step that would read or write a
@@ -53,8 +55,8 @@ class CheckRound {
 
     CheckRound(RoundEffects& effects, LiveSettings& live, SettingsStore& store, ProbeFactory makeProbe);
 
-    // `CheckMailboxes`. Failures of STAT or QUIT, and a port text that is not a number, end the round and reach
-    // the caller; failures to open a mailbox skip the account silently.
+    // `CheckMailboxes`. Failures of STAT, STATUS, QUIT or LOGOUT, and a port text that is not a number, end the round
+    // and reach the caller; failures to open a mailbox skip the account silently.
     void CheckMailboxes();
 
     bool Running() const { return running_; }
@@ -69,6 +71,12 @@ class CheckRound {
 
   private:
     void ProbeAccounts(MailboxProbe& probe);
+    // STAT, or STATUS for IMAP, of the open account at `index`, its count stored and announced when due; false when
+    // the round ends there (announced, or the list changed meanwhile).
+    bool CountMessages(MailboxProbe& probe, int index, const std::string& email, const std::function<bool()>& goOn);
+    bool CountUnread(MailboxProbe& probe, int index, const std::string& email, const std::function<bool()>& goOn);
+    void StoreCount(int index, int count);
+    void Announce(int count, const std::string& email);
 
     RoundEffects& effects_;
     LiveSettings& live_;

@@ -15,6 +15,8 @@ namespace pigeonet {
 namespace {
 
 constexpr std::uint32_t kLoopback = 0x7F000001;
+constexpr char kNoStls[] = "TLS not offered: the server does not announce STLS";
+constexpr char kTalkedAhead[] = "TLS handshake failed: the server sent data before the handshake";
 
 bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= 0x20;
@@ -74,24 +76,34 @@ MailboxProbe::MailboxProbe(SocketLayer& layer) : layer_(layer), channel_(layer) 
 
 MailboxProbe::~MailboxProbe() = default;
 
+ConnectionSecurity MailboxProbe::EffectiveSecurity() const {
+    if (security_) {
+        return *security_;
+    }
+    return DefaultSecurity(protocol_, static_cast<int>(static_cast<std::uint32_t>(port_) & 0xFFFF));
+}
+
 void MailboxProbe::ConnectMailbox(std::int32_t connect_timeout_ms) {
     if (channel_.IsOpen()) {
         throw AlreadyConnectedError();
     }
     channel_.Discard();
+    session_protocol_ = protocol_;
+    const ConnectionSecurity security = EffectiveSecurity();
     try {
-        OpenSocket(connect_timeout_ms);
+        OpenSocket(connect_timeout_ms, security == ConnectionSecurity::Tls);
     } catch (const ProbeError&) {
         channel_.CloseStream();
         throw;
     }
+    if (session_protocol_ == MailProtocol::Imap) {
+        // The conversation ends the connection itself when its open fails.
+        TlsStreamUpgrade upgrade(host_);
+        imap_.Open(ImapLogin{user_, password_, security == ConnectionSecurity::StartTls}, &upgrade);
+        return;
+    }
     try {
-        ReadReply();
-        if (reply_.status != ProbeReply::kPositive) {
-            throw ReplyError(reply_.Text());
-        }
-        SendCommand("USER " + user_, ProbeReply::kPositive);
-        SendCommand("PASS " + password_, ProbeReply::kPositive);
+        OpenPop3(security == ConnectionSecurity::StartTls);
     } catch (const ProbeError&) {
         // A failure of the QUIT send replaces the login's failure.
         CloseMailbox();
@@ -99,7 +111,56 @@ void MailboxProbe::ConnectMailbox(std::int32_t connect_timeout_ms) {
     }
 }
 
-void MailboxProbe::OpenSocket(std::int32_t connect_timeout_ms) {
+void MailboxProbe::OpenPop3(bool starttls) {
+    ReadReply();
+    if (reply_.status != ProbeReply::kPositive) {
+        throw ReplyError(reply_.Text());
+    }
+    if (starttls) {
+        UpgradePop3();
+    }
+    SendCommand("USER " + user_, ProbeReply::kPositive);
+    SendCommand("PASS " + password_, ProbeReply::kPositive);
+}
+
+// STLS (RFC 2595) before any credential. A server (or someone in between) that does not list STLS in its CAPA
+// reply, or refuses CAPA, gets no USER: the password would travel in clear.
+void MailboxProbe::UpgradePop3() {
+    WriteLine("CAPA");
+    ReadReply();
+    bool offered = false;
+    if (reply_.status == ProbeReply::kPositive) {
+        // The list's lines belong to the same reply: its byte and time budget covers them all.
+        for (;;) {
+            std::string line = ReadLine();
+            if (Trim(line) == ".") {
+                break;
+            }
+            if (line.rfind("..", 0) == 0) {
+                line.erase(0, 1);
+            }
+            const std::string_view word = Trim(std::string_view(line).substr(0, line.find(' ')));
+            offered = offered || EqualsIgnoringAsciiCase(word, "STLS");
+        }
+    }
+    if (!offered) {
+        throw TlsError(kNoStls);
+    }
+    SendCommand("STLS", ProbeReply::kPositive);
+    // Bytes after the +OK came in clear, and would be taken as if they came over TLS.
+    if (channel_.HasUnreadInput()) {
+        throw TlsError(kTalkedAhead);
+    }
+    try {
+        StartTls();
+    } catch (const ProbeError&) {
+        // Nothing more can be said on a stream whose handshake failed: no QUIT.
+        channel_.CloseStream();
+        throw;
+    }
+}
+
+void MailboxProbe::OpenSocket(std::int32_t connect_timeout_ms, bool implicit_tls) {
     std::unique_ptr<TcpSocket> owned = layer_.CreateSocket();
     TcpSocket& socket = *owned;
     channel_.Attach(std::move(owned));
@@ -119,22 +180,21 @@ void MailboxProbe::OpenSocket(std::int32_t connect_timeout_ms) {
             throw SocketError(progress.error, progress.failure);
         }
     }
-    if (port == kTlsPort) {
-        StartTls(socket);
+    if (implicit_tls) {
+        StartTls();
     }
 }
 
-// Implicit TLS: the handshake runs before the greeting, its waits sliced and pumped like those for a reply and
-// bounded like one: each by the read timeout, all of them together by the reply timeout. A failed handshake closes
-// the socket without QUIT: there is nothing to say it in.
-void MailboxProbe::StartTls(TcpSocket& socket) {
-    std::unique_ptr<TlsEngine> engine = CreatePlatformTlsEngine(host_);
-    // The channel holds `socket` itself: take it back and hand it over to the TLS stream.
-    channel_.Detach().release();
-    auto stream = std::make_unique<TlsStream>(std::unique_ptr<TcpSocket>(&socket), std::move(engine));
-    TlsStream& tls = *stream;
+// The handshake, for implicit TLS before the greeting and after STLS alike: its waits sliced and pumped like those
+// for a reply and bounded like one: each by the read timeout, all of them together by the reply timeout. A failed
+// handshake closes the socket without QUIT: there is nothing to say it in.
+void MailboxProbe::StartTls() {
+    TlsStreamUpgrade upgrade(host_);
+    // The channel holds the connected socket itself: take it back and hand it over to the TLS stream.
+    std::unique_ptr<ByteStream> stream = upgrade.Wrap(channel_.Detach());
+    ByteStream& tls = *stream;
     channel_.Attach(std::move(stream));
-    while (!tls.Handshake()) {
+    while (!upgrade.Handshake(tls)) {
         channel_.AwaitData();
     }
 }
@@ -193,6 +253,9 @@ std::uint32_t MailboxProbe::LookUpHost(std::int32_t& remaining_ms) const {
 }
 
 std::int32_t MailboxProbe::StatMessageCount() {
+    if (SessionProtocol() != MailProtocol::Pop3) {
+        throw ProbeError(ProbeErrorKind::WrongProtocol, "STAT asked of an IMAP mailbox: STAT is POP3's.");
+    }
     SendCommand("STAT", ProbeReply::kPositive);
     const std::string line = reply_.text_lines.empty() ? std::string() : reply_.text_lines.front();
     if (line.empty()) {
@@ -207,7 +270,18 @@ std::int32_t MailboxProbe::StatMessageCount() {
     throw ConversionError(count);
 }
 
+MailboxStatus MailboxProbe::InboxStatus() {
+    if (SessionProtocol() != MailProtocol::Imap) {
+        throw ProbeError(ProbeErrorKind::WrongProtocol, "STATUS asked of a POP3 mailbox: STATUS is IMAP's.");
+    }
+    return imap_.InboxStatus();
+}
+
 void MailboxProbe::CloseMailbox() {
+    if (SessionProtocol() == MailProtocol::Imap) {
+        imap_.Close();
+        return;
+    }
     std::exception_ptr failure;
     // A connection seen closed is closed now; one still open says QUIT first.
     if (!channel_.KnownClosed()) {

@@ -33,18 +33,20 @@ struct ProbeReply {
     std::string Text() const;
 };
 
-// Asks one POP3 mailbox (RFC 1939; plain TCP, or implicit TLS on port 995) for its message count: USER/PASS login,
-// STAT, QUIT. One probe serves any number of connections one after the other. It blocks the calling thread; while it
-// waits for the network on the GUI thread, the registered IdlePump processes GUI messages between short waits. Failures
-// are ProbeErrors.
+// Asks one mailbox for its count: a POP3 maildrop (RFC 1939) for its message count (USER/PASS login, STAT, QUIT), or
+// an IMAP INBOX (RFC 3501, through ImapConversation) for its unread count and UID marks (LOGIN, STATUS, LOGOUT). The
+// connection is plain TCP, upgraded by STARTTLS (POP3's STLS, RFC 2595) before any credential, or TLS from the first
+// byte. One probe serves any number of connections one after the other. It blocks the calling thread; while it waits
+// for the network on the GUI thread, the registered IdlePump processes GUI messages between short waits. Failures are
+// ProbeErrors.
 //
 // The probe holds the POP3 conversation (greeting, login, STAT, QUIT, what a reply means); the LineChannel under it
 // holds the connection's bytes, its waits and every bound on what a server may cost (see line_channel.h).
 class MailboxProbe {
   public:
     static constexpr std::int32_t kDefaultPort = 110;
-    // The POP3S port: the connection starts with a TLS handshake (certificate checked for host()) before the
-    // greeting. Every other port speaks plain POP3.
+    // The POP3S port: without a security set, a POP3 connection to it starts with a TLS handshake (certificate
+    // checked for host()) before the greeting, as does every connection whose security is Tls.
     static constexpr std::uint16_t kTlsPort = 995;
     static constexpr std::size_t kMaxLineLength = LineChannel::kMaxLineLength;
     static constexpr std::size_t kMaxReplyLength = LineChannel::kMaxReplyLength;
@@ -85,19 +87,24 @@ class MailboxProbe {
     std::int32_t reply_timeout() const { return channel_.reply_timeout(); }
     void set_reply_timeout(std::int32_t milliseconds) { channel_.set_reply_timeout(milliseconds); }
 
-    // Connects, reads the greeting and logs in; returns in the TRANSACTION state. `connect_timeout_ms` -1 or 0
-    // means no explicit limit (pumped up to kPumpedConnectLimitMs when the idle pump applies, a plain blocking
-    // connect otherwise); other values limit a pumped connect. A pumped connect looks a host name up on a worker
-    // thread within the same limit, serving the GUI while it waits. On failure the socket is closed (QUIT first when
-    // the connection stood) and the failure raised; AlreadyConnectedError leaves an open connection alone.
+    // Connects (TLS first when the security is Tls), reads the greeting, upgrades by STLS or STARTTLS when the
+    // security is StartTls, and logs in; returns in POP3's TRANSACTION state or IMAP's authenticated one.
+    // `connect_timeout_ms` -1 or 0 means no explicit limit (pumped up to kPumpedConnectLimitMs when the idle pump
+    // applies, a plain blocking connect otherwise); other values limit a pumped connect. A pumped connect looks a host
+    // name up on a worker thread within the same limit, serving the GUI while it waits. On failure the socket is
+    // closed (QUIT or LOGOUT first when the connection stood and can still speak) and the failure raised;
+    // AlreadyConnectedError leaves an open connection alone.
     void ConnectMailbox(std::int32_t connect_timeout_ms);
-    // STAT: the maildrop's message count. POP3 only.
+    // STAT: the maildrop's message count. POP3 only: an IMAP probe raises a ProbeError (WrongProtocol).
     std::int32_t StatMessageCount();
-    // STATUS "INBOX": its message and unread counts, UIDNEXT and UIDVALIDITY. IMAP only.
+    // STATUS "INBOX": its message and unread counts, UIDNEXT and UIDVALIDITY. IMAP only: a POP3 probe raises a
+    // ProbeError (WrongProtocol).
     MailboxStatus InboxStatus();
-    // Sends QUIT when the connection is still open (its reply is never read), then closes and discards the
-    // socket. Raises only a failure of the QUIT send, after the socket is closed.
+    // Sends QUIT (LOGOUT for IMAP) when the connection is still open (its reply is never read), then closes and
+    // discards the socket. Raises only a failure of that send, after the socket is closed.
     void CloseMailbox();
+    // The security the next connection uses: security() when set, else what the port decides.
+    ConnectionSecurity EffectiveSecurity() const;
 
     // The protocol steps the operations above are made of.
     // Sends `line` and reads the reply; raises ReplyError when its status is not `expected_status`.
@@ -114,9 +121,13 @@ class MailboxProbe {
     const ProbeReply& last_reply() const { return reply_; }
 
   private:
-    void OpenSocket(std::int32_t connect_timeout_ms);
+    void OpenSocket(std::int32_t connect_timeout_ms, bool implicit_tls);
     void PumpedConnect(TcpSocket& socket, std::uint32_t address, std::uint16_t port, std::int32_t limit_ms);
-    void StartTls(TcpSocket& socket);
+    void StartTls();
+    void OpenPop3(bool starttls);
+    void UpgradePop3();
+    // The protocol of the connection at hand (the one set before the first).
+    MailProtocol SessionProtocol() const { return channel_.HasStream() ? session_protocol_ : protocol_; }
     std::uint32_t ResolveHost() const;
     std::uint32_t LookUpHost(std::int32_t& remaining_ms) const;
 
@@ -127,7 +138,9 @@ class MailboxProbe {
     std::string password_;
     MailProtocol protocol_ = MailProtocol::Pop3;
     std::optional<ConnectionSecurity> security_;
+    MailProtocol session_protocol_ = MailProtocol::Pop3;
     LineChannel channel_;
+    ImapConversation imap_{channel_};
     ProbeReply reply_;
 };
 

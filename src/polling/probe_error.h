@@ -25,6 +25,7 @@ enum class ProbeErrorKind {
     InvalidCommand,  // a command line would carry a line break (see MailboxProbe::WriteLine)
     Tls,             // the TLS handshake or a record failed (see TlsError in tls_stream.h)
     Abandoned,       // the program is ending: the wait was given up (see IdlePump::abandon_waits)
+    WrongProtocol,   // a command of the other protocol was asked of a probe (STAT of an IMAP probe, say)
 };
 
 // `message` without its NUL bytes. A message reaches the user as a C string (the exception's what(), the message

@@ -3,6 +3,7 @@
 #include "polling/probe_error.h"
 #include "settings/live_settings.h"
 #include "settings/settings_store.h"
+#include "scripted-server/imap_steps.h"
 #include "scripted-server/pop3_steps.h"
 #include "scripted-server/scripted_server.h"
 #include "util/errors.h"
@@ -19,6 +20,7 @@ namespace pigeonet {
 namespace {
 
 using scripted::LoginThenStat;
+using scripted::Script;
 using scripted::ScriptedServer;
 
 // Records what the round does to the rest of the program, as one line per effect.
@@ -256,6 +258,91 @@ TEST_F(CheckRoundTest, StopsAtItsNextStepWhenTheProgramIsClosingAndAnnouncesNoth
         EXPECT_FALSE(effects_.Announced()) << c.when;
         EXPECT_EQ(second.ReceivedSoFar(), "") << c.when << ": no further mailbox is asked";
         EXPECT_FALSE(round_.Running()) << c.when;
+    }
+}
+
+// An IMAP account of this fixture's store with the given marks, asking `server`.
+Account ImapAccount(const ScriptedServer& server, const char* count, const char* uidnext, const char* uidvalidity) {
+    return {"i@example.org", "127.0.0.1", "user",  "secret",   count, std::to_string(server.port()),
+            "imap",          "none",      uidnext, uidvalidity};
+}
+
+std::string Status(int unseen, int uidnext, int uidvalidity) {
+    return "* STATUS INBOX (MESSAGES 9 UNSEEN " + std::to_string(unseen) + " UIDNEXT " + std::to_string(uidnext) +
+           " UIDVALIDITY " + std::to_string(uidvalidity) + ")\r\n";
+}
+
+TEST_F(CheckRoundTest, AnnouncesImapUnreadMailOnlyWhenMailArrivedAndStoresTheMarks) {
+    const struct {
+        const char* what;
+        const char* count;
+        const char* uidnext;
+        const char* uidvalidity;
+        std::string status;
+        bool announced;
+        const char* countAfter;
+        const char* uidnextAfter;
+        const char* uidvalidityAfter = "5";
+    } cases[] = {
+        {"first check", "0", "0", "0", Status(2, 10, 5), true, "2", "10"},
+        {"nothing readable stored", "0", "x", "5", Status(2, 10, 5), true, "2", "10"},
+        {"UIDNEXT grew", "2", "10", "5", Status(3, 11, 5), true, "3", "11"},
+        {"unread fell, same UIDNEXT", "3", "11", "5", Status(1, 11, 5), false, "1", "11"},
+        {"unread fell as mail arrived and was read", "3", "11", "5", Status(0, 12, 5), false, "0", "12"},
+        {"UIDVALIDITY changed", "3", "11", "5", Status(4, 20, 6), false, "4", "20", "6"},
+    };
+    for (const auto& c : cases) {
+        MemoryLiveSettings live;
+        RecordingEffects effects;
+        CheckRound round(effects, live, store_, [] { return std::make_unique<MailboxProbe>(); });
+        ScriptedServer server(scripted::ImapLoginThenStatus(c.status));
+        live.AddAccount(ImapAccount(server, c.count, c.uidnext, c.uidvalidity));
+        round.CheckMailboxes();
+        EXPECT_EQ(effects.Announced(), c.announced) << c.what;
+        if (c.announced) {
+            EXPECT_EQ(effects.log[effects.log.size() - 4], "envelope " + std::string(c.countAfter) + " i@example.org");
+        }
+        EXPECT_EQ(live.AccountAt(0).count, c.countAfter) << c.what;
+        EXPECT_EQ(live.AccountAt(0).uidnext, c.uidnextAfter) << c.what;
+        EXPECT_EQ(StoredCount(0), c.countAfter) << c.what;
+        EXPECT_EQ(store_.LoadText("pg", "uidnext0", ""), c.uidnextAfter) << c.what;
+        EXPECT_EQ(live.AccountAt(0).uidvalidity, c.uidvalidityAfter) << c.what;
+        EXPECT_EQ(store_.LoadText("pg", "uidvalidity0", ""), c.uidvalidityAfter) << c.what;
+        const bool logoutSent = server.Received().find("LOGOUT\r\n") != std::string::npos;
+        EXPECT_EQ(logoutSent, !c.announced) << c.what << ": the announced account's connection ends without LOGOUT";
+    }
+}
+
+TEST_F(CheckRoundTest, SkipsAnImapLoginFailureAndLetsAStatusFailureReachTheCaller) {
+    ScriptedServer refused({scripted::Send("* OK [CAPABILITY IMAP4rev1] ready\r\n"),
+                            scripted::ImapTagged("NO [AUTHENTICATIONFAILED] wrong")});
+    live_.AddAccount(ImapAccount(refused, "0", "0", "0"));
+    EXPECT_NO_THROW(Check());
+    EXPECT_FALSE(effects_.Announced());
+    EXPECT_EQ(StoredCount(0), "(absent)");
+
+    Script locked = scripted::ImapLogin();
+    locked.push_back(scripted::ImapTagged("NO mailbox locked"));
+    ScriptedServer failing(locked);
+    live_ = MemoryLiveSettings();
+    live_.AddAccount(ImapAccount(failing, "0", "0", "0"));
+    try {
+        Check();
+        FAIL() << "no failure";
+    } catch (const ReplyError& error) {
+        EXPECT_STREQ(error.what(), " mailbox locked\r\n");
+    }
+    EXPECT_EQ(StoredCount(0), "(absent)");
+
+    ScriptedServer huge(
+        scripted::ImapLoginThenStatus("* STATUS INBOX (MESSAGES 1 UNSEEN 2147483648 UIDNEXT 2 UIDVALIDITY 3)\r\n"));
+    live_ = MemoryLiveSettings();
+    live_.AddAccount(ImapAccount(huge, "0", "0", "0"));
+    try {
+        Check();
+        FAIL() << "no failure";
+    } catch (const ConversionError& error) {
+        EXPECT_STREQ(error.what(), "'2147483648' is not a valid integer value");
     }
 }
 

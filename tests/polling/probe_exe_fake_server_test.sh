@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Drives pigeonet-probe (native, or the .exe through Wine) as a black box against the scripted POP3 server
+# Drives pigeonet-probe (native, or the .exe through Wine) as a black box against the scripted POP3 and IMAP server
 # (scripted-server, from the same build tree) and checks its output, its exit status and the exact bytes it sent:
 #   probe_exe_fake_server_test.sh PATH/TO/pigeonet-probe[.exe]
 # Every server it starts is stopped by its process id. The .exe cases share one Wine session.
@@ -33,6 +33,10 @@ run_probe() {
 
 failures=0
 cases=0
+# What the next cases pass before HOST, as PASSWORD, and on standard input.
+options=()
+password=y
+input=
 # expect NAME STATUS STDOUT STDERR SENT -- STEP...: one probe of a fresh scripted server running the steps.
 expect() {
     local name=$1 status=$2 stdout=$3 stderr=$4 sent=$5
@@ -52,7 +56,7 @@ expect() {
         server_pid=
         return
     fi
-    run_probe 127.0.0.1 "$port" x y >"$files/out" 2>"$files/err"
+    run_probe "${options[@]}" 127.0.0.1 "$port" x "$password" <<<"$input" >"$files/out" 2>"$files/err"
     got=$?
     # The server ends once it has read the probe's close: by then it has recorded every byte the probe sent.
     local ended=1
@@ -96,6 +100,47 @@ expect "reset" 1 '' "$reset_text" "$upto_stat" -- \
     login reset
 expect "trickle within the timeout" 0 $'4\n' '' "$all" -- login 'trickle:300:+OK 4 1\r\n'
 expect "silence times out after 5000 ms" 1 '' $'Read Timeout.\n' "$upto_stat" -- login
+
+# The password typed on standard input, its line end (CR LF too) stripped; the rest of the input is not read.
+password=-
+input=$'s3cret \xd0\xbf\r\nnext line'
+expect "password from standard input" 0 $'2\n' '' $'USER x\r\nPASS s3cret \xd0\xbf\r\nSTAT\r\nQUIT\r\n' -- \
+    login 'send:+OK 2 320\r\n'
+password=y
+input=
+
+options=(--imap)
+imap_status='tagged:* STATUS INBOX (MESSAGES 5 UNSEEN 3 UIDNEXT 9 UIDVALIDITY 1)\r\nOK done'
+imap_all=$'A1 LOGIN "x" "y"\r\nA2 STATUS "INBOX" (MESSAGES UNSEEN UIDNEXT UIDVALIDITY)\r\nA3 LOGOUT\r\n'
+expect "IMAP unread count" 0 $'3\n' '' "$imap_all" -- imap-login "$imap_status"
+expect "IMAP refused login" 1 '' $' [AUTHENTICATIONFAILED] no\r\n\n' $'A1 LOGIN "x" "y"\r\nA2 LOGOUT\r\n' -- \
+    'send:* OK [CAPABILITY IMAP4rev1] hi\r\n' 'tagged:NO [AUTHENTICATIONFAILED] no'
+# STARTTLS chosen and not offered: refused before the login, LOGOUT still said in clear.
+options=(--imap --security starttls)
+expect "IMAP without STARTTLS" 1 '' $'TLS not offered: the server does not announce STARTTLS.\n' $'A1 LOGOUT\r\n' -- \
+    'send:* OK [CAPABILITY IMAP4rev1] hi\r\n'
+options=(--security starttls)
+expect "POP3 without STLS" 1 '' $'TLS not offered: the server does not announce STLS.\n' $'CAPA\r\nQUIT\r\n' -- \
+    'send:+OK hi\r\n' line 'send:+OK\r\nUSER\r\n.\r\n'
+options=()
+
+# A port that is not a whole number from 1 to 65535, and options it does not know, are usage errors.
+# usage_error NAME ARGS...: the probe refuses the command line with the usage text, without any connection.
+usage_error() {
+    run_probe "${@:2}" </dev/null >"$work/usage.out" 2>"$work/usage.err"
+    local got=$?
+    if [[ $got -ne 2 || -s "$work/usage.out" ]] || ! grep -q '^Usage: pigeonet-probe \[--imap\]' "$work/usage.err"; then
+        echo "FAIL usage error for $1: status $got (want 2)"
+        failures=$((failures + 1))
+    else
+        echo "ok   usage error for $1"
+    fi
+}
+for port in 0 65536 x "" -1 "110 " 0x6e; do
+    usage_error "port '$port'" 127.0.0.1 "$port" x y
+done
+usage_error "an unknown security" --security ssl 127.0.0.1 110 x y
+usage_error "an unknown option" --pop3 127.0.0.1 110 x y
 
 if ((failures > 0)); then
     echo "$failures failure(s)"

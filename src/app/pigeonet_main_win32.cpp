@@ -6,6 +6,7 @@
 #include "app/platform_win32.h"
 #include "notify/envelope_win32.h"
 #include "notify/sound_alert_win32.h"
+#include "polling/account_test.h"
 #include "settings/dialogs/account_editor_win32.h"
 #include "settings/dialogs/settings_dialog_win32.h"
 #include "settings/settings_store.h"
@@ -61,7 +62,8 @@ int Run(HINSTANCE instance) {
     Win32SettingsDialogSystem dialogSystem;
     Win32SoundPlatform sound(userRegistry);
     TForm2 settingsDialog(
-        instance, application.Handle(), store, [&timer1] { EnableTimer1(timer1); }, dialogSystem, sound);
+        instance, application.Handle(), store, [&timer1] { EnableTimer1(timer1); }, dialogSystem, sound,
+        [](const Account& account) { return TestAccountOnce(account); });
     // The account editor belongs to the settings dialog, which builds it last.
     TForm3& accountEditor = settingsDialog.Editor();
     SettingsDialogOfTForm2 settingsCommands(settingsDialog);

@@ -38,6 +38,14 @@ const std::array<LangRow, kLangRowCount> kLangApplicationTable = {{
     {LangTarget::EditorLabel2, 24, ""},
     {LangTarget::EditorButton2, 1, ""},
     {LangTarget::MenuN7, 31, ""},
+    {LangTarget::EditorLabel6, 32, ""},
+    {LangTarget::EditorLabel7, 33, ""},
+    {LangTarget::EditorComboBox3None, 34, ""},
+    {LangTarget::EditorButton3, 35, ""},
+    {LangTarget::EditorTestRunning, 36, ""},
+    {LangTarget::EditorTestUnread, 37, ""},
+    {LangTarget::EditorTestMessages, 38, ""},
+    {LangTarget::EditorTestFailed, 39, ""},
 }};
 
 LanguageIndex LanguageFromMarks(bool russian, bool english, bool german, bool kazakh) {
@@ -130,6 +138,14 @@ LangWindow WindowOfTarget(LangTarget target) {
         case LangTarget::EditorLabel1:
         case LangTarget::EditorLabel2:
         case LangTarget::EditorButton2:
+        case LangTarget::EditorLabel6:
+        case LangTarget::EditorLabel7:
+        case LangTarget::EditorComboBox3None:
+        case LangTarget::EditorButton3:
+        case LangTarget::EditorTestRunning:
+        case LangTarget::EditorTestUnread:
+        case LangTarget::EditorTestMessages:
+        case LangTarget::EditorTestFailed:
             return LangWindow::Editor;
         default:
             return LangWindow::Settings;

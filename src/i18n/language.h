@@ -76,9 +76,18 @@ enum class LangTarget {
     EditorLabel2,            // server label text
     EditorButton2,           // Cancel button caption
     MenuN7,                  // check now item caption
+    EditorLabel6,            // protocol label text
+    EditorLabel7,            // security label text
+    EditorComboBox3None,     // the security list's first entry, no security
+    EditorButton3,           // Test button caption
+    // The patterns the account editor shows a test's progress and outcome with ("%s": the count or the failure).
+    EditorTestRunning,
+    EditorTestUnread,    // an IMAP account's unread count
+    EditorTestMessages,  // a POP3 account's message count
+    EditorTestFailed,
 };
 
-inline constexpr std::size_t kLangRowCount = 31;
+inline constexpr std::size_t kLangRowCount = 39;
 
 // One row of the application table: which line of `tLang` goes to which target, and what is appended to it.
 struct LangRow {
@@ -97,8 +106,8 @@ struct LanguageText {
 };
 using LanguageTexts = std::vector<LanguageText>;
 
-// The 31 texts of a language, in the application table's order. Kazakh gives "..." for the settings item and ""
-// everywhere else.
+// The texts of a language, one per row, in the application table's order. Kazakh gives "..." for the settings item and
+// "" everywhere else.
 LanguageTexts TextsForLanguage(LanguageIndex language);
 
 // The text a list from TextsForLanguage holds for a target ("" if it holds none).

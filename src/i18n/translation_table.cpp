@@ -41,6 +41,15 @@ const std::array<std::string_view, kLangLineCount> tLang = {
     "e-mail;Benachrichtigen Sie mich, wenn das Laden des Programms auf die Verbindung zum E-Mail;",
     "Подключение к e-mail выполнено!;Connecting to e-mail done!;Anschluss an e-mail gemacht!;",
     "Проверить почту;Check your mail;Update e-mail;",
+    // The account editor's connection choices and its Test button; "%s" stands for the count or the failure.
+    "Протокол;Protocol;Protokoll;",
+    "Защита соединения;Connection security;Verbindungssicherheit;",
+    "Нет;None;Keine;",
+    "Проверить;Test;Testen;",
+    "Проверка...;Testing...;Prüfung...;",
+    "Подключено, непрочитанных: %s;Connected: %s unread;Verbunden: %s ungelesen;",
+    "Подключено, сообщений: %s;Connected: %s messages;Verbunden: %s Nachrichten;",
+    "Ошибка: %s;Failed: %s;Fehlgeschlagen: %s;",
 };
 
 std::string GetSubStr(std::string_view text, char separator, std::int64_t n) {

@@ -8,10 +8,11 @@
 
 namespace pigeonet {
 
-inline constexpr std::size_t kLangLineCount = 32;
+inline constexpr std::size_t kLangLineCount = 40;
 
-// The translation table: one line per text, addressed by line number from 0, so neither the order nor the count
-// may change. Each line holds the fields Russian, English, German (the `LanguageIndex` order), each followed by
+// The translation table: one line per text, addressed by line number from 0, so the order of the lines may never
+// change; new texts are added at the end. Each line holds the fields Russian, English, German (the `LanguageIndex`
+// order), each followed by
 // ";". There is no fourth field: the hidden fourth language reads every text as empty. UTF-8.
 extern const std::array<std::string_view, kLangLineCount> tLang;
 

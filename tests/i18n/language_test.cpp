@@ -76,6 +76,14 @@ TEST(TextsForLanguage, SetsEveryTargetOnceInTheApplicationOrder) {
         LangTarget::EditorLabel2,
         LangTarget::EditorButton2,
         LangTarget::MenuN7,
+        LangTarget::EditorLabel6,
+        LangTarget::EditorLabel7,
+        LangTarget::EditorComboBox3None,
+        LangTarget::EditorButton3,
+        LangTarget::EditorTestRunning,
+        LangTarget::EditorTestUnread,
+        LangTarget::EditorTestMessages,
+        LangTarget::EditorTestFailed,
     };
     const LanguageTexts texts = TextsForLanguage(LanguageIndex::English);
     ASSERT_EQ(texts.size(), std::size(order));
@@ -120,6 +128,26 @@ TEST(TextsForLanguage, TakesEachTargetsOwnLine) {
     const LanguageTexts russian = TextsForLanguage(LanguageIndex::Russian);
     EXPECT_EQ(TextFor(russian, LangTarget::EditorLabel3), "Логин");
     EXPECT_EQ(TextFor(russian, LangTarget::DialogGroupBox3), "Звуковой сигнал");
+}
+
+TEST(TextsForLanguage, GivesTheEditorsConnectionAndTestTexts) {
+    const std::pair<LangTarget, const char*> english[] = {
+        {LangTarget::EditorLabel6, "Protocol"},
+        {LangTarget::EditorLabel7, "Connection security"},
+        {LangTarget::EditorComboBox3None, "None"},
+        {LangTarget::EditorButton3, "Test"},
+        {LangTarget::EditorTestRunning, "Testing..."},
+        {LangTarget::EditorTestUnread, "Connected: %s unread"},
+        {LangTarget::EditorTestMessages, "Connected: %s messages"},
+        {LangTarget::EditorTestFailed, "Failed: %s"},
+    };
+    for (const auto& [target, text] : english) {
+        EXPECT_EQ(TextFor(TextsForLanguage(LanguageIndex::English), target), text);
+        EXPECT_EQ(WindowOfTarget(target), LangWindow::Editor) << text;
+    }
+    EXPECT_EQ(TextFor(TextsForLanguage(LanguageIndex::Russian), LangTarget::EditorComboBox3None), "Нет");
+    EXPECT_EQ(TextFor(TextsForLanguage(LanguageIndex::German), LangTarget::EditorComboBox3None), "Keine");
+    EXPECT_EQ(TextFor(TextsForLanguage(LanguageIndex::German), LangTarget::EditorTestFailed), "Fehlgeschlagen: %s");
 }
 
 TEST(TextsForLanguage, EmptiesEverythingButTheSettingsEllipsisForTheHiddenLanguage) {

@@ -78,6 +78,8 @@ TEST(TLang, KeepsItsTextsAsWritten) {
         {27, "без звукового сигнала;without the beep;lautlos;"},
         {30, "Подключение к e-mail выполнено!;Connecting to e-mail done!;Anschluss an e-mail gemacht!;"},
         {31, "Проверить почту;Check your mail;Update e-mail;"},
+        {35, "Проверить;Test;Testen;"},
+        {39, "Ошибка: %s;Failed: %s;Fehlgeschlagen: %s;"},
     };
     for (const auto& [line, text] : cases) {
         EXPECT_EQ(tLang[line], text) << "line " << line;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <functional>
 #include <ostream>
 #include <vector>
 
@@ -49,6 +51,11 @@ INSTANTIATE_TEST_SUITE_P(
                       AutoFillCase{"иван@поч", std::nullopt},       // 8 characters, 3 after "@"
                       AutoFillCase{"", std::nullopt}));
 
+TEST(AutoFilledServer, WritesImapForImap) {
+    EXPECT_EQ(AutoFilledServer("abc@defgh", MailProtocol::Imap), "imap.defgh");
+    EXPECT_EQ(AutoFilledServer("abc@defg", MailProtocol::Imap), std::nullopt);
+}
+
 struct AcceptCase {
     AccountFields fields;
     bool accepted;
@@ -79,7 +86,11 @@ INSTANTIATE_TEST_SUITE_P(Fields,
 TEST(AccountEditor, AddModeEmptiesTheFieldsButKeepsThePort) {
     VectorRows rows;
     rows.rows.push_back({"a@b.c", "pop.b.c", "a", "pw", "5", "995"});
-    EXPECT_EQ(FieldsForMode(rows, kAddAccountMode, "995"), (AccountFields{"", "", "", "", "995"}));
+    // A new account starts as POP3, with TLS only where the kept port has always meant it.
+    EXPECT_EQ(FieldsForMode(rows, kAddAccountMode, "995"), (AccountFields{"", "", "", "", "995", "pop3", "tls"}));
+    EXPECT_EQ(FieldsForMode(rows, kAddAccountMode, "110"), (AccountFields{"", "", "", "", "110", "pop3", "none"}));
+    EXPECT_EQ(FieldsForMode(rows, kAddAccountMode, "993"), (AccountFields{"", "", "", "", "995", "pop3", "tls"}));
+    EXPECT_EQ(FieldsForMode(rows, kAddAccountMode, "8993"), (AccountFields{"", "", "", "", "8993", "pop3", "none"}));
 }
 
 TEST(AccountEditor, EditModeShowsTheRow) {
@@ -121,6 +132,96 @@ TEST(AccountEditor, EditingKeepsTheLastCount) {
     AcceptAccount(rows, 0, {"a@b.c", "mail.b.c", "a2", "pw2", "995"});
     ASSERT_EQ(rows.rows.size(), 1u);
     EXPECT_EQ(rows.rows[0], (Account{"a@b.c", "mail.b.c", "a2", "pw2", "5", "995"}));
+}
+
+TEST(AccountEditor, EditingKeepsTheImapMarksUnlessTheMailboxChanged) {
+    const Account row{"a@b.c", "imap.b.c", "a", "pw", "5", "143", "imap", "none", "12", "7"};
+    const AccountFields same{"a@b.c", "imap.b.c", "a", "pw", "143", "imap", "none"};
+    VectorRows rows;
+    rows.rows.push_back(row);
+    EXPECT_EQ(FieldsForMode(rows, 0, "110"), same);
+    const std::pair<std::string AccountFields::*, bool> changes[] = {
+        {&AccountFields::email, true},    {&AccountFields::password, true}, {&AccountFields::security, true},
+        {&AccountFields::server, false},  {&AccountFields::login, false},   {&AccountFields::port, false},
+        {&AccountFields::protocol, false}};
+    for (const auto& [field, kept] : changes) {
+        AccountFields fields = same;
+        fields.*field = field == &AccountFields::protocol ? "pop3" : field == &AccountFields::security ? "tls" : "9";
+        rows.rows = {row};
+        AcceptAccount(rows, 0, fields);
+        EXPECT_EQ(rows.rows[0].count, "5");
+        EXPECT_EQ(rows.rows[0].uidnext, kept ? "12" : "0") << fields.*field;
+        EXPECT_EQ(rows.rows[0].uidvalidity, kept ? "7" : "0") << fields.*field;
+        EXPECT_EQ(rows.rows[0].security, fields.security);
+    }
+    rows.rows.clear();
+    AcceptAccount(rows, kAddAccountMode, same);
+    EXPECT_EQ(rows.rows.at(0), (Account{"a@b.c", "imap.b.c", "a", "pw", "0", "143", "imap", "none", "0", "0"}));
+}
+
+// Port, protocol and security before; the choice; port and security after.
+struct ChoiceCase {
+    const char* before[3];
+    std::function<void(AccountFields&)> choose;
+    const char* after[2];
+};
+
+TEST(AccountEditor, ChoicesMoveAStandardPortAndLeaveATypedOneAlone) {
+    const auto protocol = [](MailProtocol p) { return [p](AccountFields& f) { ChooseProtocol(f, p); }; };
+    const auto security = [](ConnectionSecurity s) { return [s](AccountFields& f) { ChooseSecurity(f, s); }; };
+    const auto port = [](const char* p) { return [p](AccountFields& f) { ChoosePort(f, p); }; };
+    const ChoiceCase cases[] = {
+        {{"110", "pop3", "none"}, protocol(MailProtocol::Imap), {"143", "none"}},
+        {{"995", "pop3", "tls"}, protocol(MailProtocol::Imap), {"993", "tls"}},
+        {{"143", "imap", "starttls"}, protocol(MailProtocol::Pop3), {"110", "starttls"}},
+        {{"2110", "pop3", "none"}, protocol(MailProtocol::Imap), {"2110", "none"}},
+        {{"110", "pop3", "none"}, security(ConnectionSecurity::Tls), {"995", "tls"}},
+        {{"993", "imap", "tls"}, security(ConnectionSecurity::StartTls), {"143", "starttls"}},
+        {{"993", "pop3", "none"}, security(ConnectionSecurity::Tls), {"995", "tls"}},  // still a standard port
+        {{"8995", "pop3", "none"}, security(ConnectionSecurity::Tls), {"8995", "tls"}},
+        {{"110", "pop3", "none"}, port("995"), {"995", "tls"}},
+        {{"143", "imap", "none"}, port("993"), {"993", "tls"}},
+        {{"993", "imap", "tls"}, port("143"), {"143", "none"}},
+        {{"110", "pop3", "starttls"}, port("995"), {"995", "starttls"}},
+        {{"110", "pop3", "none"}, port("2110"), {"2110", "none"}},
+    };
+    for (const ChoiceCase& c : cases) {
+        AccountFields fields{"", "", "", "", c.before[0], c.before[1], c.before[2]};
+        c.choose(fields);
+        EXPECT_EQ(fields.port, c.after[0]) << c.before[0] << " " << c.before[1] << " " << c.before[2];
+        EXPECT_EQ(fields.security, c.after[1]) << c.before[0] << " " << c.before[1] << " " << c.before[2];
+    }
+}
+
+TEST(AccountEditor, AutoFillKnowsTheCommonProvidersWhateverTheCase) {
+    // Address and protocol; server, port and security after the key release (the port was 110, no security).
+    const std::array<const char*, 5> cases[] = {
+        {"me@gmail.com", "pop3", "pop.gmail.com", "995", "tls"},
+        {"me@GoogleMail.COM", "imap", "imap.gmail.com", "993", "tls"},
+        {"me@hotmail.com", "pop3", "outlook.office365.com", "995", "tls"},
+        {"me@yahoo.com", "imap", "imap.mail.yahoo.com", "993", "tls"},
+        {"me@mac.com", "imap", "imap.mail.me.com", "993", "tls"},
+        {"me@icloud.com", "pop3", "pop.icloud.com", "110", "none"},  // no POP3 there: the rule for any domain
+        {"a@ya.ru", "pop3", "pop.yandex.ru", "995", "tls"},          // a short known domain needs no length
+        {"a@bk.ru", "imap", "imap.mail.ru", "993", "tls"},
+        {"me@gmx.de", "pop3", "pop.gmx.net", "995", "tls"},
+        {"me@example.org", "imap", "imap.example.org", "110", "none"},
+        {"me@mail.gmail.com", "pop3", "pop.mail.gmail.com", "110", "none"},
+    };
+    for (const auto& [email, protocol, server, port, security] : cases) {
+        AccountFields fields{email, "", "", "", "110", protocol, "none"};
+        AutoFill(fields);
+        EXPECT_EQ(fields, (AccountFields{email, server, "", "", port, protocol, security})) << email;
+    }
+}
+
+TEST(AccountEditor, ChoosingTheProtocolRewritesAnAutoFilledServerOnly) {
+    AccountFields icloud{"me@icloud.com", "pop.icloud.com", "", "", "110", "pop3", "none"};
+    ChooseProtocol(icloud, MailProtocol::Imap);
+    EXPECT_EQ(icloud, (AccountFields{"me@icloud.com", "imap.mail.me.com", "", "", "993", "imap", "tls"}));
+    AccountFields typed{"me@example.org", "mail.example.org", "", "", "110", "pop3", "none"};
+    ChooseProtocol(typed, MailProtocol::Imap);
+    EXPECT_EQ(typed, (AccountFields{"me@example.org", "mail.example.org", "", "", "143", "imap", "none"}));
 }
 
 TEST(AccountEditor, EditingARowThatIsGoneChangesNothing) {

@@ -2,6 +2,7 @@
 #include "i18n/language.h"
 #include "settings/dialogs/account_editor_win32.h"
 #include "settings/dialogs/settings_dialog_win32.h"
+#include "util/unicode_win32.h"
 #include "util/window_text_win32.h"
 
 #include "support/settings_dialog_fixture_win32.h"
@@ -46,6 +47,19 @@ TEST_F(SettingsDialog, SetsEveryTextTheLanguageSwitchNames) {
         {LangTarget::EditorLabel1, text(e.Label1)},
         {LangTarget::EditorLabel2, text(e.Label2)},
         {LangTarget::EditorButton2, text(e.Button2)},
+        {LangTarget::EditorLabel6, text(e.Label6)},
+        {LangTarget::EditorLabel7, text(e.Label7)},
+        {LangTarget::EditorButton3, text(e.Button3)},
+        {LangTarget::EditorComboBox3None,
+         [&] {
+             wchar_t entry[64] = {};
+             SendMessageW(e.ComboBox3, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(entry));
+             return Narrow(entry);
+         }},
+        {LangTarget::EditorTestRunning, [&] { return editor_->TestText(LangTarget::EditorTestRunning); }},
+        {LangTarget::EditorTestUnread, [&] { return editor_->TestText(LangTarget::EditorTestUnread); }},
+        {LangTarget::EditorTestMessages, [&] { return editor_->TestText(LangTarget::EditorTestMessages); }},
+        {LangTarget::EditorTestFailed, [&] { return editor_->TestText(LangTarget::EditorTestFailed); }},
     };
     int row = 0;
     for (const LangRow& entry : kLangApplicationTable) {
@@ -90,7 +104,13 @@ TEST_F(SettingsDialog, StartsWithTheDesignedTexts) {
     EXPECT_EQ(client.bottom, 281);
     GetClientRect(editor_->Handle(), &client);
     EXPECT_EQ(client.right, 330);
-    EXPECT_EQ(client.bottom, 256);
+    EXPECT_EQ(client.bottom, 400);
+    EXPECT_EQ(WindowTextUtf8(EditorControls().Label6), "Протокол");
+    EXPECT_EQ(WindowTextUtf8(EditorControls().Label7), "Защита соединения");
+    EXPECT_EQ(WindowTextUtf8(EditorControls().Button3), "Проверить");
+    EXPECT_EQ(WindowTextUtf8(EditorControls().Label8), "");
+    // The fixture's dialog has no account tester: nothing to press.
+    EXPECT_FALSE(IsEnabled(EditorControls().Button3));
 }
 
 }  // namespace

@@ -64,12 +64,25 @@ constexpr Designed<D> kDialogLayout[] = {
 };
 
 constexpr Designed<E> kEditorLayout[] = {
-    {"Label4", &E::Label4, 16, 18, 300, 14},   {"Edit1", &E::Edit1, 16, 34, 201, 21},
-    {"Label3", &E::Label3, 16, 65, 300, 14},   {"Edit3", &E::Edit3, 16, 81, 201, 21},
-    {"Label1", &E::Label1, 16, 114, 300, 14},  {"Edit4", &E::Edit4, 16, 130, 201, 21},
-    {"Label2", &E::Label2, 16, 161, 300, 14},  {"Edit2", &E::Edit2, 16, 177, 201, 21},
-    {"Label5", &E::Label5, 16, 208, 300, 14},  {"ComboBox1", &E::ComboBox1, 16, 224, 201, -1},
-    {"Button1", &E::Button1, 240, 32, 75, 25}, {"Button2", &E::Button2, 240, 64, 75, 25},
+    {"Label4", &E::Label4, 16, 18, 300, 14},
+    {"Edit1", &E::Edit1, 16, 34, 201, 21},
+    {"Label3", &E::Label3, 16, 65, 300, 14},
+    {"Edit3", &E::Edit3, 16, 81, 201, 21},
+    {"Label1", &E::Label1, 16, 114, 300, 14},
+    {"Edit4", &E::Edit4, 16, 130, 201, 21},
+    {"Label2", &E::Label2, 16, 161, 300, 14},
+    {"Edit2", &E::Edit2, 16, 177, 201, 21},
+    {"Label5", &E::Label5, 16, 208, 300, 14},
+    {"ComboBox1", &E::ComboBox1, 16, 224, 201, -1},
+    {"Button1", &E::Button1, 240, 32, 75, 25},
+    {"Button2", &E::Button2, 240, 64, 75, 25},
+    // Below the fields every account had from the start, which keep their places.
+    {"Label6", &E::Label6, 16, 255, 300, 14},
+    {"ComboBox2", &E::ComboBox2, 16, 271, 201, -1},
+    {"Label7", &E::Label7, 16, 302, 300, 14},
+    {"ComboBox3", &E::ComboBox3, 16, 318, 201, -1},
+    {"Button3", &E::Button3, 240, 316, 75, 25},
+    {"Label8", &E::Label8, 16, 350, 300, 42},
 };
 
 RECT BoxInParent(HWND control) {
@@ -175,7 +188,7 @@ TEST_F(AtScreenDpi, ScalesTheDialogsByDpiOver96) {
     EXPECT_EQ(client.bottom, Scaled(281));
     GetClientRect(editor_->Handle(), &client);
     EXPECT_EQ(client.right, Scaled(330));
-    EXPECT_EQ(client.bottom, Scaled(256));
+    EXPECT_EQ(client.bottom, Scaled(400));
     for (const auto& control : kDialogLayout) {
         ExpectScaled(dialog_->Controls().*control.control, control);
     }

@@ -61,7 +61,8 @@ TForm2::TForm2(HINSTANCE instance,
                SettingsStore& store,
                std::function<void()> enablePollTimer,
                SettingsDialogSystem& system,
-               SoundPlatform& sound)
+               SoundPlatform& sound,
+               AccountTester testAccount)
     : instance_(instance), store_(store), enablePollTimer_(std::move(enablePollTimer)), system_(system), sound_(sound) {
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES |
                                                       ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
@@ -82,7 +83,7 @@ TForm2::TForm2(HINSTANCE instance,
     CreateControls();
     // A failure of the creation handler is shown and the program goes on with the dialog as far as it was loaded.
     GuardEvent([this] { FormCreate(); });
-    editor_ = std::make_unique<TForm3>(instance_, Handle(), *this);
+    editor_ = std::make_unique<TForm3>(instance_, Handle(), *this, std::move(testAccount));
 }
 
 TForm2::~TForm2() = default;

@@ -3,6 +3,7 @@
 #include "i18n/language.h"
 #include "notify/sound_alert.h"
 #include "settings/account_editor_rules.h"
+#include "settings/dialogs/account_editor_win32.h"
 #include "settings/dialogs/dialog_controls_win32.h"
 #include "settings/dialogs/dialog_form_win32.h"
 #include "settings/dialogs/dialog_pictures_win32.h"
@@ -20,8 +21,6 @@
 #include <string>
 
 namespace pigeonet {
-
-class TForm3;
 
 // What the settings dialog asks of the system beyond the sound alert's. The program hands in the Win32 one;
 // tests hand in their own.
@@ -92,13 +91,14 @@ class TForm2 final : public DialogForm, public LiveSettings, public AccountRows,
   public:
     // `owner` is the application window; `enablePollTimer` enables the poll tick `Timer1` again after OK or Cancel.
     // `system` and `sound` are borrowed and must outlive the dialog. Loads every setting (FormCreate), then creates
-    // the account editor, which the dialog owns.
+    // the account editor, which the dialog owns and hands `testAccount` for its Test button.
     TForm2(HINSTANCE instance,
            HWND owner,
            SettingsStore& store,
            std::function<void()> enablePollTimer,
            SettingsDialogSystem& system,
-           SoundPlatform& sound);
+           SoundPlatform& sound,
+           AccountTester testAccount = {});
     ~TForm2() override;
 
     // The account editor the add and edit buttons open.

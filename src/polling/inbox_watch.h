@@ -78,7 +78,8 @@ class InboxWatchers {
     class Watcher;
     WatchEnvironment& environment_;
     std::function<void(int)> on_change_;
-    std::vector<std::shared_ptr<Watcher>> watchers_;
+    std::vector<std::shared_ptr<Watcher>> watchers_;  // by account index; null where none watches
+    std::vector<std::shared_ptr<Watcher>> retired_;   // told to stop by Follow, perhaps still closing
 };
 
 // The waits between attempts of one watcher: 5 s after the first failure, doubling up to 5 minutes, each with up to

@@ -187,11 +187,13 @@ class InboxWatchers::Watcher {
     SessionEnd Session(MailboxProbe& probe, milliseconds& stood) {
         try {
             probe.ConnectMailbox(kConnectLimitMs);
-        } catch (const ProbeError&) {
+        } catch (const ProbeError& error) {
             if (Stopping()) {
                 return SessionEnd::Stopped;
             }
-            return probe.imap().login_refused() ? SessionEnd::LoginRefused : SessionEnd::Failed;
+            // Only a negative reply comes from the conversation's own open, which says whether it was LOGIN's.
+            const bool refused = error.kind() == ProbeErrorKind::Reply && probe.imap().login_refused();
+            return refused ? SessionEnd::LoginRefused : SessionEnd::Failed;
         }
         ImapConversation& imap = probe.imap();
         std::optional<Clock::time_point> idling_since;

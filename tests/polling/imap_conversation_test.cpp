@@ -316,21 +316,6 @@ TEST(ImapConversation, KeepsEachNoticeOfALongIdleWithinItsOwnBounds) {
     EXPECT_EQ(now_ms, 3000 + 60000);
 }
 
-TEST(ImapConversation, RemembersThatTheServerRefusedTheLogin) {
-    ScriptedSocketLayer layer;
-    layer.Serve(kGreeting + std::string("A1 NO [AUTHENTICATIONFAILED] bad\r\n"));
-    LineChannel channel(layer);
-    channel.set_read_timeout(5000);
-    channel.Attach(layer.CreateSocket());
-    ImapConversation imap(channel);
-    EXPECT_THROW(imap.Open({"x", "y"}, nullptr), ReplyError);
-    EXPECT_TRUE(imap.login_refused());
-    layer.Serve("* BYE busy\r\n");
-    channel.Attach(layer.CreateSocket());
-    EXPECT_THROW(imap.Open({"x", "y"}, nullptr), ReplyError);
-    EXPECT_FALSE(imap.login_refused());
-}
-
 // The same conversation over loopback against the scripted server's IMAP steps: the bytes that reach a server.
 std::string OverLoopback(scripted::Script script, const ImapLogin& login, std::string* received) {
     scripted::ScriptedServer server(std::move(script));
@@ -369,36 +354,6 @@ TEST(ImapConversation, ReachesARealServerIntactOverLoopback) {
         {"imap-login", "tagged:* STATUS INBOX (MESSAGES 1 UNSEEN 1 UIDNEXT 2 UIDVALIDITY 3)\\r\\nOK done"},
         {scripted::ImapShorthand});
     EXPECT_EQ(OverLoopback(words, {"x", "y"}, &received), "1 1 2 3");
-
-    // An IDLE session as words: a notice, DONE answered with IDLE's own tag, then IDLE again.
-    const scripted::Script idle = scripted::ParseScript(
-        {"imap-idle", "send:* 3 EXISTS\\r\\n", "idle-done", "idle", "idle-done"}, {scripted::ImapShorthand});
-    {
-        scripted::ScriptedServer server(idle);
-        SocketLayer& layer = PlatformSocketLayer();
-        std::unique_ptr<TcpSocket> socket = layer.CreateSocket();
-        ConnectProgress progress = socket->StartConnect(0x7F000001, server.port());
-        if (progress.status == ConnectStatus::Pending) {
-            progress = socket->WaitConnect(5000);
-        }
-        ASSERT_EQ(progress.status, ConnectStatus::Connected);
-        LineChannel channel(layer);
-        channel.set_read_timeout(5000);
-        channel.Attach(std::move(socket));
-        ImapConversation imap(channel);
-        imap.Open({"x", "y"}, nullptr);
-        EXPECT_TRUE(imap.HasCapability("IDLE"));
-        imap.Examine();
-        EXPECT_FALSE(imap.BeginIdle());
-        EXPECT_TRUE(imap.AwaitIdleChange(5000));
-        EXPECT_FALSE(imap.EndIdle());
-        EXPECT_FALSE(imap.BeginIdle());
-        EXPECT_FALSE(imap.EndIdle());
-        imap.Close();
-        EXPECT_EQ(
-            server.Received(),
-            "A1 LOGIN \"x\" \"y\"\r\nA2 EXAMINE \"INBOX\"\r\nA3 IDLE\r\nDONE\r\nA4 IDLE\r\nDONE\r\nA5 LOGOUT\r\n");
-    }
 
     EXPECT_EQ(OverLoopback({scripted::Send("* BYE closing\r\n"), scripted::Close()}, {"x", "y"}, &received),
               "open: " + Kind(ProbeErrorKind::Reply) + " closing\r\n");

@@ -73,7 +73,9 @@ int Run(HINSTANCE instance) {
     ShellProgramLauncher launcher;
     Win32MainFormPlatform platform;
     Win32EnvelopePlatform envelopePlatform(application.Handle());
-    Win32WatchEnvironment watchEnvironment;
+    // Never destroyed: a watcher that Exit could not wait for (one blocked in a name lookup, say) may still use it
+    // until the process is gone.
+    Win32WatchEnvironment& watchEnvironment = *new Win32WatchEnvironment;
     TForm1 mainForm(application,
                     {.userRegistry = userRegistry,
                      .store = store,

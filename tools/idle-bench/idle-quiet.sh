@@ -83,7 +83,25 @@ for _ in $(seq 600); do
     sleep 0.1
 done
 [[ -n "$program" ]] || { echo "idle-quiet: pigeonet.exe did not start" >&2; exit 1; }
-server=$(process_of wineserver || true)
+# The Wine server keeps no WINEPREFIX in its environment: ours is the one wine-run.sh started.
+wine_server() {
+    local status
+    for status in /proc/[0-9]*/status; do
+        grep -q "^Name:[[:space:]]*wineserver" "$status" 2>/dev/null || continue
+        local pid=${status#/proc/} parent
+        pid=${pid%/status}
+        parent=$pid
+        while [[ -n "$parent" && "$parent" != 0 && "$parent" != 1 ]]; do
+            if [[ "$parent" == "$runner_pid" ]]; then
+                echo "$pid"
+                return 0
+            fi
+            parent=$(awk '/^PPid:/ { print $2 }' "/proc/$parent/status" 2>/dev/null)
+        done
+    done
+    return 1
+}
+server=$(wine_server || true)
 echo "idle-quiet: pigeonet.exe is process $program (Wine server $server); warming up for $warmup s"
 sleep "$warmup"
 
@@ -125,4 +143,5 @@ awk -v s="$start" -v e="$end" -v c0="$cpu_start" -v c1="$cpu_end" -v w0="$server
     printf "  resident: %d KiB -> %d KiB (%+d KiB); private: %d KiB -> %d KiB (%+d KiB)\n",
         r0, r1, r1 - r0, p0, p1, p1 - p0
     printf "  IMAP sessions open: %d -> %d; logins meanwhile: %d\n", o0, o1, l1 - l0
+    if (o0 < 10 || o1 < 10) print "  NOT every account had its watcher connected"
 }'

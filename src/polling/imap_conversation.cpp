@@ -48,6 +48,43 @@ std::uint32_t NumberOf(const std::optional<ImapToken>& token) {
     throw ConversionError(text);
 }
 
+// Whether an untagged response tells of a change to the selected mailbox: "* n EXISTS", "* n EXPUNGE",
+// "* n RECENT", or "* n FETCH (... FLAGS (...) ...)". Anything else a server says while idling (OK with an alert,
+// a FETCH without flags, words of its own) is no change.
+bool ReportsChange(const ImapResponse& response) {
+    if (!ParseImapNumber(response.Word())) {
+        return false;
+    }
+    ImapTokens tokens(response);
+    const auto what = tokens.Next();
+    if (!what || what->kind != ImapToken::Kind::Atom) {
+        return false;
+    }
+    if (Is(what->text, "EXISTS") || Is(what->text, "EXPUNGE") || Is(what->text, "RECENT")) {
+        return true;
+    }
+    if (!Is(what->text, "FETCH")) {
+        return false;
+    }
+    try {
+        while (const auto token = tokens.Next()) {
+            if (token->kind == ImapToken::Kind::Atom && Is(token->text, "FLAGS")) {
+                return true;
+            }
+        }
+    } catch (const UnrecognizedImapResponseError&) {
+    }
+    return false;
+}
+
+// An untagged response while idling: a change or not; BYE ends the watch (the server is closing).
+bool UntaggedWhileIdling(const ImapResponse& response) {
+    if (Is(response.Word(), "BYE")) {
+        throw ReplyError(ReplyText(response));
+    }
+    return ReportsChange(response);
+}
+
 }  // namespace
 
 std::unique_ptr<ByteStream> TlsStreamUpgrade::Wrap(std::unique_ptr<ByteStream> plain) {
@@ -81,6 +118,8 @@ void ImapConversation::Open(const ImapLogin& login, TlsUpgrade* upgrade) {
     next_tag_ = 1;
     capabilities_.clear();
     secured_ = true;
+    login_refused_ = false;
+    idling_ = false;
     try {
         OpenSteps(login, upgrade);
     } catch (const ProbeError&) {
@@ -189,7 +228,86 @@ void ImapConversation::Login(const ImapLogin& login) {
     }
     const std::string first = parts.front();
     parts.erase(parts.begin());
-    Command(first, parts, [](const ImapResponse&) {});
+    std::string completion;
+    try {
+        completion = Command(first, parts, [](const ImapResponse&) {});
+    } catch (const ReplyError&) {
+        login_refused_ = true;
+        throw;
+    }
+    // What a server offers may grow once logged in; a list in the completion replaces the one from before.
+    if (auto listed = CapabilityCode(completion)) {
+        capabilities_ = std::move(*listed);
+    }
+}
+
+void ImapConversation::Examine() {
+    Command("EXAMINE \"INBOX\"", {}, [](const ImapResponse&) {});
+}
+
+bool ImapConversation::BeginIdle() {
+    idle_tag_ = NextTag();
+    channel_.WriteLine(idle_tag_ + " IDLE");
+    idling_ = true;
+    channel_.BeginReply();
+    bool changed = false;
+    for (;;) {
+        const ImapResponse response = ReadImapResponse(channel_);
+        if (response.Tag() == "+") {
+            return changed;
+        }
+        if (response.Tag() == "*") {
+            changed = UntaggedWhileIdling(response) || changed;
+            continue;
+        }
+        if (response.Tag() == idle_tag_ && (Is(response.Word(), "NO") || Is(response.Word(), "BAD"))) {
+            idling_ = false;
+            throw ReplyError(ReplyText(response));
+        }
+        throw UnrecognizedImapResponseError(response.lines.front());
+    }
+}
+
+bool ImapConversation::AwaitIdleChange(std::int32_t milliseconds) {
+    if (!channel_.HasUnreadInput() && !channel_.WaitReadable(milliseconds)) {
+        return false;
+    }
+    // Each response is a reply of its own: an hours-long IDLE costs no more than its largest response.
+    channel_.BeginReply();
+    const ImapResponse response = ReadImapResponse(channel_);
+    if (response.Tag() == "*") {
+        return UntaggedWhileIdling(response);
+    }
+    if (response.Tag() == "+") {
+        return false;
+    }
+    // The server ended the IDLE by itself.
+    idling_ = false;
+    if (response.Tag() == idle_tag_ && (Is(response.Word(), "NO") || Is(response.Word(), "BAD"))) {
+        throw ReplyError(ReplyText(response));
+    }
+    throw UnrecognizedImapResponseError(response.lines.front());
+}
+
+bool ImapConversation::EndIdle() {
+    idling_ = false;
+    channel_.WriteLine("DONE");
+    channel_.BeginReply();
+    bool changed = false;
+    for (;;) {
+        const ImapResponse response = ReadImapResponse(channel_);
+        if (response.Tag() == "*") {
+            changed = UntaggedWhileIdling(response) || changed;
+            continue;
+        }
+        if (response.Tag() == idle_tag_ && Is(response.Word(), "OK")) {
+            return changed;
+        }
+        if (response.Tag() == idle_tag_ && (Is(response.Word(), "NO") || Is(response.Word(), "BAD"))) {
+            throw ReplyError(ReplyText(response));
+        }
+        throw UnrecognizedImapResponseError(response.lines.front());
+    }
 }
 
 MailboxStatus ImapConversation::InboxStatus() {
@@ -241,11 +359,17 @@ void ImapConversation::Close() {
     }
     if (!channel_.KnownClosed()) {
         try {
+            // Both at once, without waiting for IDLE's completion: the reply to LOGOUT is never read either.
+            if (idling_) {
+                idling_ = false;
+                channel_.WriteLine("DONE");
+            }
             channel_.WriteLine(NextTag() + " LOGOUT");
         } catch (const ProbeError&) {
             failure = std::current_exception();
         }
     }
+    idling_ = false;
     channel_.Discard();
     if (failure) {
         std::rethrow_exception(failure);
@@ -253,9 +377,9 @@ void ImapConversation::Close() {
 }
 
 template <typename OnUntagged>
-void ImapConversation::Command(std::string_view command,
-                               const std::vector<std::string>& literal_parts,
-                               OnUntagged on_untagged) {
+std::string ImapConversation::Command(std::string_view command,
+                                      const std::vector<std::string>& literal_parts,
+                                      OnUntagged on_untagged) {
     const std::string tag = NextTag();
     channel_.WriteLine(tag + " " + std::string(command));
     for (const auto& part : literal_parts) {
@@ -274,7 +398,7 @@ void ImapConversation::Command(std::string_view command,
             throw UnrecognizedImapResponseError(response.lines.front());
         }
         if (Is(word, "OK")) {
-            return;
+            return std::string(response.Text());
         }
         if (Is(word, "NO") || Is(word, "BAD")) {
             throw ReplyError(ReplyText(response));

@@ -54,7 +54,8 @@ class WatchEnvironment {
 // The watchers of every IMAP account whose server offers IDLE: one long-lived connection each, on a thread of its
 // own, that tells `on_change` (from that thread) when the server reports a change to the INBOX, at most once per
 // second per account. Polling stays as the fallback: an account whose server lacks IDLE is simply not watched.
-// Everything here is called on one thread (the GUI's).
+// Everything here is called on one thread (the GUI's). The environment must outlive every watcher's thread, those
+// Stop leaves behind included (the program keeps it for its whole run).
 class InboxWatchers {
   public:
     // `on_change(index)`: the mailbox of the account at `index` of the last Follow() changed. It is called on a
@@ -78,7 +79,8 @@ class InboxWatchers {
     class Watcher;
     WatchEnvironment& environment_;
     std::function<void(int)> on_change_;
-    std::vector<std::shared_ptr<Watcher>> watchers_;
+    std::vector<std::shared_ptr<Watcher>> watchers_;  // by account index; null where none watches
+    std::vector<std::shared_ptr<Watcher>> retired_;   // told to stop by Follow, perhaps still closing
 };
 
 // The waits between attempts of one watcher: 5 s after the first failure, doubling up to 5 minutes, each with up to

@@ -1,5 +1,7 @@
 #include "polling/line_channel.h"
 
+#include <algorithm>
+
 #include "polling/idle_pump.h"
 #include "polling/probe_error.h"
 
@@ -163,6 +165,9 @@ bool LineChannel::WaitReadable(std::int32_t milliseconds) {
     if (!IsOpen()) {
         throw ConnectionClosedError();
     }
+    if (abandoned_ && !IdlePumpApplies()) {
+        return WaitAbandonable(milliseconds);
+    }
     if (!IdlePumpApplies()) {
         const bool ready = stream_->WaitReadable(milliseconds > 0 ? milliseconds : -1);
         RequestIdlePump(!ready);
@@ -188,6 +193,26 @@ bool LineChannel::WaitReadable(std::int32_t milliseconds) {
         }
     }
     return false;
+}
+
+bool LineChannel::WaitAbandonable(std::int32_t milliseconds) {
+    const std::int64_t until = layer_.NowMilliseconds() + milliseconds;
+    for (;;) {
+        if (abandoned_()) {
+            throw WaitAbandonedError();
+        }
+        int slice = kAbandonSliceMs;
+        if (milliseconds > 0) {
+            const std::int64_t left = until - layer_.NowMilliseconds();
+            if (left <= 0) {
+                return false;
+            }
+            slice = static_cast<int>(std::min<std::int64_t>(left, kAbandonSliceMs));
+        }
+        if (stream_->WaitReadable(slice)) {
+            return true;
+        }
+    }
 }
 
 // A slice without data always gives the GUI its turn. One with data does so too once the waits since the last turn

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -42,6 +43,11 @@ class LineChannel {
     // Longest time one reply may take from its first wait, in milliseconds; 0 (or less) means no limit.
     std::int32_t reply_timeout() const { return reply_timeout_; }
     void set_reply_timeout(std::int32_t milliseconds) { reply_timeout_ = milliseconds; }
+    // For a channel read off the GUI thread (a watcher's): every wait is cut into slices of at most kAbandonSliceMs,
+    // timed on the layer's clock, and `abandoned` is asked after each; once it says true the wait gives up with
+    // WaitAbandonedError, so the owner can end a connection that is waiting for a minute at its next slice.
+    static constexpr int kAbandonSliceMs = 100;
+    void set_abandon_check(std::function<bool()> abandoned) { abandoned_ = std::move(abandoned); }
 
     // A new connection: discards the old stream, empties the input buffer, clears the closed flag and begins a
     // reply.
@@ -78,6 +84,7 @@ class LineChannel {
   private:
     void ReceiveOnce();
     bool WaitSlice(int milliseconds);
+    bool WaitAbandonable(std::int32_t milliseconds);
 
     SocketLayer& layer_;
     std::int32_t read_timeout_ = 0;
@@ -93,6 +100,7 @@ class LineChannel {
     std::int64_t reply_deadline_ = 0;
     std::int64_t waited_since_served_ = 0;  // milliseconds spent in waits since the GUI last had its turn
     std::vector<char> chunk_;
+    std::function<bool()> abandoned_;
 };
 
 }  // namespace pigeonet

@@ -213,10 +213,22 @@ void MailboxProbe::PumpedConnect(TcpSocket& socket, std::uint32_t address, std::
         remaining -= slice;
         if (progress.status == ConnectStatus::Pending) {
             RequestIdlePump(true);
+            CheckAbandoned();
         }
     }
     if (progress.status == ConnectStatus::Failed) {
         throw ConnectError(progress.error);
+    }
+}
+
+void MailboxProbe::set_abandon_check(std::function<bool()> abandoned) {
+    abandoned_ = abandoned;
+    channel_.set_abandon_check(std::move(abandoned));
+}
+
+void MailboxProbe::CheckAbandoned() const {
+    if (abandoned_ && abandoned_()) {
+        throw WaitAbandonedError();
     }
 }
 
@@ -246,6 +258,7 @@ std::uint32_t MailboxProbe::LookUpHost(std::int32_t& remaining_ms) const {
         }
         remaining_ms -= slice;
         RequestIdlePump(true);
+        CheckAbandoned();
         if (remaining_ms <= 0) {
             throw ConnectTimeoutError();
         }

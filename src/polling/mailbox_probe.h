@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -105,6 +106,11 @@ class MailboxProbe {
     void CloseMailbox();
     // The security the next connection uses: security() when set, else what the port decides.
     ConnectionSecurity EffectiveSecurity() const;
+    // Off the GUI thread: `abandoned` is asked between the slices of every wait, the connect's and name lookup's
+    // included, and ends the wait with WaitAbandonedError once it says true (see LineChannel::set_abandon_check).
+    void set_abandon_check(std::function<bool()> abandoned);
+    // The IMAP conversation of the connection at hand, for what goes beyond a count (a watcher's EXAMINE and IDLE).
+    ImapConversation& imap() { return imap_; }
 
     // The protocol steps the operations above are made of.
     // Sends `line` and reads the reply; raises ReplyError when its status is not `expected_status`.
@@ -130,6 +136,7 @@ class MailboxProbe {
     MailProtocol SessionProtocol() const { return channel_.HasStream() ? session_protocol_ : protocol_; }
     std::uint32_t ResolveHost() const;
     std::uint32_t LookUpHost(std::int32_t& remaining_ms) const;
+    void CheckAbandoned() const;
 
     SocketLayer& layer_;
     std::string host_;
@@ -142,6 +149,7 @@ class MailboxProbe {
     LineChannel channel_;
     ImapConversation imap_{channel_};
     ProbeReply reply_;
+    std::function<bool()> abandoned_;
 };
 
 }  // namespace pigeonet

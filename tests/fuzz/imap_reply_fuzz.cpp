@@ -6,7 +6,8 @@
 //
 // Input: a flags byte, a cut seed byte, then the server's bytes. Flags: bits 0-2 the credentials (plain, quoted
 // specials, non-ASCII as literals, a CR, an LF, a NUL, a command smuggled after CR LF), bit 3 asks for STARTTLS (a
-// stand-in upgrade whose handshake completes at once), bits 4-5 how the stream ends (close, silence, reset, abort).
+// stand-in upgrade whose handshake completes at once), bits 4-5 how the stream ends (close, silence, reset, abort),
+// bit 6 watches instead of asking STATUS: EXAMINE, IDLE, every response the server sends while idling, DONE.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -64,6 +65,20 @@ struct Outcome {
     std::string sent;
 };
 
+// Idles until the server's bytes are used up, counting the changes it reports, then ends the IDLE.
+void Watch(ImapConversation& imap, LineChannel& channel, ScriptedSocketLayer& server, Outcome& outcome) {
+    imap.Examine();
+    int changes = imap.BeginIdle() ? 1 : 0;
+    for (;;) {
+        if (imap.AwaitIdleChange(1000)) {
+            ++changes;
+        } else if (!channel.HasUnreadInput() && server.unread() == 0) {
+            break;
+        }
+    }
+    outcome.text += std::to_string(changes) + (imap.EndIdle() ? " changes, more at DONE;" : " changes;");
+}
+
 Outcome Run(ScriptedSocketLayer& server, std::uint8_t flags) {
     const ImapLogin login = LoginFor(flags);
     server.end = static_cast<StreamEnd>((flags >> 4) & 3);
@@ -77,9 +92,14 @@ Outcome Run(ScriptedSocketLayer& server, std::uint8_t flags) {
         std::string step = "open";
         try {
             imap.Open(login, &upgrade);
-            step = "status";
-            const MailboxStatus status = imap.InboxStatus();
-            outcome.text += std::to_string(status.messages) + " " + std::to_string(status.unseen) + ";";
+            if ((flags & 64) != 0) {
+                step = "watch";
+                Watch(imap, channel, server, outcome);
+            } else {
+                step = "status";
+                const MailboxStatus status = imap.InboxStatus();
+                outcome.text += std::to_string(status.messages) + " " + std::to_string(status.unseen) + ";";
+            }
             step = "close";
             imap.Close();
         } catch (const ProbeError& error) {
@@ -92,13 +112,15 @@ Outcome Run(ScriptedSocketLayer& server, std::uint8_t flags) {
 
 // The first word of a command line must be the next tag, the second a command the conversation may send at that
 // point; LOGIN's literals are the only other lines, and only right after a LOGIN that announced one.
-void CheckWire(const std::string& sent, const ImapLogin& login) {
-    const std::vector<std::string> order{"CAPABILITY", "STARTTLS", "CAPABILITY", "LOGIN", "STATUS", "LOGOUT"};
+void CheckWire(const std::string& sent, const ImapLogin& login, bool watch) {
+    const std::vector<std::string> order{"CAPABILITY", "STARTTLS", "CAPABILITY", "LOGIN",
+                                         "STATUS",     "EXAMINE",  "IDLE",       "LOGOUT"};
     std::size_t at = 0;
     std::size_t next = 0;  // the first command of `order` still allowed
     int tag = 1;
     int literals = 0;  // literal lines still announced
     bool logout = false;
+    bool idle = false;  // the last command was IDLE: one DONE may follow, untagged
     while (at < sent.size()) {
         const auto end = sent.find("\r\n", at);
         if (end == std::string::npos) {
@@ -109,6 +131,11 @@ void CheckWire(const std::string& sent, const ImapLogin& login) {
         if (logout) {
             Violation("a line after LOGOUT: " + line);
         }
+        if (idle && line == "DONE") {
+            idle = false;
+            continue;
+        }
+        idle = false;
         if (literals > 0) {
             --literals;
             if (line.size() > 2 && line.substr(line.size() - 1) == "}") {
@@ -131,6 +158,13 @@ void CheckWire(const std::string& sent, const ImapLogin& login) {
         if ((command == "STARTTLS" || index == 2) && !login.starttls) {
             Violation("STARTTLS, or capabilities asked again, without STARTTLS asked for: " + line);
         }
+        if ((command == "STATUS" && watch) || ((command == "EXAMINE" || command == "IDLE") && !watch)) {
+            Violation("a command of the other mode: " + line);
+        }
+        if (command == "EXAMINE" && line != prefix + "EXAMINE \"INBOX\"") {
+            Violation("another EXAMINE: " + line);
+        }
+        idle = command == "IDLE";
         if (command == "STATUS" && line != prefix + "STATUS \"INBOX\" (MESSAGES UNSEEN UIDNEXT UIDVALIDITY)") {
             Violation("another STATUS: " + line);
         }
@@ -164,7 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Outcome whole = Run(whole_server, flags);
     CheckHeapPeak("the IMAP conversation", kHeapBudget, stream.size());
     const pigeonet::ImapLogin login = LoginFor(flags);
-    CheckWire(whole.sent, login);
+    CheckWire(whole.sent, login, (flags & 64) != 0);
 
     // Bytes that follow STARTTLS's completion in the same receive are refused, so with STARTTLS how the stream is
     // cut may rightly change the outcome.

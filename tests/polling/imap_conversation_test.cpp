@@ -228,6 +228,109 @@ TEST(ImapConversation, FailsATrickleAtTheReplyLimit) {
     EXPECT_LE(layer.now_ms, 60000 + 2 * 1000 * 55);  // the greeting and login's replies, then the limit
 }
 
+// A watch over scripted sockets: open, EXAMINE, IDLE, then one AwaitIdleChange per entry of `waits`, DONE, close.
+// The outcome lists what each step reported ("1" a change, "0" none) or the failure that ended it.
+std::string Watch(const std::string& server, int waits, std::string* sent, std::int64_t* now_ms = nullptr) {
+    ScriptedSocketLayer layer;
+    layer.Serve(server);
+    layer.end = StreamEnd::Silence;
+    LineChannel channel(layer);
+    channel.set_read_timeout(60000);
+    channel.Attach(layer.CreateSocket());
+    ImapConversation imap(channel);
+    std::string outcome;
+    try {
+        imap.Open({"x", "y"}, nullptr);
+        outcome += imap.HasCapability("IDLE") ? "idle " : "no-idle ";
+        imap.Examine();
+        outcome += imap.BeginIdle() ? "1" : "0";
+        for (int i = 0; i < waits; ++i) {
+            outcome += imap.AwaitIdleChange(1000) ? "1" : "0";
+        }
+        outcome += imap.EndIdle() ? " 1" : " 0";
+        imap.Close();
+    } catch (const ProbeError& error) {
+        outcome += " " + Kind(error.kind()) + error.what();
+        imap.Close();
+    }
+    *sent = layer.sent;
+    if (now_ms != nullptr) {
+        *now_ms = layer.now_ms;
+    }
+    return outcome;
+}
+
+TEST(ImapConversation, WatchesTheInboxReadOnlyAndTellsChangesFromOtherTalk) {
+    const std::string opened = "* OK [CAPABILITY IMAP4rev1 IDLE] hi\r\nA1 OK [CAPABILITY IMAP4rev1 IDLE] in\r\n" +
+                               std::string("* FLAGS (\\Seen)\r\n* 4 EXISTS\r\n* 1 RECENT\r\nA2 OK [READ-ONLY] ok\r\n");
+    const std::string wire = "A1 LOGIN \"x\" \"y\"\r\nA2 EXAMINE \"INBOX\"\r\nA3 IDLE\r\nDONE\r\nA4 LOGOUT\r\n";
+    const std::string talk =
+        "* 5 EXISTS\r\n* 2 EXPUNGE\r\n* 3 recent\r\n* 2 FETCH (UID 9 FLAGS (\\Seen))\r\n* 2 FETCH (UID 9)\r\n"
+        "* OK still here\r\n* 7 FETCH (FLAGS {4}\r\nabcd)\r\n";
+    const struct {
+        const char* name;
+        std::string server;
+        int waits;
+        std::string outcome;
+        std::string sent;
+    } cases[] = {
+        {"each notice", opened + "+ idling\r\n" + talk + "A3 OK done\r\n", 7, "idle 01111001 0", wire},
+        {"a notice before the continuation and one before DONE's completion",
+         opened + "* 5 EXISTS\r\n+ idling\r\n* 6 EXISTS\r\nA3 OK done\r\n", 0, "idle 1 1", wire},
+        {"capabilities of the login's completion",
+         "* OK [CAPABILITY IMAP4rev1] hi\r\nA1 OK [CAPABILITY IMAP4rev1 IDLE] in\r\nA2 OK\r\n+ idling\r\nA3 OK\r\n", 0,
+         "idle 0 0", wire},
+        {"no IDLE offered", "* OK [CAPABILITY IMAP4rev1] hi\r\nA1 OK\r\nA2 NO no such mailbox\r\n", 0,
+         "no-idle  " + Kind(ProbeErrorKind::Reply) + " no such mailbox\r\n",
+         "A1 LOGIN \"x\" \"y\"\r\nA2 EXAMINE \"INBOX\"\r\nA3 LOGOUT\r\n"},
+        {"IDLE refused", opened + "A3 BAD not now\r\n", 0, "idle  " + Kind(ProbeErrorKind::Reply) + " not now\r\n",
+         "A1 LOGIN \"x\" \"y\"\r\nA2 EXAMINE \"INBOX\"\r\nA3 IDLE\r\nA4 LOGOUT\r\n"},
+        {"BYE while idling", opened + "+ idling\r\n* BYE shutting down\r\n", 1,
+         "idle 0 " + Kind(ProbeErrorKind::Reply) + " shutting down\r\n",
+         "A1 LOGIN \"x\" \"y\"\r\nA2 EXAMINE \"INBOX\"\r\nA3 IDLE\r\nDONE\r\nA4 LOGOUT\r\n"},
+        {"IDLE ended by the server", opened + "+ idling\r\nA3 OK enough\r\n", 1,
+         "idle 0 " + Kind(ProbeErrorKind::UnrecognizedReply) + "Unrecognized IMAP response:\n\"A3 OK enough\r\n\"",
+         "A1 LOGIN \"x\" \"y\"\r\nA2 EXAMINE \"INBOX\"\r\nA3 IDLE\r\nA4 LOGOUT\r\n"},
+        {"one response beyond the reply limit", opened + "+ idling\r\n* 1 FETCH (FLAGS {70000}\r\n", 1,
+         "idle 0 " + Kind(ProbeErrorKind::LineTooLong) + "Max line length exceeded.", wire},
+        {"DONE unanswered", opened + "+ idling\r\n", 1, "idle 00 " + Kind(ProbeErrorKind::ReadTimeout) + "Read Timeout",
+         wire},
+    };
+    for (const auto& c : cases) {
+        std::string sent;
+        EXPECT_EQ(Watch(c.server, c.waits, &sent), c.outcome) << c.name;
+        EXPECT_EQ(sent, c.sent) << c.name;
+    }
+}
+
+TEST(ImapConversation, KeepsEachNoticeOfALongIdleWithinItsOwnBounds) {
+    // 20,000 notices, 400 KB in all, far beyond one reply's 64 KiB: each is a reply of its own.
+    const std::string opened = "* OK [CAPABILITY IMAP4rev1 IDLE] hi\r\nA1 OK\r\nA2 OK\r\n+ idling\r\n";
+    const std::string notices = Repeat("* 9 EXISTS\r\n* 0 RECENT\r\n", 10000);
+    std::string sent;
+    std::int64_t now_ms = 0;
+    const std::string outcome = Watch(opened + notices + "A3 OK\r\n", 20000, &sent, &now_ms);
+    EXPECT_EQ(outcome, "idle 0" + Repeat("1", 20000) + " 0");
+    // A wait without news lasts what it was given; DONE's completion is bounded by the reply's minute.
+    EXPECT_EQ(Watch(opened, 3, &sent, &now_ms), "idle 0000 " + Kind(ProbeErrorKind::ReadTimeout) + "Read Timeout");
+    EXPECT_EQ(now_ms, 3000 + 60000);
+}
+
+TEST(ImapConversation, RemembersThatTheServerRefusedTheLogin) {
+    ScriptedSocketLayer layer;
+    layer.Serve(kGreeting + std::string("A1 NO [AUTHENTICATIONFAILED] bad\r\n"));
+    LineChannel channel(layer);
+    channel.set_read_timeout(5000);
+    channel.Attach(layer.CreateSocket());
+    ImapConversation imap(channel);
+    EXPECT_THROW(imap.Open({"x", "y"}, nullptr), ReplyError);
+    EXPECT_TRUE(imap.login_refused());
+    layer.Serve("* BYE busy\r\n");
+    channel.Attach(layer.CreateSocket());
+    EXPECT_THROW(imap.Open({"x", "y"}, nullptr), ReplyError);
+    EXPECT_FALSE(imap.login_refused());
+}
+
 // The same conversation over loopback against the scripted server's IMAP steps: the bytes that reach a server.
 std::string OverLoopback(scripted::Script script, const ImapLogin& login, std::string* received) {
     scripted::ScriptedServer server(std::move(script));
@@ -266,6 +369,36 @@ TEST(ImapConversation, ReachesARealServerIntactOverLoopback) {
         {"imap-login", "tagged:* STATUS INBOX (MESSAGES 1 UNSEEN 1 UIDNEXT 2 UIDVALIDITY 3)\\r\\nOK done"},
         {scripted::ImapShorthand});
     EXPECT_EQ(OverLoopback(words, {"x", "y"}, &received), "1 1 2 3");
+
+    // An IDLE session as words: a notice, DONE answered with IDLE's own tag, then IDLE again.
+    const scripted::Script idle = scripted::ParseScript(
+        {"imap-idle", "send:* 3 EXISTS\\r\\n", "idle-done", "idle", "idle-done"}, {scripted::ImapShorthand});
+    {
+        scripted::ScriptedServer server(idle);
+        SocketLayer& layer = PlatformSocketLayer();
+        std::unique_ptr<TcpSocket> socket = layer.CreateSocket();
+        ConnectProgress progress = socket->StartConnect(0x7F000001, server.port());
+        if (progress.status == ConnectStatus::Pending) {
+            progress = socket->WaitConnect(5000);
+        }
+        ASSERT_EQ(progress.status, ConnectStatus::Connected);
+        LineChannel channel(layer);
+        channel.set_read_timeout(5000);
+        channel.Attach(std::move(socket));
+        ImapConversation imap(channel);
+        imap.Open({"x", "y"}, nullptr);
+        EXPECT_TRUE(imap.HasCapability("IDLE"));
+        imap.Examine();
+        EXPECT_FALSE(imap.BeginIdle());
+        EXPECT_TRUE(imap.AwaitIdleChange(5000));
+        EXPECT_FALSE(imap.EndIdle());
+        EXPECT_FALSE(imap.BeginIdle());
+        EXPECT_FALSE(imap.EndIdle());
+        imap.Close();
+        EXPECT_EQ(
+            server.Received(),
+            "A1 LOGIN \"x\" \"y\"\r\nA2 EXAMINE \"INBOX\"\r\nA3 IDLE\r\nDONE\r\nA4 IDLE\r\nDONE\r\nA5 LOGOUT\r\n");
+    }
 
     EXPECT_EQ(OverLoopback({scripted::Send("* BYE closing\r\n"), scripted::Close()}, {"x", "y"}, &received),
               "open: " + Kind(ProbeErrorKind::Reply) + " closing\r\n");

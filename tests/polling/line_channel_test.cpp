@@ -113,5 +113,24 @@ TEST(LineChannel, ReadsWhatAFailedReceiveDidToTheConnection) {
     }
 }
 
+// Off the GUI thread, a wait with an abandon check is cut into slices of 100 ms (timed on the layer's clock), the
+// check asked before each: a minute's wait gives up at the first slice after the owner said so.
+TEST(LineChannel, GivesUpAnAbandonedWaitAtItsNextSlice) {
+    ScriptedSocketLayer layer;
+    layer.end = StreamEnd::Silence;
+    LineChannel channel(layer);
+    channel.set_read_timeout(60000);
+    channel.Attach(layer.CreateSocket());
+    int asked = 0;
+    channel.set_abandon_check([&asked] { return ++asked > 3; });
+    EXPECT_THROW(channel.ReadLine(), WaitAbandonedError);
+    EXPECT_EQ(layer.read_waits, (std::vector<int>{100, 100, 100}));
+    // Without a stop, the wait ends at its limit, the last slice cut to what is left.
+    asked = -1000;
+    layer.read_waits.clear();
+    EXPECT_FALSE(channel.WaitReadable(250));
+    EXPECT_EQ(layer.read_waits, (std::vector<int>{100, 100, 50}));
+}
+
 }  // namespace
 }  // namespace pigeonet

@@ -1,6 +1,6 @@
 #include "scripted-server/imap_steps.h"
 
-#include <memory>
+#include <string>
 
 namespace pigeonet::scripted {
 
@@ -15,24 +15,27 @@ bool AnnouncesLiteral(std::string_view line) {
     return open != std::string_view::npos && open + 2 < line.size();
 }
 
+// The tag of the command being read by a tagged step, empty between commands, and that of the IDLE being answered.
+// A session runs on one thread (its own with --sessions 0, the server's otherwise), so sessions served at the same
+// time each keep their own.
+thread_local std::string command_tag;
+thread_local std::string idle_tag;
+
 }  // namespace
 
 Step ImapTagged(std::string answer) {
     const auto last_line = answer.rfind("\r\n");
     const std::string untagged = last_line == std::string::npos ? std::string() : answer.substr(0, last_line + 2);
     const std::string tagged = last_line == std::string::npos ? answer : answer.substr(last_line + 2);
-    // The tag of the command being read; empty between commands. Sessions served at the same time (--sessions 0)
-    // would share it: the step is for scripts that serve one session at a time.
-    auto tag = std::make_shared<std::string>();
-    return Converse([untagged, tagged, tag](std::string_view line) -> Reply {
-        if (tag->empty()) {
-            *tag = std::string(line.substr(0, line.find(' ')));
+    return Converse([untagged, tagged](std::string_view line) -> Reply {
+        if (command_tag.empty()) {
+            command_tag = std::string(line.substr(0, line.find(' ')));
         }
         if (AnnouncesLiteral(line)) {
             return {"+ go ahead\r\n"};
         }
-        Reply reply{untagged + *tag + " " + tagged + "\r\n", true};
-        tag->clear();
+        Reply reply{untagged + command_tag + " " + tagged + "\r\n", true};
+        command_tag.clear();
         return reply;
     });
 }
@@ -47,12 +50,44 @@ Script ImapLoginThenStatus(const std::string& status) {
     return script;
 }
 
+Step ImapIdle() {
+    return Converse([](std::string_view line) -> Reply {
+        idle_tag = std::string(line.substr(0, line.find(' ')));
+        return {"+ idling\r\n", true};
+    });
+}
+
+Step ImapIdleDone() {
+    return Converse([](std::string_view line) -> Reply {
+        if (line != "DONE") {
+            return {};
+        }
+        return {idle_tag + " OK IDLE terminated\r\n", true};
+    });
+}
+
+Script ImapIdleSession() {
+    return {Send("* OK [CAPABILITY IMAP4rev1 IDLE AUTH=PLAIN] ready\r\n"), ImapTagged("OK logged in"),
+            ImapTagged("* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft)\r\n* 2 EXISTS\r\n* 0 RECENT\r\n"
+                       "OK [READ-ONLY] EXAMINE completed"),
+            ImapIdle()};
+}
+
 std::optional<Script> ImapShorthand(std::string_view name, std::string_view argument) {
     if (name == "tagged") {
         return Script{ImapTagged(Unescape(argument))};
     }
     if (name == "imap-login" && argument.empty()) {
         return ImapLogin();
+    }
+    if (name == "imap-idle" && argument.empty()) {
+        return ImapIdleSession();
+    }
+    if (name == "idle" && argument.empty()) {
+        return Script{ImapIdle()};
+    }
+    if (name == "idle-done" && argument.empty()) {
+        return Script{ImapIdleDone()};
     }
     return std::nullopt;
 }

@@ -24,7 +24,17 @@ Script ImapLogin();
 // ImapLogin, then `status` (the untagged STATUS response, with its CR LF) and OK to the next command.
 Script ImapLoginThenStatus(const std::string& status);
 
-// The text words: `tagged:ANSWER` (ImapTagged, ANSWER with backslash escapes) and `imap-login`.
+// An IDLE session (RFC 2177) up to idling: a greeting that lists IDLE, OK to LOGIN, the INBOX's data and OK to
+// EXAMINE, and "+ idling" to IDLE. What the server then reports ("* 3 EXISTS"), floods, keeps quiet or drops is the
+// script's to say, with the plain steps.
+Script ImapIdleSession();
+// Reads an IDLE command and answers "+ idling".
+Step ImapIdle();
+// Reads lines up to DONE and answers it with the completion of the last IDLE ("A3 OK IDLE terminated").
+Step ImapIdleDone();
+
+// The text words: `tagged:ANSWER` (ImapTagged, ANSWER with backslash escapes), `imap-login`, `imap-idle`
+// (ImapIdleSession), `idle` (ImapIdle) and `idle-done` (ImapIdleDone).
 std::optional<Script> ImapShorthand(std::string_view name, std::string_view argument);
 
 }  // namespace pigeonet::scripted

@@ -8,8 +8,9 @@
 // last session has ended it exits. With --sessions 0 it serves every connection, at the same time, until it is
 // stopped. Every byte received is appended to FILE at once, so a test can compare exactly what the client sent.
 // The steps are those of script_text.h and the POP3 words of pop3_steps.h: `login`, and `demo:COUNT:SECONDS`
-// (the demo mailbox of `make run`: --sessions 0 demo:3:60), and the IMAP words of imap_steps.h: `imap-login`, and
-// `tagged:ANSWER`, which answers one command with its own tag.
+// (the demo mailbox of `make run`: --sessions 0 demo:3:60), and the IMAP words of imap_steps.h: `imap-login`,
+// `tagged:ANSWER`, which answers one command with its own tag, and an IDLE session's `imap-idle` (up to "+ idling"),
+// `idle-done` (DONE answered) and `idle` (another IDLE): `imap-idle 'send:* 3 EXISTS\r\n' idle-done idle`.
 //
 // With --refuse it only holds a port: bound, never listening, so every connection to it is refused and no other
 // program can take the port meanwhile (a port that was merely free a moment ago may by then be another test's

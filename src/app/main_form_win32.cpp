@@ -28,6 +28,13 @@ void EnableTimer1(TSimpleTimer& timer1) {
     }
 }
 
+void SettingsDialogClosed::operator()() const {
+    EnableTimer1(timer1_);
+    if (OnClosed) {
+        OnClosed();
+    }
+}
+
 TForm1::TForm1(ApplicationWindow& application, const MainFormParts& parts, LanguageMarks storedLanguage)
     : application_(application),
       userRegistry_(parts.userRegistry),
@@ -43,7 +50,8 @@ TForm1::TForm1(ApplicationWindow& application, const MainFormParts& parts, Langu
              parts.live,
              parts.store,
              [] { return std::make_unique<MailboxProbe>(); }),
-      statusCaption_("Загрузка...") {
+      statusCaption_("Загрузка..."),
+      settingsClosed_(parts.settingsClosed) {
     Create(L"TForm1", WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP, L"Pigeonet", 0, 0, kEnvelopeSize, kEnvelopeSize,
            application.Handle());
     BuildPopupMenu();
@@ -59,9 +67,20 @@ TForm1::TForm1(ApplicationWindow& application, const MainFormParts& parts, Langu
     for (int timer : {1, 3, 4}) {
         SetTimerEnabled(timer, true);
     }
+    // A watcher only posts its news: the round runs here, on the GUI thread, and no watcher touches a window.
+    watchers_ = std::make_unique<InboxWatchers>(
+        parts.watchEnvironment, [window = Handle()](int) { PostMessageW(window, kInboxChangedMessage, 0, 0); });
+    settingsClosed_.OnClosed = [this] {
+        settingsOpen_ = false;
+        GuardEvent([this] { FollowAccounts(); });
+    };
+    // The settings are loaded: watch the accounts as they stand.
+    FollowAccounts();
 }
 
 TForm1::~TForm1() {
+    settingsClosed_.OnClosed = nullptr;
+    watchers_->Stop(kWatcherStopLimit);
     for (int timer = 1; timer <= 4; ++timer) {
         SetTimerEnabled(timer, false);
     }
@@ -214,7 +233,15 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             DestroyWindow(Handle());
             return 0;
+        case kInboxChangedMessage:
+            InboxChanged();
+            return 0;
         case WM_DESTROY:
+            // Every watcher ends (or is left to end on its own) before the message loop does, so the process is
+            // gone soon after Exit whatever the servers do.
+            if (watchers_) {
+                watchers_->Stop(kWatcherStopLimit);
+            }
             envelope_->FormDestroy();
             PostQuitMessage(0);
             return 0;
@@ -229,16 +256,50 @@ void TForm1::Timer1Timer() {
     // While a round runs (the tick comes through its message pump) a due round waits for the first tick after it,
     // rather than being used up by a refused start.
     if (RoundLimit(live_.IntervalPosition()) < PollCounter && !round_.Running()) {
-        SetTimerEnabled(1, false);
-        PollCounter = 0;
-        // The poll tick resumes however the round ends, also when its failure goes on to the error display.
-        const ScopeExit resume([this] { SetTimerEnabled(1, true); });
-        CheckMailboxes();
+        RoundFromTick();
     }
     const std::string hint = AccountsHint(live_);
     if (tray_->Hint() != hint) {
         tray_->SetHint(hint);
     }
+}
+
+void TForm1::RoundFromTick() {
+    SetTimerEnabled(1, false);
+    PollCounter = 0;
+    // The poll tick resumes however the round ends, also when its failure goes on to the error display.
+    const ScopeExit resume([this] { SetTimerEnabled(1, true); });
+    CheckMailboxes();
+}
+
+void TForm1::InboxChanged() {
+    if (ProgramClosing()) {
+        return;
+    }
+    if (round_.Running()) {
+        // Reported inside the round's message pump: the round may have asked that mailbox already.
+        roundPending_ = true;
+        return;
+    }
+    if (settingsOpen_ || !TimerEnabled(1)) {
+        // The settings dialog is open: as with check-now, the round waits for the tick its OK or Cancel resumes.
+        N7Click();
+        return;
+    }
+    RoundFromTick();
+}
+
+void TForm1::FollowAccounts() {
+    if (settingsOpen_) {
+        return;
+    }
+    std::vector<Account> accounts;
+    const int count = live_.AccountCount();
+    accounts.reserve(static_cast<std::size_t>(count));
+    for (int index = 0; index < count; ++index) {
+        accounts.push_back(live_.AccountAt(index));
+    }
+    watchers_->Follow(accounts);
 }
 
 int TForm1::AnimationSpeed() {
@@ -267,9 +328,15 @@ void TForm1::CheckMailboxes() {
     if (ProgramClosing()) {
         return;
     }
-    const ScopeExit closeAfterRound([this] {
-        if (ProgramClosing() && !round_.Running()) {
+    const ScopeExit afterRound([this] {
+        if (round_.Running()) {
+            return;
+        }
+        if (ProgramClosing()) {
             PostMessageW(Handle(), WM_CLOSE, 0, 0);
+        } else if (std::exchange(roundPending_, false)) {
+            // The change reported during the round gets a round of its own, as soon as this one has returned.
+            PostMessageW(Handle(), kInboxChangedMessage, 0, 0);
         }
     });
     try {
@@ -389,6 +456,7 @@ void TForm1::N6Click() {
 
 void TForm1::N1Click() {
     SetTimerEnabled(1, false);
+    settingsOpen_ = true;
     settingsDialog_.Show();
 }
 

@@ -6,6 +6,7 @@
 #include "notify/envelope_win32.h"
 #include "polling/check_round.h"
 #include "polling/idle_pump_win32.h"
+#include "polling/inbox_watch.h"
 #include "settings/settings_store.h"
 #include "tray/simple_timer_win32.h"
 #include "tray/tray_icon_win32.h"
@@ -14,8 +15,11 @@
 #include "util/registry_hive.h"
 #include "util/window_win32.h"
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pigeonet {
 
@@ -48,6 +52,24 @@ class SettingsDialogCommands {
     virtual void PlayAlertSound() = 0;
 };
 
+// The settings dialog's OK and Cancel as start-up hands them to the dialog, which is built before the main window:
+// they switch the poll tick on again, then run `OnClosed`, a handler the main window sets while it exists.
+class SettingsDialogClosed {
+  public:
+    explicit SettingsDialogClosed(TSimpleTimer& timer1) : timer1_(timer1) {}
+    void operator()() const;
+
+    std::function<void()> OnClosed;
+
+  private:
+    TSimpleTimer& timer1_;
+};
+
+// The private message a watcher's news arrives by: the mailbox of one watched account changed.
+inline constexpr UINT kInboxChangedMessage = WM_APP + 25;
+// How long Exit waits for the watchers to end before the program goes on ending without them.
+inline constexpr std::chrono::milliseconds kWatcherStopLimit{500};
+
 // What the main window is built from: the objects start-up makes before it, each in use for the whole run.
 struct MainFormParts {
     RegistryHive& userRegistry;  // the current user's registry, for the Run key
@@ -60,6 +82,8 @@ struct MainFormParts {
     ProgramLauncher& launcher;
     MainFormPlatform& platform;
     EnvelopePlatform& envelopePlatform;
+    SettingsDialogClosed& settingsClosed;  // the main window follows the accounts again when the dialog closes
+    WatchEnvironment& watchEnvironment;    // where the inbox watchers connect from
 };
 
 // Switches the poll tick `Timer1` on; one that runs already keeps its rhythm (a second announcement must not
@@ -83,6 +107,12 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     // `CheckMailboxes`: one check round (refused while one runs).
     void CheckMailboxes();
     bool ConnectNoticeShown() const { return round_.ConnectNoticeShown; }
+    // A watcher saw the mailbox of an account change: a round now, as check-now would start it but without waiting
+    // for the next tick; during a round, one more right after it (never more than one waits).
+    void InboxChanged();
+    // Brings the inbox watchers in line with the live accounts (not while the settings dialog is open).
+    void FollowAccounts();
+    const InboxWatchers& Watchers() const { return *watchers_; }
 
     SettingsStore& Store() { return store_; }
     HMENU PopupMenu1() const { return popupMenu_.get(); }
@@ -115,6 +145,8 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     void BuildPopupMenu();
     void SetMenuCaption(UINT command, const std::string& text);
     void Timer1Timer();
+    // A round started the way the poll tick starts one: the tick pauses and counts afresh after it.
+    void RoundFromTick();
     void Timer2Timer();
     void TrayIconClick();
     void Timer3Timer();
@@ -167,6 +199,11 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     bool timerEnabled_[5] = {};     // Timer2 to Timer4; Timer1 knows its own state
     bool envelopePressed_ = false;  // the left button went down on the envelope
     bool inEnvelopeClick_ = false;
+    SettingsDialogClosed& settingsClosed_;
+    bool roundPending_ = false;  // a change was reported while a round ran
+    bool settingsOpen_ = false;  // from the settings command to the dialog's OK or Cancel
+    // Last: its watchers end before anything they report to is gone.
+    std::unique_ptr<InboxWatchers> watchers_;
 };
 
 }  // namespace pigeonet

@@ -7,6 +7,7 @@
 #include "notify/envelope_win32.h"
 #include "notify/sound_alert_win32.h"
 #include "polling/account_test.h"
+#include "polling/inbox_watch_win32.h"
 #include "settings/dialogs/account_editor_win32.h"
 #include "settings/dialogs/settings_dialog_win32.h"
 #include "settings/settings_store.h"
@@ -57,12 +58,14 @@ int Run(HINSTANCE instance) {
     // Read before the settings dialog loads the rest, so an unreadable "lang" (which marks Russian, its default)
     // heads the report below.
     const LanguageMarks storedLanguage = MarksForStoredLanguage(store.ReadInt(kSettingsSection, "lang", 0));
-    // The main window's poll tick; the settings dialog's OK and Cancel switch it on again.
+    // The main window's poll tick; the settings dialog's OK and Cancel switch it on again and let the main window
+    // follow the accounts they leave.
     TSimpleTimer timer1;
+    SettingsDialogClosed settingsClosed(timer1);
     Win32SettingsDialogSystem dialogSystem;
     Win32SoundPlatform sound(userRegistry);
     TForm2 settingsDialog(
-        instance, application.Handle(), store, [&timer1] { EnableTimer1(timer1); }, dialogSystem, sound,
+        instance, application.Handle(), store, [&settingsClosed] { settingsClosed(); }, dialogSystem, sound,
         [](const Account& account) { return TestAccountOnce(account); });
     // The account editor belongs to the settings dialog, which builds it last.
     TForm3& accountEditor = settingsDialog.Editor();
@@ -70,6 +73,7 @@ int Run(HINSTANCE instance) {
     ShellProgramLauncher launcher;
     Win32MainFormPlatform platform;
     Win32EnvelopePlatform envelopePlatform(application.Handle());
+    Win32WatchEnvironment watchEnvironment;
     TForm1 mainForm(application,
                     {.userRegistry = userRegistry,
                      .store = store,
@@ -80,7 +84,9 @@ int Run(HINSTANCE instance) {
                      .timer1 = timer1,
                      .launcher = launcher,
                      .platform = platform,
-                     .envelopePlatform = envelopePlatform},
+                     .envelopePlatform = envelopePlatform,
+                     .settingsClosed = settingsClosed,
+                     .watchEnvironment = watchEnvironment},
                     storedLanguage);
     // Every stored value the windows could not read while they were built, in one box.
     mainForm.ReportUnreadableValues();

@@ -40,6 +40,7 @@ class MainFormTest : public ::testing::Test {
         application_ = std::make_unique<ApplicationWindow>();
         bench_ = std::make_unique<testing::MainFormBench>(root_.get());
         bench_->platform.online = online;
+        bench_->watchEnvironment.online = online;
         form_ = std::make_unique<TForm1>(*application_, bench_->Parts(live_), bench_->StoredLanguage());
         return *form_;
     }

@@ -8,11 +8,13 @@
 #include "app/platform_win32.h"
 #include "i18n/language.h"
 #include "notify/support/envelope_fakes_win32.h"
+#include "polling/inbox_watch_win32.h"
 #include "settings/live_settings.h"
 #include "settings/settings_store.h"
 #include "tray/simple_timer_win32.h"
 #include "util/registry_win32.h"
 
+#include <atomic>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +32,21 @@ class FakeMainFormPlatform final : public MainFormPlatform {
   public:
     bool IsOnline() override { return online; }
     bool online = false;
+};
+
+// The program's watch environment on a system whose connection state the test sets.
+class BenchWatchEnvironment final : public WatchEnvironment {
+  public:
+    SocketLayer& Sockets() override { return real.Sockets(); }
+    Clock::time_point Now() override { return real.Now(); }
+    bool SleepUntil(Clock::time_point until, const std::function<bool()>& stop_requested) override {
+        return real.SleepUntil(until, stop_requested);
+    }
+    bool IsOnline() override { return online; }
+    std::uint32_t Random() override { return real.Random(); }
+
+    Win32WatchEnvironment real;
+    std::atomic<bool> online = false;
 };
 
 class RecordingSettingsDialog final : public SettingsDialogCommands {
@@ -71,8 +88,8 @@ class MainFormBench {
     explicit MainFormBench(HKEY root) : userRegistry(root), store(userRegistry) {}
 
     MainFormParts Parts(LiveSettings& live) {
-        return {userRegistry, store,  live,     settingsDialog, settingsTexts,
-                editorTexts,  timer1, launcher, platform,       envelopePlatform};
+        return {userRegistry, store,    live,     settingsDialog,   settingsTexts,  editorTexts,
+                timer1,       launcher, platform, envelopePlatform, settingsClosed, watchEnvironment};
     }
     // As start-up reads it, before the settings dialog loads.
     LanguageMarks StoredLanguage() const { return MarksForStoredLanguage(store.ReadInt(kSettingsSection, "lang", 0)); }
@@ -80,6 +97,8 @@ class MainFormBench {
     Win32RegistryHive userRegistry;
     SettingsStore store;
     TSimpleTimer timer1;
+    SettingsDialogClosed settingsClosed{timer1};
+    BenchWatchEnvironment watchEnvironment;
     RecordingSettingsDialog settingsDialog;
     RecordingTextOwner settingsTexts;
     RecordingTextOwner editorTexts;

@@ -54,9 +54,11 @@ TEST(AcceptanceIdle, EachDeliveryIsAnnouncedWithinTwoSecondsWithoutWaitingForThe
     for (int delivery = 1; delivery <= 5; ++delivery) {
         const ULONGLONG delivered = GetTickCount64();
         Deliver("watched", 1);
-        EXPECT_TRUE(WaitUntil(look, 2s)) << "delivery " << delivery << " raised the envelope within 2 s";
-        const ULONGLONG rose = GetTickCount64();
-        std::printf("delivery %d: the envelope rose after %llu ms\n", delivery, rose - delivered);
+        // Waiting longer than the limit tells how late a late envelope is, and keeps it out of the next delivery.
+        EXPECT_TRUE(WaitUntil(look, 10s)) << "delivery " << delivery << " raised the envelope";
+        const ULONGLONG rose = GetTickCount64() - delivered;
+        std::printf("delivery %d: the envelope rose after %llu ms\n", delivery, rose);
+        EXPECT_LE(rose, 2000u) << "delivery " << delivery << " raised the envelope within 2 s";
         EXPECT_TRUE(WaitUntil([&] { return !look() && FrameOf(mainWindow).top == ScreenHeight(); }, 20s))
             << "the envelope of delivery " << delivery << " went back down";
     }

@@ -16,7 +16,7 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
 .PHONY: all setup build release release-win release-native native win run dist test test-dist test-native test-win \
-	fuzz format clean
+	fuzz idle-latency format clean
 
 all: build
 
@@ -45,6 +45,10 @@ dist: build
 test-dist: setup win release
 	ctest --test-dir $(WIN) -R '^product_' --output-on-failure
 # ---- end of the product targets
+
+# The time from a delivery to the check it sets off over IMAP IDLE, against a private Dovecot (a figure, not a test).
+idle-latency: setup release-native
+	tools/idle-bench/idle-latency.sh $(RELEASE_NATIVE)
 
 native:
 	@test -f $(NATIVE)/CMakeCache.txt || cmake -S . -B $(NATIVE) -G Ninja

@@ -3,7 +3,7 @@
 #
 #   tools/acceptance/acceptance.sh PATH/TO/acceptance_win32_tests.exe [GTEST-ARG...]
 #
-# Starts a private Dovecot speaking POP3 and IMAP (accounts fresh, steady, arrive, second, reader; password
+# Starts a private Dovecot speaking POP3 and IMAP (accounts fresh, steady, arrive, second, reader, watched; password
 # "secret"; empty Maildirs) and the build tree's scripted POP3 server (answers STAT with "-ERR mailbox is locked"),
 # passes their ports and folders in the environment, and runs the program through tools/wine-run.sh in its own Wine
 # prefix, on a private Xvfb screen of 1024 x 768 (DISPLAY is ignored, so the envelope's positions are those of that
@@ -36,7 +36,7 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-start_dovecot --imap fresh:secret steady:secret arrive:secret second:secret reader:secret || exit 1
+start_dovecot --imap fresh:secret steady:secret arrive:secret second:secret reader:secret watched:secret || exit 1
 echo "acceptance: Dovecot on 127.0.0.1:$dovecot_port, IMAP on $dovecot_imap_port (pid $dovecot_pid)"
 
 "$scripted_server" --sessions 4 --record "$work/fake-received" \

@@ -106,7 +106,10 @@ TEST(AcceptanceImap, ArrivedMailIsAnnouncedWithTheUnreadCountAndMailReadElsewher
         const HWND mainWindow = WaitForMainWindow(program);
         ASSERT_NE(mainWindow, nullptr);
         // The start's round finds the empty INBOX: its marks are stored, nothing is announced.
-        ASSERT_TRUE(WaitUntil([] { return Stored(L"uidnext0").value_or("0") != "0"; }, 30s))
+        // Two values written one after the other: both must be there.
+        ASSERT_TRUE(WaitUntil(
+            [] { return Stored(L"uidnext0").value_or("0") != "0" && Stored(L"uidvalidity0").value_or("0") != "0"; },
+            30s))
             << "uidnext0 holds " << Stored(L"uidnext0").value_or("(absent)");
         EXPECT_EQ(Stored(L"count0"), "0");
         EXPECT_NE(Stored(L"uidvalidity0").value_or("0"), "0");

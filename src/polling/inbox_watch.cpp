@@ -185,6 +185,7 @@ class InboxWatchers::Watcher {
 
     // One connection from connect to close; `stood` is how long it stayed idling before it failed.
     SessionEnd Session(MailboxProbe& probe, milliseconds& stood) {
+        const bool reopened = attempts_++ > 0;
         try {
             probe.ConnectMailbox(kConnectLimitMs);
         } catch (const ProbeError& error) {
@@ -204,6 +205,9 @@ class InboxWatchers::Watcher {
             }
             imap.Examine();
             Noticed(imap.BeginIdle());
+            // Mail that came while the watch was down was told to nobody: a reopened watch asks for a check at once
+            // (the count rule keeps it from announcing anything twice).
+            Noticed(reopened);
             idling_since = environment_.Now();
             Clock::time_point renewal = *idling_since + kIdleRenewal;
             while (!Stopping()) {
@@ -269,6 +273,7 @@ class InboxWatchers::Watcher {
     // The thread's own.
     bool pending_ = false;
     std::optional<Clock::time_point> last_call_;
+    int attempts_ = 0;  // connections begun
 
     // Shared between the thread and the GUI thread.
     std::atomic<bool> stop_{false};

@@ -163,7 +163,8 @@ TEST_F(InboxWatchersTest, ReopensADroppedConnectionAfterTheBackoffWithoutRepeati
     Settle();
     EXPECT_EQ(Logins(server), 1);
     environment.Advance(1ms);
-    // The second connection's notice is one of its own; it drops too, and the next wait is doubled.
+    // The reopened watch asks for a check at once (mail may have come meanwhile), its notice folded into that call;
+    // it drops too, and the next wait is doubled.
     EXPECT_TRUE(Eventually([&] { return Logins(server) == 2; }));
     EXPECT_EQ(environment.NextSleep(), 11000);
     EXPECT_EQ(calls, 2);

@@ -82,11 +82,19 @@ bool RoundRaisedTheEnvelope(HWND mainWindow, const std::string& user, int before
     return rose;
 }
 
-// One round asked for from the tray menu.
-bool CheckNowRaisesTheEnvelope(HWND mainWindow, const std::string& user) {
-    const int before = EndedImapSessions(user);
+// A check asked for from the tray menu (the account's watcher may ask first: its news of the change starts a round
+// too), watched until the stored count is `count` and a little after: whether the envelope rose meanwhile.
+bool CheckNowRaisesTheEnvelope(HWND mainWindow, const std::string& count) {
     PostMessageW(mainWindow, WM_COMMAND, kCheckNowCommand, 0);
-    return RoundRaisedTheEnvelope(mainWindow, user, before);
+    bool rose = false;
+    const auto watch = [&] {
+        rose = rose || EnvelopeOnScreen(mainWindow);
+        return false;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return watch() || Stored(L"count0") == count; }, 30s))
+        << "count0 holds " << Stored(L"count0").value_or("(absent)") << ", not " << count;
+    WaitUntil(watch, 2s);
+    return rose;
 }
 
 void WaitUntilTheEnvelopeHasSunk(HWND mainWindow) {
@@ -95,7 +103,8 @@ void WaitUntilTheEnvelopeHasSunk(HWND mainWindow) {
 }
 
 TEST(AcceptanceImap, ArrivedMailIsAnnouncedWithTheUnreadCountAndMailReadElsewhereIsNot) {
-    // A new IMAP account, never checked; the interval at its longest, so only the start and check-now ask.
+    // A new IMAP account, never checked; the interval at its longest, so only the start, the account's watcher and
+    // check-now ask.
     std::map<std::wstring, std::string> store = StoreWith({{"reader@localhost", "reader", "", std::nullopt}});
     store[L"port0"] = Environment("PIGEONET_DOVECOT_IMAP_PORT");
     store[L"proto0"] = "imap";
@@ -115,21 +124,21 @@ TEST(AcceptanceImap, ArrivedMailIsAnnouncedWithTheUnreadCountAndMailReadElsewher
         EXPECT_NE(Stored(L"uidvalidity0").value_or("0"), "0");
 
         Deliver("reader", 2);
-        EXPECT_TRUE(CheckNowRaisesTheEnvelope(mainWindow, "reader")) << "two new messages are announced";
-        EXPECT_EQ(Stored(L"count0"), "2");
+        EXPECT_TRUE(CheckNowRaisesTheEnvelope(mainWindow, "2")) << "two new messages are announced";
         WaitUntilTheEnvelopeHasSunk(mainWindow);
 
         MarkSeenElsewhere("reader", "1");
-        EXPECT_FALSE(CheckNowRaisesTheEnvelope(mainWindow, "reader")) << "mail read elsewhere is not announced";
-        EXPECT_EQ(Stored(L"count0"), "1") << "the unread count that fell is stored";
+        EXPECT_FALSE(CheckNowRaisesTheEnvelope(mainWindow, "1"))
+            << "mail read elsewhere is not announced; the unread count that fell is stored";
 
         Deliver("reader", 1);
-        EXPECT_TRUE(CheckNowRaisesTheEnvelope(mainWindow, "reader")) << "the next delivery is announced";
-        EXPECT_EQ(Stored(L"count0"), "2");
+        EXPECT_TRUE(CheckNowRaisesTheEnvelope(mainWindow, "2")) << "the next delivery is announced";
         WaitUntilTheEnvelopeHasSunk(mainWindow);
         Exit(program);
     }
     // A restart with nothing new announces nothing.
+    // Dovecot's log process writes the ended sessions of the run before (the watcher's among them) on its own time.
+    Sleep(2000);
     const int before = EndedImapSessions("reader");
     ProgramUnderTest program;
     const HWND mainWindow = WaitForMainWindow(program);

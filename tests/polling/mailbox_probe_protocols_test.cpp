@@ -15,19 +15,9 @@
 namespace pigeonet {
 namespace {
 
-using scripted::ScriptedServer;
+using testing::FailureOf;
 
-// The failure of `action` as (kind, message); fails the test when nothing is raised.
-template <typename Action>
-std::pair<ProbeErrorKind, std::string> FailureOf(Action action) {
-    try {
-        action();
-    } catch (const ProbeError& error) {
-        return {error.kind(), error.what()};
-    }
-    ADD_FAILURE() << "no ProbeError raised";
-    return {};
-}
+using scripted::ScriptedServer;
 
 class ScriptedProbe : public ::testing::Test {
   protected:

@@ -13,6 +13,8 @@
 namespace pigeonet {
 namespace {
 
+using testing::FailureOf;
+
 using scripted::Close;
 using scripted::LoginThenStat;
 using scripted::Pause;
@@ -34,18 +36,6 @@ std::int32_t Probe(ScriptedServer& server, std::int32_t read_timeout = 2000) {
     const std::int32_t count = probe.StatMessageCount();
     probe.CloseMailbox();
     return count;
-}
-
-// The failure of `action` as (kind, message); fails the test when nothing is raised.
-template <typename Action>
-std::pair<ProbeErrorKind, std::string> FailureOf(Action action) {
-    try {
-        action();
-    } catch (const ProbeError& error) {
-        return {error.kind(), error.what()};
-    }
-    ADD_FAILURE() << "no ProbeError raised";
-    return {};
 }
 
 TEST(MailboxProbe, SendsExactlyUserPassStatQuitAndReturnsTheCount) {

@@ -1,6 +1,8 @@
 #include "settings/account_editor_rules.h"
 #include "util/errors.h"
 
+#include "support/vector_rows.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,15 +13,7 @@
 namespace pigeonet {
 namespace {
 
-class VectorRows final : public AccountRows {
-  public:
-    int RowCount() const override { return static_cast<int>(rows.size()); }
-    Account RowAt(int index) const override { return rows.at(static_cast<std::size_t>(index)); }
-    void AppendRow(const Account& account) override { rows.push_back(account); }
-    void ReplaceRow(int index, const Account& account) override { rows.at(static_cast<std::size_t>(index)) = account; }
-
-    std::vector<Account> rows;
-};
+using testing::VectorRows;
 
 struct AutoFillCase {
     const char* email;
@@ -27,7 +21,7 @@ struct AutoFillCase {
 };
 
 void PrintTo(const AutoFillCase& c, std::ostream* os) {
-    *os << "\"" << c.email << "\" proposes " << testing::PrintToString(c.server);
+    *os << "\"" << c.email << "\" proposes " << ::testing::PrintToString(c.server);
 }
 
 class AutoFillCases : public ::testing::TestWithParam<AutoFillCase> {};

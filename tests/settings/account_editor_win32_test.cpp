@@ -6,6 +6,7 @@
 
 #include "support/recording_error_display_win32.h"
 #include "support/settings_dialog_fixture_win32.h"
+#include "support/vector_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -19,15 +20,7 @@
 namespace pigeonet {
 namespace {
 
-class VectorRows final : public AccountRows {
-  public:
-    int RowCount() const override { return static_cast<int>(rows.size()); }
-    Account RowAt(int index) const override { return rows.at(static_cast<std::size_t>(index)); }
-    void AppendRow(const Account& account) override { rows.push_back(account); }
-    void ReplaceRow(int index, const Account& account) override { rows.at(static_cast<std::size_t>(index)) = account; }
-
-    std::vector<Account> rows;
-};
+using testing::VectorRows;
 
 // The editor on its own, over a list of its own, its Test button served by a fake that records what it was asked.
 class AccountEditor : public ::testing::Test {

@@ -1,8 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
+
+#include <gtest/gtest.h>
 
 #include "polling/mailbox_probe.h"
+#include "polling/probe_error.h"
 
 namespace pigeonet::testing {
 
@@ -14,6 +19,18 @@ inline void ConfigureProbe(MailboxProbe& probe, std::uint16_t port, std::int32_t
     probe.set_user("x");
     probe.set_password("y");
     probe.set_read_timeout(read_timeout);
+}
+
+// The failure of `action` as (kind, message); fails the test when nothing is raised.
+template <typename Action>
+std::pair<ProbeErrorKind, std::string> FailureOf(Action action) {
+    try {
+        action();
+    } catch (const ProbeError& error) {
+        return {error.kind(), error.what()};
+    }
+    ADD_FAILURE() << "no ProbeError raised";
+    return {};
 }
 
 }  // namespace pigeonet::testing

@@ -50,6 +50,24 @@ const std::array<std::string_view, kLangLineCount> tLang = {
     "Подключено, непрочитанных: %s;Connected: %s unread;Verbunden: %s ungelesen;",
     "Подключено, сообщений: %s;Connected: %s messages;Verbunden: %s Nachrichten;",
     "Ошибка: %s;Failed: %s;Fehlgeschlagen: %s;",
+    // The envelope's two captions, drawn over its picture in the interface language.
+    "новое письмо;new letter;neue Post;",
+    "всего;in total;gesamt;",
+    // The notification tab's options for the count on the icon, new mail only and quiet while presenting.
+    "Сообщать только о новой почте;Announce only new mail;Nur neue Post melden;",
+    "Показывать число писем на значке;Show the count on the icon;Anzahl auf dem Symbol zeigen;",
+    "Не беспокоить во время презентаций и игр;Stay quiet while I present or play full screen;Ruhe bei "
+    "Präsentationen und Vollbild;",
+    // A mailbox that could not be opened, named after its address in the tray tooltip.
+    "нет соединения;cannot connect;keine Verbindung;",
+    "TLS отклонён;TLS refused;TLS abgelehnt;",
+    "сертификат не принят;certificate not trusted;Zertifikat abgelehnt;",
+    "вход отклонён;login refused;Anmeldung abgelehnt;",
+    "нет ответа;timed out;keine Antwort;",
+    // The first start's hint when no mailbox is set up yet.
+    "Щёлкните значок правой кнопкой и добавьте почтовый ящик в настройках.;Right-click this icon and add a "
+    "mailbox in Settings.;Klicken Sie mit der rechten Maustaste auf das Symbol und fügen Sie in den Einstellungen "
+    "ein Postfach hinzu.;",
 };
 
 std::string GetSubStr(std::string_view text, char separator, std::int64_t n) {

@@ -8,7 +8,7 @@
 
 namespace pigeonet {
 
-inline constexpr std::size_t kLangLineCount = 40;
+inline constexpr std::size_t kLangLineCount = 51;
 
 // The translation table: one line per text, addressed by line number from 0, so the order of the lines may never
 // change; new texts are added at the end. Each line holds the fields Russian, English, German (the `LanguageIndex`

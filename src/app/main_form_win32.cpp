@@ -5,6 +5,7 @@
 #include "polling/mailbox_probe.h"
 #include "polling/poll_schedule.h"
 #include "settings/live_settings.h"
+#include "settings/mail_command.h"
 #include "util/error_display_win32.h"
 #include "util/errors.h"
 #include "util/scope_exit.h"
@@ -443,7 +444,7 @@ void TForm1::N7Click() {
 
 void TForm1::N6Click() {
     const std::string target = live_.MailProgram();
-    if (IsWebMailTarget(target)) {
+    if (IsWebMailAddress(target)) {
         launcher_.OpenWithShell(application_.Handle(), target);
     } else if (tray_->CycleInterval() == 0) {
         // While the icon flashes a click on it only stops the flashing; the default item then starts the program.

@@ -7,11 +7,6 @@
 
 namespace pigeonet {
 
-bool IsWebMailTarget(std::string_view target) {
-    const auto prefix = target.substr(0, 5);
-    return prefix == "http:" || prefix == "HTTP:";
-}
-
 bool AutostartMarked(std::string_view runValue, std::string_view executablePath) {
     if (runValue.find("pg") != std::string_view::npos) {
         return true;

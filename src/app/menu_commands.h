@@ -13,10 +13,6 @@ namespace pigeonet {
 #endif
 inline constexpr std::string_view kWebSiteAddress = PIGEONET_WEB_SITE;
 
-// Whether open mail hands the target to the shell as a web address: only when it starts with exactly "http:" or
-// exactly "HTTP:". Anything else, other capitalisations and "https:" included, is a command line to start.
-bool IsWebMailTarget(std::string_view target);
-
 // Whether the autostart item starts checked: the Run value contains "pg" anywhere (case-sensitive), so an entry
 // that starts the program as pg.exe counts as its own; or it names this executable (compared without regard to
 // ASCII case, as Windows compares paths), since "pigeonet.exe" holds no "pg".

@@ -18,6 +18,11 @@ bool IsAsciiLetter(char c) {
 
 }  // namespace
 
+bool IsWebMailAddress(std::string_view target) {
+    const std::string start = AsciiLower(target.substr(0, 6));
+    return start.starts_with("http:") || start.starts_with("https:");
+}
+
 bool IsAbsolutePath(std::string_view path) {
     if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') {
         return true;

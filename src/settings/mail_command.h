@@ -10,6 +10,10 @@ namespace pigeonet {
 // Where the system registers its default mail client, relative to HKEY_LOCAL_MACHINE.
 inline constexpr std::string_view kMailClientsKey = "\\SOFTWARE\\Clients\\Mail\\";
 
+// Whether open mail hands the target to the browser (through the shell) as a web address: it starts with "http:" or
+// "https:", in any letter case. Anything else is a command line to start, as it always was.
+bool IsWebMailAddress(std::string_view target);
+
 // Whether a path starts absolute: a drive letter and a colon ("C:\..."), or a UNC name ("\\server\...").
 bool IsAbsolutePath(std::string_view path);
 

@@ -84,7 +84,9 @@ TEST_F(MainFormTest, OpenMailOpensWebAddressesAndStartsProgramsOnlyWhenNotFlashi
         {"HTTP://MAIL.EXAMPLE.ORG", true, "open HTTP://MAIL.EXAMPLE.ORG"},
         {"msimn.exe", false, "start msimn.exe"},
         {"msimn.exe", true, nullptr},
-        {"Http://mail.example.org", false, "start Http://mail.example.org"},
+        {"Http://mail.example.org", false, "open Http://mail.example.org"},
+        {"HTTPS://mail.example.org/inbox", false, "open HTTPS://mail.example.org/inbox"},
+        {"C:\\Mail\\mail.exe https://mail.example.org", false, "start C:\\Mail\\mail.exe https://mail.example.org"},
     };
     for (const auto& c : cases) {
         live_.Values().mailProgram = c.target;

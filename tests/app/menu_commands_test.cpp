@@ -8,22 +8,6 @@
 namespace pigeonet {
 namespace {
 
-TEST(IsWebMailTarget, TakesOnlyExactlyLowerOrUpperCaseHttpColon) {
-    const std::pair<const char*, bool> cases[] = {
-        {"http://mail.example.org", true},
-        {"HTTP://MAIL.EXAMPLE.ORG", true},
-        {"Http://mail.example.org", false},
-        {"https://mail.example.org", false},
-        {"http:", true},
-        {"http", false},
-        {"msimn.exe", false},
-        {"", false},
-    };
-    for (const auto& [target, web] : cases) {
-        EXPECT_EQ(IsWebMailTarget(target), web) << target;
-    }
-}
-
 TEST(AutostartMarked, FindsPgAnywhereOrThisExecutablesPath) {
     const char* self = "C:\\Program Files\\Pigeonet\\pigeonet.exe";
     const struct {

@@ -18,6 +18,25 @@ void PrintTo(const RegistrationCase& c, std::ostream* os) {
     *os << "registered \"" << c.registered << "\" with temp \"" << c.tempFolder << "\"";
 }
 
+TEST(IsWebMailAddress, TakesHttpAndHttpsInAnyLetterCase) {
+    const std::pair<const char*, bool> cases[] = {
+        {"http://mail.example.org", true},
+        {"HTTP://MAIL.EXAMPLE.ORG", true},
+        {"Http://mail.example.org", true},
+        {"https://mail.example.org", true},
+        {"HttpS://mail.example.org", true},
+        {"http:", true},
+        {"http", false},
+        {"httpx://mail.example.org", false},
+        {"C:\\http:\\mail.exe", false},
+        {"msimn.exe", false},
+        {"", false},
+    };
+    for (const auto& [target, web] : cases) {
+        EXPECT_EQ(IsWebMailAddress(target), web) << target;
+    }
+}
+
 class MailCommandFromRegistrationCases : public ::testing::TestWithParam<RegistrationCase> {};
 
 TEST_P(MailCommandFromRegistrationCases, GivesTheCommandLine) {

@@ -1,6 +1,7 @@
 #include "app/main_form_win32.h"
 
 #include "app/menu_commands.h"
+#include "i18n/translation_table.h"
 #include "notify/envelope_motion.h"
 #include "polling/mailbox_probe.h"
 #include "polling/poll_schedule.h"
@@ -351,6 +352,13 @@ void TForm1::CheckMailboxes() {
 
 bool TForm1::IsOnline() {
     return platform_.IsOnline();
+}
+
+std::string TForm1::FirstStartHint() {
+    // From the language marks rather than a text the language switch sets: the first round may come before the
+    // stored language is applied.
+    constexpr std::size_t kFirstStartHintLine = 50;
+    return GetSubStr(tLang[kFirstStartHintLine], ';', static_cast<std::int64_t>(LanguageFromMarks(marks_)) + 1);
 }
 
 void TForm1::ShowTrayBalloon(const std::string& title, const std::string& text, int kind, int seconds) {

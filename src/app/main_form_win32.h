@@ -156,6 +156,8 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     // RoundEffects: what a round does to the tray, the pump and the announcement.
     bool IsOnline() override;
     std::string StatusCaption() override { return statusCaption_; }
+    NotificationState UserNotificationState() override { return platform_.UserNotificationState(); }
+    std::string FirstStartHint() override;
     void SetTrayHint(const std::string& hint) override { tray_->SetHint(hint); }
     void SetTrayIconIndex(int index) override { tray_->SetIconIndex(index); }
     void ShowTrayBalloon(const std::string& title, const std::string& text, int kind, int seconds) override;

@@ -16,6 +16,33 @@ bool Win32MainFormPlatform::IsOnline() {
     return InternetGetConnectedState(&flags, 0) != FALSE;
 }
 
+NotificationState NotificationStateOf(int shellState) {
+    switch (shellState) {
+        case QUNS_NOT_PRESENT:
+            return NotificationState::NotPresent;
+        case QUNS_BUSY:
+            return NotificationState::Busy;
+        case QUNS_RUNNING_D3D_FULL_SCREEN:
+            return NotificationState::RunningDirect3dFullScreen;
+        case QUNS_PRESENTATION_MODE:
+            return NotificationState::PresentationMode;
+        case QUNS_QUIET_TIME:
+            return NotificationState::QuietTime;
+        case 7:  // QUNS_APP, from Windows 8 on: beyond the headers of the Windows 7 target
+            return NotificationState::App;
+        default:
+            return NotificationState::AcceptsNotifications;
+    }
+}
+
+NotificationState Win32MainFormPlatform::UserNotificationState() {
+    QUERY_USER_NOTIFICATION_STATE state = QUNS_ACCEPTS_NOTIFICATIONS;
+    if (FAILED(SHQueryUserNotificationState(&state))) {
+        return NotificationState::AcceptsNotifications;
+    }
+    return NotificationStateOf(static_cast<int>(state));
+}
+
 void ShellProgramLauncher::OpenWithShell(HWND parent, const std::string& target) {
     ShellExecuteW(parent, L"open", Widen(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

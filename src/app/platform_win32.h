@@ -1,5 +1,7 @@
 #pragma once
 
+#include "polling/check_round.h"
+
 #include <windows.h>
 
 #include <string>
@@ -30,13 +32,19 @@ class MainFormPlatform {
     virtual ~MainFormPlatform() = default;
     // Whether the system reports an Internet connection; a failed query counts as offline.
     virtual bool IsOnline() = 0;
+    // Whether the user presents, plays full screen or has silenced notifications; a failed query accepts them.
+    virtual NotificationState UserNotificationState() = 0;
 };
 
-// InternetGetConnectedState.
+// InternetGetConnectedState and SHQueryUserNotificationState.
 class Win32MainFormPlatform final : public MainFormPlatform {
   public:
     bool IsOnline() override;
+    NotificationState UserNotificationState() override;
 };
+
+// The shell's QUERY_USER_NOTIFICATION_STATE value as the program knows it; an unknown value accepts notifications.
+NotificationState NotificationStateOf(int shellState);
 
 // The full path of the running executable (UTF-8).
 std::string ExecutablePath();

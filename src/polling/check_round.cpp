@@ -29,6 +29,18 @@ std::optional<std::uint32_t> StoredMark(const std::string& text) {
 
 }  // namespace
 
+bool AsksForQuiet(NotificationState state) {
+    switch (state) {
+        case NotificationState::Busy:
+        case NotificationState::RunningDirect3dFullScreen:
+        case NotificationState::PresentationMode:
+        case NotificationState::QuietTime:
+            return true;
+        default:
+            return false;
+    }
+}
+
 CheckRound::CheckRound(RoundEffects& effects, LiveSettings& live, SettingsStore& store, ProbeFactory makeProbe)
     : effects_(effects), live_(live), store_(store), makeProbe_(std::move(makeProbe)) {}
 
@@ -48,6 +60,13 @@ void CheckRound::CheckMailboxes() {
             effects_.ShowTrayBalloon("Pigeonet", "Подключение к e-mail выполнено!", 0, 10);
         }
         ConnectNoticeShown = true;
+    }
+    if (!FirstStartHintDecided) {
+        FirstStartHintDecided = true;
+        // Only the icon shows at a first start: without a word the user has no idea where the program is.
+        if (const std::string hint = effects_.FirstStartHint(); live_.AccountCount() == 0 && !hint.empty()) {
+            effects_.ShowTrayBalloon("Pigeonet", hint, kBalloonInfo, kFirstStartHintSeconds);
+        }
     }
     const std::unique_ptr<MailboxProbe> probe = makeProbe_();
     effects_.ProcessMessages();
@@ -112,7 +131,9 @@ bool CheckRound::CountMessages(MailboxProbe& probe,
     }
     const int previous = StrToInt(live_.AccountAt(index).count);
     StoreCount(index, count);
-    if (count > 0 && count != previous) {
+    // Mail deleted or fetched elsewhere lowers the count: that is no news, unless the user wants every change.
+    const bool news = live_.AnnounceOnlyNew() ? count > previous : count != previous;
+    if (count > 0 && news) {
         Announce(count, email);
         return false;
     }
@@ -156,10 +177,15 @@ void CheckRound::StoreCount(int index, int count) {
     store_.SaveInt(kSettingsSection, "count" + std::to_string(index), count);
 }
 
-// Ends the round: no QUIT or LOGOUT for this account, the connection ends when the probe is released.
+// Ends the round, also when it stays quiet: no QUIT or LOGOUT for this account, the connection ends when the probe is
+// released.
 void CheckRound::Announce(int count, const std::string& email) {
     if (live_.FlashIcon()) {
         effects_.SetTrayCycleInterval(kFlashIntervalMs);
+    }
+    // Read now, not at the round's start: a presentation may have begun while the mailboxes answered.
+    if (live_.QuietWhileBusy() && AsksForQuiet(effects_.UserNotificationState())) {
+        return;
     }
     effects_.ShowEnvelope(count, email);
     effects_.SlideIn();

@@ -10,6 +10,21 @@ class LiveSettings;
 class MailboxProbe;
 class SettingsStore;
 
+// What Windows says of the user's readiness for notifications (SHQueryUserNotificationState). Busy, a full-screen
+// Direct3D program, presentation mode and quiet time ask for silence; every other state accepts notifications.
+enum class NotificationState {
+    AcceptsNotifications,
+    NotPresent,  // screen saver, locked or switched away: nothing asks for silence
+    Busy,
+    RunningDirect3dFullScreen,
+    PresentationMode,
+    QuietTime,
+    App,  // a Windows Store app runs full screen: its own notifications still show
+};
+
+// True for the states in which an announcement keeps its envelope and sound to itself.
+bool AsksForQuiet(NotificationState state);
+
 // What a check round does to the rest of the program: the tray icon, the pump, and the announcement of arrived
 // mail (envelope, sound, display timer). The main window implements it; tests record it.
 class RoundEffects {
@@ -22,8 +37,12 @@ class RoundEffects {
     virtual std::string StatusCaption() = 0;
     virtual void SetTrayHint(const std::string& hint) = 0;
     virtual void SetTrayIconIndex(int index) = 0;
-    // Kind 0 is a balloon without an icon; the time-out is in whole seconds.
+    // Kind 0 is a balloon without an icon, 1 one with the information icon; the time-out is in whole seconds.
     virtual void ShowTrayBalloon(const std::string& title, const std::string& text, int kind, int seconds) = 0;
+    // The user's readiness for notifications, read at each announcement; a failed query accepts them.
+    virtual NotificationState UserNotificationState() = 0;
+    // The first start's hint (UTF-8) in the language in effect, "" for one without texts.
+    virtual std::string FirstStartHint() = 0;
     // 400 starts the tray icon flashing.
     virtual void SetTrayCycleInterval(unsigned milliseconds) = 0;
     virtual void ProcessMessages() = 0;
@@ -41,8 +60,11 @@ class RoundEffects {
 
 // The check round: asks every account's mailbox for its count (POP3: the message count, IMAP: the INBOX's unread
 // count), keeps the counts in the account rows and the store, and announces the first account with news, which ends
-// the round: a POP3 count that changed to a non-zero value, or a non-zero IMAP unread count with mail arrived since
-// the last check (UIDNEXT grown under the same UIDVALIDITY, or no UIDNEXT stored yet).
+// the round: a non-zero POP3 count that rose since the last successful check (with the only-new option off: that
+// changed), or a non-zero IMAP unread count with mail arrived since the last check (UIDNEXT grown under the same
+// UIDVALIDITY, or no UIDNEXT stored yet). While the user asks for quiet (and the quiet option is on) an announcement
+// only flashes the icon, when that option is on: no envelope, no sound. The first round of a run with no accounts
+// shows a balloon telling the user how to add one.
 //
 // Choices where the account list may change under a round (the round pumps messages, so the settings dialog can
 // add or delete rows meanwhile): a change of the list ends the round at the next step that would read or write a
@@ -62,12 +84,16 @@ class CheckRound {
     bool Running() const { return running_; }
     // Once per run: whether the "connected" balloon decision was made.
     bool ConnectNoticeShown = false;
+    // Once per run: whether the first round has decided on the hint for a start without accounts.
+    bool FirstStartHintDecided = false;
 
     static constexpr int kReadTimeoutMs = 5000;
     // However a server trickles, one reply ends within a minute, so one server cannot hold the round (and with it
     // every later round) for ever.
     static constexpr int kReplyTimeoutMs = 60000;
     static constexpr unsigned kFlashIntervalMs = 400;
+    static constexpr int kFirstStartHintSeconds = 20;
+    static constexpr int kBalloonInfo = 1;  // the balloon kind with the information icon
 
   private:
     void ProbeAccounts(MailboxProbe& probe);

@@ -1,5 +1,6 @@
 #include "polling/check_round.h"
 #include "polling/mailbox_probe.h"
+#include "polling/poll_schedule.h"
 #include "polling/probe_error.h"
 #include "settings/live_settings.h"
 #include "settings/settings_store.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,6 +30,8 @@ class RecordingEffects final : public RoundEffects {
   public:
     bool online = true;
     bool closing = false;
+    NotificationState state = NotificationState::AcceptsNotifications;
+    std::string firstStartHint;  // none, as for a language without texts
     std::function<void()> onProcessMessages;
     std::vector<std::string> log;
 
@@ -35,6 +39,8 @@ class RecordingEffects final : public RoundEffects {
     std::string StatusCaption() override { return "checking e-mail"; }
     void SetTrayHint(const std::string& hint) override { log.push_back("hint " + hint); }
     void SetTrayIconIndex(int index) override { log.push_back("index " + std::to_string(index)); }
+    NotificationState UserNotificationState() override { return state; }
+    std::string FirstStartHint() override { return firstStartHint; }
     void ShowTrayBalloon(const std::string& title, const std::string& text, int kind, int seconds) override {
         log.push_back("balloon " + title + "|" + text + "|" + std::to_string(kind) + "|" + std::to_string(seconds));
     }
@@ -54,9 +60,10 @@ class RecordingEffects final : public RoundEffects {
     void PlayAlertSound() override { log.push_back("sound"); }
     void StartDisplayTimer() override { log.push_back("timer2"); }
 
-    bool Announced() const {
+    bool Announced() const { return Logged("envelope"); }
+    bool Logged(const std::string& start) const {
         for (const auto& line : log) {
-            if (line.rfind("envelope", 0) == 0) {
+            if (line.rfind(start, 0) == 0) {
                 return true;
             }
         }
@@ -128,7 +135,7 @@ TEST_F(CheckRoundTest, StoresEveryCountAndAnnouncesOnlyAChangeToANonZeroValue) {
         bool announced;
         const char* storedAfter;
     } cases[] = {
-        {"2", "+OK 3 300\r\n", true, "3"},  {"5", "+OK 3 300\r\n", true, "3"}, {"0", "+OK 1 10\r\n", true, "1"},
+        {"2", "+OK 3 300\r\n", true, "3"},  {"5", "+OK 3 300\r\n", false, "3"}, {"0", "+OK 1 10\r\n", true, "1"},
         {"2", "+OK 2 200\r\n", false, "2"}, {"3", "+OK 0 0\r\n", false, "0"},
     };
     for (const auto& c : cases) {
@@ -144,6 +151,87 @@ TEST_F(CheckRoundTest, StoresEveryCountAndAnnouncesOnlyAChangeToANonZeroValue) {
         const bool quitSent = server.Received().find("QUIT\r\n") != std::string::npos;
         EXPECT_EQ(quitSent, !c.announced) << "the announced account's connection ends without QUIT";
     }
+}
+
+TEST_F(CheckRoundTest, AnnouncesOnlyARiseUnlessEveryChangeIsAsked) {
+    const struct {
+        bool onlyNew;
+        const char* stored;
+        const char* count;  // the server's
+        bool announced;
+    } cases[] = {
+        {true, "7", "2", false}, {false, "7", "2", true}, {true, "2", "7", true},
+        {false, "2", "7", true}, {true, "0", "3", true},  {false, "3", "0", false},
+    };
+    for (const auto& c : cases) {
+        MemoryLiveSettings live;
+        live.Values().announceOnlyNew = c.onlyNew;
+        RecordingEffects effects;
+        CheckRound round(effects, live, store_, [] { return std::make_unique<MailboxProbe>(); });
+        ScriptedServer server(LoginThenStat("+OK " + std::string(c.count) + " 100\r\n"));
+        live.AddAccount({"a@example.org", "127.0.0.1", "user", "secret", c.stored, std::to_string(server.port())});
+        round.CheckMailboxes();
+        const std::string context =
+            std::string(c.onlyNew ? "only new, " : "every change, ") + c.stored + " -> " + c.count;
+        EXPECT_EQ(effects.Announced(), c.announced) << context;
+        EXPECT_EQ(effects.Logged("flash"), c.announced) << context;
+        EXPECT_EQ(live.AccountAt(0).count, c.count) << context << ": stored all the same";
+    }
+}
+
+TEST_F(CheckRoundTest, KeepsEnvelopeAndSoundToItselfWhileTheUserAsksForQuiet) {
+    using S = NotificationState;
+    const struct {
+        S state;
+        bool quietOption;
+        bool loud;  // envelope, sound and display timer
+    } cases[] = {
+        {S::AcceptsNotifications, true, true},
+        {S::NotPresent, true, true},
+        {S::App, true, true},
+        {S::Busy, true, false},
+        {S::RunningDirect3dFullScreen, true, false},
+        {S::PresentationMode, true, false},
+        {S::QuietTime, true, false},
+        {S::PresentationMode, false, true},
+        {S::QuietTime, false, true},
+    };
+    for (const auto& c : cases) {
+        for (const bool flash : {true, false}) {
+            MemoryLiveSettings live;
+            live.Values().quietWhileBusy = c.quietOption;
+            live.Values().flashIcon = flash;
+            RecordingEffects effects;
+            effects.state = c.state;
+            CheckRound round(effects, live, store_, [] { return std::make_unique<MailboxProbe>(); });
+            ScriptedServer server(LoginThenStat("+OK 5 500\r\n"));
+            live.AddAccount({"a@example.org", "127.0.0.1", "user", "secret", "2", std::to_string(server.port())});
+            round.CheckMailboxes();
+            const std::string context = "state " + std::to_string(static_cast<int>(c.state)) +
+                                        (c.quietOption ? ", quiet on" : ", quiet off") + (flash ? ", flash" : "");
+            EXPECT_EQ(effects.Announced(), c.loud) << context;
+            EXPECT_EQ(effects.Logged("slide in"), c.loud) << context;
+            EXPECT_EQ(effects.Logged("sound"), c.loud) << context;
+            EXPECT_EQ(effects.Logged("timer2"), c.loud) << context;
+            EXPECT_EQ(effects.Logged("flash 400"), flash) << context;
+            EXPECT_EQ(StoredCount(0), "5") << context;
+            EXPECT_EQ(AccountsHint(live), "Pigeonet\ra@example.org - 5") << context << ": the tooltip";
+        }
+    }
+}
+
+TEST_F(CheckRoundTest, TheFirstRoundWithoutAccountsTellsHowToAddOne) {
+    effects_.firstStartHint = "Right-click this icon";
+    Check();
+    Check();
+    EXPECT_EQ(std::count(effects_.log.begin(), effects_.log.end(), "balloon Pigeonet|Right-click this icon|1|20"), 1);
+
+    RecordingEffects effects;
+    effects.firstStartHint = "Right-click this icon";
+    CheckRound round(effects, live_, store_, [] { return std::make_unique<MailboxProbe>(); });
+    AddAccount("a@example.org", scripted::RefusingPort(), "0");
+    round.CheckMailboxes();
+    EXPECT_FALSE(effects.Logged("balloon")) << "never when accounts exist";
 }
 
 TEST_F(CheckRoundTest, AnnouncesInOrderFlashEnvelopeSlideSoundTimer) {

@@ -31,7 +31,9 @@ class RecordingLauncher final : public ProgramLauncher {
 class FakeMainFormPlatform final : public MainFormPlatform {
   public:
     bool IsOnline() override { return online; }
+    NotificationState UserNotificationState() override { return notificationState; }
     bool online = false;
+    NotificationState notificationState = NotificationState::AcceptsNotifications;
 };
 
 // The program's watch environment on a system whose connection state the test sets.

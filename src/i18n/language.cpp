@@ -46,6 +46,9 @@ const std::array<LangRow, kLangRowCount> kLangApplicationTable = {{
     {LangTarget::EditorTestUnread, 37, ""},
     {LangTarget::EditorTestMessages, 38, ""},
     {LangTarget::EditorTestFailed, 39, ""},
+    {LangTarget::DialogCheckBox3, 42, ""},
+    {LangTarget::DialogCheckBox4, 43, ""},
+    {LangTarget::DialogCheckBox5, 44, ""},
 }};
 
 LanguageIndex LanguageFromMarks(bool russian, bool english, bool german, bool kazakh) {

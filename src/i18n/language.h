@@ -85,9 +85,12 @@ enum class LangTarget {
     EditorTestUnread,    // an IMAP account's unread count
     EditorTestMessages,  // a POP3 account's message count
     EditorTestFailed,
+    DialogCheckBox3,  // only new mail option caption
+    DialogCheckBox4,  // count on the icon option caption
+    DialogCheckBox5,  // quiet while busy option caption
 };
 
-inline constexpr std::size_t kLangRowCount = 39;
+inline constexpr std::size_t kLangRowCount = 42;
 
 // One row of the application table: which line of `tLang` goes to which target, and what is appended to it.
 struct LangRow {

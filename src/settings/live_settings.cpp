@@ -125,12 +125,22 @@ void LoadSettingsInto(const SettingsStore& store,
                       const std::string& noSoundEntry) {
     values.unreadable.clear();
     Reader read(store, values.unreadable);
+    values.absent.clear();
     values.accounts.clear();
     values.animationSpeed = std::clamp(read.Int("speed", 3), 0, kMaxAnimationSpeed);
     values.intervalPosition = std::clamp(read.Int("timer", 9), 0, kMaxIntervalPosition);
     values.flashIcon = read.Flag("hit", true);
     values.displayTime = std::clamp(read.Int("infotime", 8), kMinDisplayTime, kMaxDisplayTime);
     values.connectNotice = read.Flag("infoconect", false);
+    const auto option = [&](const char* name, bool fallback) {
+        if (!store.HasValue(kSettingsSection, name)) {
+            values.absent[name] = FlagText(fallback);
+        }
+        return read.Flag(name, fallback);
+    };
+    values.announceOnlyNew = option("onlynew", true);
+    values.countOnIcon = option("badge", false);
+    values.quietWhileBusy = option("quiet", true);
 
     // A count that cannot be one (not a number, negative, or more than anyone checks) must neither hide the
     // accounts nor keep the start busy for hours: the rows that are there are loaded instead.
@@ -238,6 +248,9 @@ void SaveLiveSettings(SettingsStore& store, const LiveSettings& settings, Unread
     }
     save("infotime", std::to_string(settings.DisplayTime()));
     save("infoconect", FlagText(settings.ConnectNotice()));
+    save("onlynew", FlagText(settings.AnnounceOnlyNew()));
+    save("badge", FlagText(settings.CountOnIcon()));
+    save("quiet", FlagText(settings.QuietWhileBusy()));
     // Last: until it is written the stored count names only rows that are complete, old or new.
     save("list", std::to_string(count));
 }

@@ -62,6 +62,12 @@ class LiveSettings {
     virtual bool ConnectNotice() const = 0;
     virtual std::string MailProgram() const = 0;  // a command line or a web address
     virtual std::string Sound() const = 0;        // a file name from the sound list or the no-sound entry
+    // A POP3 count is announced only when it rose; off, any change to a non-zero count is.
+    virtual bool AnnounceOnlyNew() const = 0;
+    // The tray icon carries the sum of the accounts' last counts.
+    virtual bool CountOnIcon() const = 0;
+    // No envelope and no sound while the user presents, plays full screen or has silenced notifications.
+    virtual bool QuietWhileBusy() const = 0;
 };
 
 // The stored values that could not be read at load, each with the text that saving its setting, still holding the
@@ -83,7 +89,13 @@ struct SettingsValues {
     bool connectNotice = false;
     std::string mailProgram;
     std::string sound;
+    bool announceOnlyNew = true;
+    bool countOnIcon = false;
+    bool quietWhileBusy = true;
     UnreadableAtLoad unreadable;
+    // The options a store from an older version does not hold yet, with the text their default saves as: saving
+    // leaves them absent, as that version did, until the user changes them.
+    UnreadableAtLoad absent;
 };
 
 // LiveSettings held in memory: for tests, and for tools that run without the dialog.
@@ -110,6 +122,9 @@ class MemoryLiveSettings final : public LiveSettings {
     bool ConnectNotice() const override { return values_.connectNotice; }
     std::string MailProgram() const override { return values_.mailProgram; }
     std::string Sound() const override { return values_.sound; }
+    bool AnnounceOnlyNew() const override { return values_.announceOnlyNew; }
+    bool CountOnIcon() const override { return values_.countOnIcon; }
+    bool QuietWhileBusy() const override { return values_.quietWhileBusy; }
 
     // Edits, as the dialogs make them.
     SettingsValues& Values() { return values_; }
@@ -138,6 +153,8 @@ class MemoryLiveSettings final : public LiveSettings {
 // and port as loaded (so rows saved before either existed are POP3, over TLS on 995 only); "uidnext" + i and
 // "uidvalidity" + i, decimal digits only up to 4294967295, "0" when absent, read for every row. Other text is
 // unreadable like a value of another type, and the row keeps the value's default.
+// The flags "onlynew" (default 1), "badge" (0) and "quiet" (1) are read like "hit"; each one absent is listed in
+// `values.absent`.
 void LoadSettingsInto(const SettingsStore& store,
                       SettingsValues& values,
                       const std::function<std::string()>& defaultMailCommand,
@@ -148,7 +165,8 @@ void LoadSettingsInto(const SettingsStore& store,
 // "'%s' is not a port from 1 to 65535", a protocol or a security that is not one of the lower-case texts above, or
 // (IMAP rows) a UID that is not decimal digits up to 4294967295, with a message naming it; nothing is written. Then
 // "speed", "hit", "wav", "exe", "timer", the rows ("email", "smtp", "log", "pas", "count", "port", "proto", "security"
-// + i, then for IMAP rows only "uidnext" and "uidvalidity" + i), "infotime", "infoconect", and "list" last, so a save
+// + i, then for IMAP rows only "uidnext" and "uidvalidity" + i), "infotime", "infoconect", "onlynew", "badge", "quiet",
+// and "list" last, so a save
 // cut short at any write leaves "list" naming complete rows only. A value listed in `unreadable` whose setting would be
 // written with its listed text is left as stored; every value written leaves the list.
 void SaveLiveSettings(SettingsStore& store, const LiveSettings& settings, UnreadableAtLoad* unreadable = nullptr);

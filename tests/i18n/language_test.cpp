@@ -84,6 +84,9 @@ TEST(TextsForLanguage, SetsEveryTargetOnceInTheApplicationOrder) {
         LangTarget::EditorTestUnread,
         LangTarget::EditorTestMessages,
         LangTarget::EditorTestFailed,
+        LangTarget::DialogCheckBox3,
+        LangTarget::DialogCheckBox4,
+        LangTarget::DialogCheckBox5,
     };
     const LanguageTexts texts = TextsForLanguage(LanguageIndex::English);
     ASSERT_EQ(texts.size(), std::size(order));
@@ -148,6 +151,19 @@ TEST(TextsForLanguage, GivesTheEditorsConnectionAndTestTexts) {
     EXPECT_EQ(TextFor(TextsForLanguage(LanguageIndex::Russian), LangTarget::EditorComboBox3None), "Нет");
     EXPECT_EQ(TextFor(TextsForLanguage(LanguageIndex::German), LangTarget::EditorComboBox3None), "Keine");
     EXPECT_EQ(TextFor(TextsForLanguage(LanguageIndex::German), LangTarget::EditorTestFailed), "Fehlgeschlagen: %s");
+}
+
+TEST(TextsForLanguage, GivesTheNotificationOptionsToTheSettingsDialog) {
+    const std::pair<LangTarget, const char*> english[] = {
+        {LangTarget::DialogCheckBox3, "Announce only new mail"},
+        {LangTarget::DialogCheckBox4, "Show the count on the icon"},
+        {LangTarget::DialogCheckBox5, "Stay quiet while I present or play full screen"},
+    };
+    for (const auto& [target, text] : english) {
+        EXPECT_EQ(TextFor(TextsForLanguage(LanguageIndex::English), target), text);
+        EXPECT_EQ(WindowOfTarget(target), LangWindow::Settings) << text;
+    }
+    EXPECT_EQ(TextFor(TextsForLanguage(LanguageIndex::German), LangTarget::DialogCheckBox3), "Nur neue Post melden");
 }
 
 TEST(TextsForLanguage, EmptiesEverythingButTheSettingsEllipsisForTheHiddenLanguage) {

@@ -43,6 +43,9 @@ TEST_F(SettingsDialog, SetsEveryTextTheLanguageSwitchNames) {
         {LangTarget::DialogLabel6Hint, [&] { return dialog_->Hint(d.Label6); }},
         {LangTarget::DialogSpinEdit1Hint, [&] { return dialog_->Hint(d.SpinEdit1); }},
         {LangTarget::DialogCheckBox2, text(d.CheckBox2)},
+        {LangTarget::DialogCheckBox3, text(d.CheckBox3)},
+        {LangTarget::DialogCheckBox4, text(d.CheckBox4)},
+        {LangTarget::DialogCheckBox5, text(d.CheckBox5)},
         {LangTarget::EditorLabel3, text(e.Label3)},
         {LangTarget::EditorLabel1, text(e.Label1)},
         {LangTarget::EditorLabel2, text(e.Label2)},
@@ -101,7 +104,7 @@ TEST_F(SettingsDialog, StartsWithTheDesignedTexts) {
     RECT client;
     GetClientRect(dialog_->Handle(), &client);
     EXPECT_EQ(client.right, 474);
-    EXPECT_EQ(client.bottom, 281);
+    EXPECT_EQ(client.bottom, 341);
     GetClientRect(editor_->Handle(), &client);
     EXPECT_EQ(client.right, 330);
     EXPECT_EQ(client.bottom, 400);
@@ -109,6 +112,8 @@ TEST_F(SettingsDialog, StartsWithTheDesignedTexts) {
     EXPECT_EQ(WindowTextUtf8(EditorControls().Label7), "Защита соединения");
     EXPECT_EQ(WindowTextUtf8(EditorControls().Button3), "Проверить");
     EXPECT_EQ(WindowTextUtf8(EditorControls().Label8), "");
+    EXPECT_EQ(WindowTextUtf8(DialogControls().CheckBox3), "Сообщать только о новой почте");
+    EXPECT_EQ(WindowTextUtf8(DialogControls().CheckBox5), "Не беспокоить во время презентаций и игр");
     // The fixture's dialog has no account tester: nothing to press.
     EXPECT_FALSE(IsEnabled(EditorControls().Button3));
 }

@@ -105,6 +105,29 @@ TEST_F(SettingsDialog, OkWritesEveryValueInOrderHidesAndEnablesThePollTick) {
     EXPECT_TRUE(errors_.empty());
 }
 
+TEST_F(SettingsDialog, TheNotificationOptionsLoadAndSaveLikeTheFlashOption) {
+    Open();
+    EXPECT_TRUE(dialog_->AnnounceOnlyNew());
+    EXPECT_FALSE(dialog_->CountOnIcon());
+    EXPECT_TRUE(dialog_->QuietWhileBusy());
+    Click(DialogControls().CheckBox4);
+    EXPECT_TRUE(dialog_->CountOnIcon()) << "in effect before OK";
+    Click(DialogControls().Button4);
+    EXPECT_EQ(Stored("badge"), "1");
+    EXPECT_EQ(Stored("onlynew"), std::nullopt) << "an option left at its default stays absent";
+
+    Put("onlynew", "0");
+    Put("quiet", "0");
+    Open();
+    EXPECT_FALSE(dialog_->AnnounceOnlyNew());
+    EXPECT_TRUE(dialog_->CountOnIcon());
+    EXPECT_FALSE(dialog_->QuietWhileBusy());
+    Click(DialogControls().CheckBox3);
+    Click(DialogControls().Button4);
+    EXPECT_EQ(Stored("onlynew"), "1");
+    EXPECT_EQ(Stored("quiet"), "0");
+}
+
 TEST_F(SettingsDialog, OkWithAnEmptyListStillSavesTheDisplayTimeAndConnectNotice) {
     Open();
     Click(DialogControls().CheckBox2);

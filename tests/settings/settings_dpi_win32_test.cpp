@@ -38,7 +38,7 @@ constexpr Designed<D> kDialogLayout[] = {
     {"Label1", &D::Label1, 69, 11, 90, -1},
     {"Label2", &D::Label2, 70, 32, 390, -1},
     {"Label3", &D::Label3, 146, 7, 24, -1},
-    {"PageControl1", &D::PageControl1, 11, 74, 366, 197},
+    {"PageControl1", &D::PageControl1, 11, 74, 366, 257},
     {"Button1", &D::Button1, 388, 95, 75, 25},
     {"Button2", &D::Button2, 388, 127, 75, 25},
     {"Button3", &D::Button3, 388, 159, 75, 25},
@@ -61,6 +61,10 @@ constexpr Designed<D> kDialogLayout[] = {
     {"Label4", &D::Label4, 10, 120, 58, 14},
     {"TrackBar1", &D::TrackBar1, 72, 112, 150, 32},
     {"Label5", &D::Label5, 226, 120, 56, 14},
+    // Below the notification controls the dialog always had, which keep their places.
+    {"CheckBox3", &D::CheckBox3, 10, 168, 342, 17},
+    {"CheckBox4", &D::CheckBox4, 10, 188, 342, 17},
+    {"CheckBox5", &D::CheckBox5, 10, 208, 342, 17},
 };
 
 constexpr Designed<E> kEditorLayout[] = {
@@ -185,7 +189,7 @@ TEST_F(AtScreenDpi, ScalesTheDialogsByDpiOver96) {
     RECT client{};
     GetClientRect(dialog_->Handle(), &client);
     EXPECT_EQ(client.right, Scaled(474));
-    EXPECT_EQ(client.bottom, Scaled(281));
+    EXPECT_EQ(client.bottom, Scaled(341));
     GetClientRect(editor_->Handle(), &client);
     EXPECT_EQ(client.right, Scaled(330));
     EXPECT_EQ(client.bottom, Scaled(400));

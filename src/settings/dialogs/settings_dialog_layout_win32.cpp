@@ -55,8 +55,8 @@ void TForm2::CreateControls() {
     c.Label3 = headerLabel(PIGEONET_VERSION_SHORT, 146, 7, 24, versionFont_.get());
     c.Label2 = headerLabel("система уведомлений о поступившей почты", 70, 32, 390, subtitleFont_.get());
 
-    const HWND tabs = CreateControl(form, {WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS}, "", {11, 74, 366, 197},
-                                    kPageControl1, font);
+    const HWND tabs = CreateControl(form, {WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS}, "",
+                                    {11, 74, 366, kTabsHeight}, kPageControl1, font);
     c.PageControl1 = tabs;
     const char* captions[] = {"Основные", "E-mails", "Индикация"};
     for (int i = 0; i < 3; ++i) {
@@ -157,6 +157,11 @@ void TForm2::CreateIndicationPage(HWND page) {
     SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(time), 0);
     SendMessageW(spin, UDM_SETRANGE32, kMinDisplayTime, kMaxDisplayTime);
     c.SpinEdit1 = time;
+    c.CheckBox3 = CreateControl(page, kCheckBox, "Сообщать только о новой почте", {10, 168, 342, 17}, kCheckBox3, font);
+    c.CheckBox4 =
+        CreateControl(page, kCheckBox, "Показывать число писем на значке", {10, 188, 342, 17}, kCheckBox4, font);
+    c.CheckBox5 = CreateControl(page, kCheckBox, "Не беспокоить во время презентаций и игр", {10, 208, 342, 17},
+                                kCheckBox5, font);
     hints_.Set(play, "Play");
     hints_.Set(time, "Показывать конверт");
 }

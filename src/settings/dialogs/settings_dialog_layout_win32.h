@@ -6,7 +6,10 @@ namespace pigeonet::settings_dialog {
 
 // The settings dialog's measures in designed (96 DPI) pixels, shared by the files that build, draw and read it.
 inline constexpr int kClientWidth = 474;
-inline constexpr int kClientHeight = 281;
+// Taller than it was first designed by the notification tab's three options below the controls it always had,
+// which keep their places; the tab control grows with it.
+inline constexpr int kClientHeight = 341;
+inline constexpr int kTabsHeight = 257;
 inline constexpr int kHeaderHeight = 62;
 
 // The control identifiers the dialog's handlers are found by.
@@ -29,6 +32,9 @@ enum ControlId : int {
     kSpinButton,
     kPageControl1,
     kStatic,
+    kCheckBox3,
+    kCheckBox4,
+    kCheckBox5,
     kButton4 = IDOK,
 };
 

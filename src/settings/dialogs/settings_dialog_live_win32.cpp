@@ -66,6 +66,7 @@ void TForm2::FormCreate() {
         store_, values, [this] { return DefaultMailCommand(system_.LocalMachine(), sound_.TempFolderPath()); },
         noSound);
     unreadable_ = std::move(values.unreadable);
+    unreadable_.insert(values.absent.begin(), values.absent.end());
 
     RemoveAllRows();
     SendMessageW(controls_.TrackBar1, TBM_SETPOS, TRUE, values.animationSpeed);
@@ -74,6 +75,9 @@ void TForm2::FormCreate() {
     SetChecked(controls_.CheckBox1, values.flashIcon);
     SetWindowTextUtf8(controls_.SpinEdit1, std::to_string(values.displayTime));
     SetChecked(controls_.CheckBox2, values.connectNotice);
+    SetChecked(controls_.CheckBox3, values.announceOnlyNew);
+    SetChecked(controls_.CheckBox4, values.countOnIcon);
+    SetChecked(controls_.CheckBox5, values.quietWhileBusy);
     for (const Account& account : values.accounts) {
         AppendRow(account);
     }
@@ -139,6 +143,18 @@ int TForm2::DisplayTime() const {
 
 bool TForm2::ConnectNotice() const {
     return Checked(controls_.CheckBox2);
+}
+
+bool TForm2::AnnounceOnlyNew() const {
+    return Checked(controls_.CheckBox3);
+}
+
+bool TForm2::CountOnIcon() const {
+    return Checked(controls_.CheckBox4);
+}
+
+bool TForm2::QuietWhileBusy() const {
+    return Checked(controls_.CheckBox5);
 }
 
 std::string TForm2::MailProgram() const {

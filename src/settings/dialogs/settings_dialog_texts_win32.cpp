@@ -74,6 +74,12 @@ HWND TForm2::TextControl(LangTarget target) const {
             return c.Label5;
         case LangTarget::DialogCheckBox2:
             return c.CheckBox2;
+        case LangTarget::DialogCheckBox3:
+            return c.CheckBox3;
+        case LangTarget::DialogCheckBox4:
+            return c.CheckBox4;
+        case LangTarget::DialogCheckBox5:
+            return c.CheckBox5;
         default:
             return nullptr;
     }

@@ -72,7 +72,8 @@ struct SettingsDialogControls {
     // Accounts: the list and the connect notice.
     HWND ListView1 = nullptr;
     HWND CheckBox2 = nullptr;
-    // Notification: the sound and its play button, the flashing, the animation speed and the display time.
+    // Notification: the sound and its play button, the flashing, the animation speed and the display time; below
+    // them only new mail announced, the count on the icon and quiet while the user is busy.
     HWND GroupBox3 = nullptr;
     HWND ComboBox2 = nullptr;
     HWND ToolButton1 = nullptr;
@@ -82,6 +83,9 @@ struct SettingsDialogControls {
     HWND TrackBar1 = nullptr;
     HWND Label5 = nullptr;
     HWND SpinEdit1 = nullptr;
+    HWND CheckBox3 = nullptr;
+    HWND CheckBox4 = nullptr;
+    HWND CheckBox5 = nullptr;
 };
 
 // The settings dialog. Created hidden at start-up, after the store is open; from then on its controls are the
@@ -150,6 +154,9 @@ class TForm2 final : public DialogForm, public LiveSettings, public AccountRows,
     bool ConnectNotice() const override;
     std::string MailProgram() const override;
     std::string Sound() const override;
+    bool AnnounceOnlyNew() const override;
+    bool CountOnIcon() const override;
+    bool QuietWhileBusy() const override;
 
     // AccountRows, for the account editor.
     int RowCount() const override { return AccountCount(); }
@@ -198,7 +205,8 @@ class TForm2 final : public DialogForm, public LiveSettings, public AccountRows,
     Hints hints_;
     std::string soundFolder_;
     std::uint64_t revision_ = 0;
-    // What the load could not read; OK leaves those values as stored while their settings are unchanged.
+    // What the load could not read, and the options the store does not hold yet; OK leaves those values as stored
+    // (or absent) while their settings are unchanged.
     UnreadableAtLoad unreadable_;
     // Last, so it is destroyed before the dialog's window, which owns its window.
     std::unique_ptr<TForm3> editor_;

@@ -1,9 +1,11 @@
 #include "tray/tray_badge.h"
 
+#include "settings/live_settings.h"
 #include "util/text.h"
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace pigeonet {
 namespace {
@@ -96,6 +98,15 @@ std::int64_t TotalOfCounts(std::span<const std::string> counts) {
         total = std::min(kCeiling, total + std::max(0, ParseInt32(count).value_or(0)));
     }
     return total;
+}
+
+std::int64_t TotalOfCounts(const LiveSettings& settings) {
+    std::vector<std::string> counts;
+    const int rows = settings.AccountCount();
+    for (int index = 0; index < rows; ++index) {
+        counts.push_back(settings.AccountAt(index).count);
+    }
+    return TotalOfCounts(counts);
 }
 
 std::string TrayBadgeText(std::int64_t total) {

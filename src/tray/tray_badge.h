@@ -9,6 +9,8 @@
 
 namespace pigeonet {
 
+class LiveSettings;
+
 // The count on the tray icon: a small filled badge with light digits and a dark rim in the picture's lower right
 // corner. The red fill stands out on a dark taskbar, the rim on a light one and against the picture under it.
 inline constexpr std::uint32_t kBadgeFillColour = 0xD42A1E;   // red
@@ -21,6 +23,8 @@ inline constexpr std::int64_t kBadgeMaxShown = 99;
 // The sum of the accounts' last counts, each read as the program reads every integer; a count that is not one,
 // or is negative, adds nothing. The sum stops growing far above what the badge shows.
 std::int64_t TotalOfCounts(std::span<const std::string> counts);
+// The same over the live accounts' last counts.
+std::int64_t TotalOfCounts(const LiveSettings& settings);
 
 // The badge's text for a total: "" for 0 or less (the plain picture), "1" to "99", then "99+".
 std::string TrayBadgeText(std::int64_t total);

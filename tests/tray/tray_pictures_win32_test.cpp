@@ -62,7 +62,7 @@ TEST(TrayImageList, TakesTheBadgedMailPictureInPlaceOfImageZeroAtEverySize) {
         ASSERT_TRUE(ReplaceTrayImage(list.get(), kTrayMailImage, badged)) << size;
         EXPECT_EQ(ImageList_GetImageCount(list.get()), kTrayImageCount);
         UniqueIcon icon(ImageList_GetIcon(list.get(), kTrayMailImage, ILD_NORMAL));
-        const auto pixels = ReadIcon(icon.get());
+        const auto pixels = ReadIcon(icon.get(), size);
         ASSERT_EQ(pixels.colour.size(), badged.colour.size()) << size;
         for (std::size_t i = 0; i < badged.colour.size(); ++i) {
             ASSERT_EQ(pixels.transparent[i], badged.transparent[i]) << size << " pixel " << i;
@@ -71,7 +71,7 @@ TEST(TrayImageList, TakesTheBadgedMailPictureInPlaceOfImageZeroAtEverySize) {
             }
         }
         UniqueIcon blank(ImageList_GetIcon(list.get(), kTrayBlankImage, ILD_NORMAL));
-        const auto blankPixels = ReadIcon(blank.get());
+        const auto blankPixels = ReadIcon(blank.get(), size);
         EXPECT_EQ(std::count(blankPixels.transparent.begin(), blankPixels.transparent.end(), false), 0) << size;
     }
 }

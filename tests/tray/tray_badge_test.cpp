@@ -46,7 +46,7 @@ TEST(TrayBadge, SpellsOneToNinetyNineThenNinetyNinePlusAndNothingForNoMail) {
 TEST(TrayBadge, AddsTheAccountsCountsSkippingWhatIsNoCount) {
     const std::vector<std::string> counts = {"3", "junk", "-2", "", "0x10", " 4"};
     EXPECT_EQ(TotalOfCounts(counts), 3 + 16 + 4);
-    EXPECT_EQ(TotalOfCounts({}), 0);
+    EXPECT_EQ(TotalOfCounts(std::span<const std::string>{}), 0);
     const std::vector<std::string> huge(5000, "2147483647");
     EXPECT_GT(TotalOfCounts(huge), kBadgeMaxShown);
 }

@@ -7,6 +7,7 @@
 #include "polling/poll_schedule.h"
 #include "settings/live_settings.h"
 #include "settings/mail_command.h"
+#include "tray/tray_badge.h"
 #include "util/error_display_win32.h"
 #include "util/errors.h"
 #include "util/scope_exit.h"
@@ -63,6 +64,7 @@ TForm1::TForm1(ApplicationWindow& application, const MainFormParts& parts, Langu
     tray_ = std::make_unique<TrayIcon>(application.Handle(), Handle());
     tray_->ApplyStoredProperties(imageList1_.get(), popupMenu_.get(), [this](TrayIcon&) { TrayIconClick(); });
     tray_->Loaded();
+    badge_ = std::make_unique<TrayBadge>(imageList1_.get(), *tray_);
     FormCreate(storedLanguage);
     // The poll tick is a component of this window like the others; its failures go to the error display.
     timer1_.OnTimer = [this] { GuardEvent([this] { Timer1Timer(); }); };
@@ -74,7 +76,10 @@ TForm1::TForm1(ApplicationWindow& application, const MainFormParts& parts, Langu
         parts.watchEnvironment, [window = Handle()](int) { PostMessageW(window, kInboxChangedMessage, 0, 0); });
     settingsClosed_.OnClosed = [this] {
         settingsOpen_ = false;
-        GuardEvent([this] { FollowAccounts(); });
+        GuardEvent([this] {
+            FollowAccounts();
+            UpdateBadge();
+        });
     };
     // The settings are loaded: watch the accounts as they stand.
     FollowAccounts();
@@ -264,6 +269,11 @@ void TForm1::Timer1Timer() {
     if (tray_->Hint() != hint) {
         tray_->SetHint(hint);
     }
+    UpdateBadge();
+}
+
+void TForm1::UpdateBadge() {
+    badge_->Show(live_.CountOnIcon() ? TotalOfCounts(live_) : 0);
 }
 
 void TForm1::RoundFromTick() {
@@ -347,6 +357,7 @@ void TForm1::CheckMailboxes() {
         ReportUnreadableValues();
         throw;
     }
+    UpdateBadge();  // the counts the round stored, at once rather than at the next tick
     ReportUnreadableValues();
 }
 

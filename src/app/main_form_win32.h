@@ -9,6 +9,7 @@
 #include "polling/inbox_watch.h"
 #include "settings/settings_store.h"
 #include "tray/simple_timer_win32.h"
+#include "tray/tray_badge_win32.h"
 #include "tray/tray_icon_win32.h"
 #include "tray/tray_pictures_win32.h"
 #include "util/handles_win32.h"
@@ -145,6 +146,8 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     void BuildPopupMenu();
     void SetMenuCaption(UINT command, const std::string& text);
     void Timer1Timer();
+    // The count on the tray icon, in line with the option and the accounts' last counts.
+    void UpdateBadge();
     // A round started the way the poll tick starts one: the tick pauses and counts afresh after it.
     void RoundFromTick();
     void Timer2Timer();
@@ -190,6 +193,7 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     UniqueMenu popupMenu_;
     UniqueImageList imageList1_;
     std::unique_ptr<TrayIcon> tray_;
+    std::unique_ptr<TrayBadge> badge_;  // draws on imageList1_ for tray_
     CheckRound round_;
     // The envelope popup is this window; it draws, slides and times itself.
     std::unique_ptr<Envelope> envelope_;

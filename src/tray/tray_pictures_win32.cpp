@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "tray/tray_pictures.h"
-
 namespace pigeonet {
 namespace {
 
@@ -67,6 +65,25 @@ UniqueImageList CreateTrayImageList(int size) {
         ImageList_Add(list.get(), colour.get(), mask.get());
     }
     return list;
+}
+
+UniqueIcon CreateTrayIcon(const TrayPicture& picture) {
+    UniqueBitmap colour = CreateColourBitmap(picture);
+    UniqueBitmap mask = CreateMaskBitmap(picture);
+    if (!colour || !mask) {
+        return UniqueIcon();
+    }
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmColor = colour.get();
+    info.hbmMask = mask.get();
+    // The icon gets copies of both bitmaps; ours are freed on return.
+    return UniqueIcon(CreateIconIndirect(&info));
+}
+
+bool ReplaceTrayImage(HIMAGELIST list, int index, const TrayPicture& picture) {
+    const UniqueIcon icon = CreateTrayIcon(picture);
+    return icon && ImageList_ReplaceIcon(list, index, icon.get()) == index;
 }
 
 UniqueIcon LoadProgramIcon() {

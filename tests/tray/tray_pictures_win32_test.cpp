@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/tray_test_windows_win32.h"
+#include "tray/tray_badge.h"
 #include "tray/tray_pictures.h"
 
 namespace pigeonet {
@@ -50,6 +53,27 @@ TEST(TrayImageList, GivesTheShellIconsOfEveryDrawnSizeWithTheirMask) {
         DeleteObject(info.hbmMask);
     }
     EXPECT_EQ(TrayIconSize(), TrayPictureSizeFor(GetSystemMetrics(SM_CXSMICON)));
+}
+
+TEST(TrayImageList, TakesTheBadgedMailPictureInPlaceOfImageZeroAtEverySize) {
+    for (const int size : kTrayPictureSizes) {
+        UniqueImageList list = CreateTrayImageList(size);
+        const TrayPicture badged = BadgedTrayPicture(12, size);
+        ASSERT_TRUE(ReplaceTrayImage(list.get(), kTrayMailImage, badged)) << size;
+        EXPECT_EQ(ImageList_GetImageCount(list.get()), kTrayImageCount);
+        UniqueIcon icon(ImageList_GetIcon(list.get(), kTrayMailImage, ILD_NORMAL));
+        const auto pixels = ReadIcon(icon.get(), size);
+        ASSERT_EQ(pixels.colour.size(), badged.colour.size()) << size;
+        for (std::size_t i = 0; i < badged.colour.size(); ++i) {
+            ASSERT_EQ(pixels.transparent[i], badged.transparent[i]) << size << " pixel " << i;
+            if (!badged.transparent[i]) {
+                ASSERT_EQ(pixels.colour[i], badged.colour[i]) << size << " pixel " << i;
+            }
+        }
+        UniqueIcon blank(ImageList_GetIcon(list.get(), kTrayBlankImage, ILD_NORMAL));
+        const auto blankPixels = ReadIcon(blank.get(), size);
+        EXPECT_EQ(std::count(blankPixels.transparent.begin(), blankPixels.transparent.end(), false), 0) << size;
+    }
 }
 
 // Also run at 144 and 192 DPI by tests/settings/dpi-suite.sh, where the shell asks for larger icons.

@@ -96,9 +96,9 @@ inline const char* PictureName(Picture picture) {
     return "?";
 }
 
-// One 16 x 16 bitmap read as top-down 0xRRGGBB pixels.
-inline std::vector<std::uint32_t> ReadPixels(HBITMAP bitmap) {
-    std::vector<std::uint32_t> pixels = BitmapPixels(bitmap, kTrayPictureSize, kTrayPictureSize);
+// One bitmap of `size` x `size` pixels read as top-down 0xRRGGBB pixels.
+inline std::vector<std::uint32_t> ReadPixels(HBITMAP bitmap, int size = kTrayPictureSize) {
+    std::vector<std::uint32_t> pixels = BitmapPixels(bitmap, size, size);
     for (auto& pixel : pixels) {
         pixel &= 0xFFFFFF;
     }
@@ -110,18 +110,18 @@ struct IconPixels {
     std::vector<bool> transparent;
 };
 
-inline IconPixels ReadIcon(HICON icon) {
+inline IconPixels ReadIcon(HICON icon, int size = kTrayPictureSize) {
     IconPixels result;
     ICONINFO info{};
     if (!icon || !GetIconInfo(icon, &info)) {
         return result;
     }
-    const auto mask = ReadPixels(info.hbmMask);
+    const auto mask = ReadPixels(info.hbmMask, size);
     for (auto pixel : mask) {
         result.transparent.push_back(pixel == 0xFFFFFF);
     }
     if (info.hbmColor) {
-        result.colour = ReadPixels(info.hbmColor);
+        result.colour = ReadPixels(info.hbmColor, size);
         DeleteObject(info.hbmColor);
     }
     DeleteObject(info.hbmMask);

@@ -265,7 +265,7 @@ void TForm1::Timer1Timer() {
     if (RoundLimit(live_.IntervalPosition()) < PollCounter && !round_.Running()) {
         RoundFromTick();
     }
-    const std::string hint = AccountsHint(live_);
+    const std::string hint = AccountsHint(live_, round_.Health(), LanguageFromMarks(marks_));
     if (tray_->Hint() != hint) {
         tray_->SetHint(hint);
     }
@@ -355,6 +355,11 @@ void TForm1::CheckMailboxes() {
         round_.CheckMailboxes();
     } catch (...) {
         ReportUnreadableValues();
+        if (ApplicationErrorShowing()) {
+            // This round runs inside the message loop of a box that still waits for its OK: an unattended PC would
+            // gather one more box every round. The failure stays in its account's tooltip line instead.
+            return;
+        }
         throw;
     }
     UpdateBadge();  // the counts the round stored, at once rather than at the next tick

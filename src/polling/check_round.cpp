@@ -68,6 +68,7 @@ void CheckRound::CheckMailboxes() {
             effects_.ShowTrayBalloon("Pigeonet", hint, kBalloonInfo, kFirstStartHintSeconds);
         }
     }
+    health_.KeepOnly(live_);
     const std::unique_ptr<MailboxProbe> probe = makeProbe_();
     effects_.ProcessMessages();
     try {
@@ -103,21 +104,49 @@ void CheckRound::ProbeAccounts(MailboxProbe& probe) {
         try {
             probe.ConnectMailbox(-1);
             connected = true;
-        } catch (const ProbeError&) {
-            // An unreachable server, a refused login or a timeout skips the account for this round, silently.
+        } catch (const ProbeError& failure) {
+            // An unreachable server, a refused login or a timeout skips the account for this round, silently: only
+            // its tooltip line names the failure, until a later check of it succeeds.
+            if (!effects_.ProgramClosing()) {
+                health_.RecordFailure(account, ClassifyOpenFailure(failure));
+            }
         }
         effects_.ProcessMessages();
 
-        if (connected) {
-            const bool goesOn = protocol == MailProtocol::Imap ? CountUnread(probe, i, account.email, goOn)
-                                                               : CountMessages(probe, i, account.email, goOn);
-            if (!goesOn) {
-                return;
+        try {
+            if (connected) {
+                const bool goesOn = protocol == MailProtocol::Imap ? CountUnread(probe, i, account.email, goOn)
+                                                                   : CountMessages(probe, i, account.email, goOn);
+                if (!goesOn) {
+                    return;
+                }
             }
+            probe.CloseMailbox();
+        } catch (const std::exception& failure) {
+            RecordRoundFailure(account, failure);
+            throw;
         }
-        probe.CloseMailbox();
         effects_.ProcessMessages();
     }
+}
+
+void CheckRound::RecordRoundFailure(const Account& account, const std::exception& failure) {
+    if (effects_.ProgramClosing()) {
+        return;
+    }
+    const auto* probeFailure = dynamic_cast<const ProbeError*>(&failure);
+    const std::optional<MailboxFailure> named = probeFailure ? ClassifyCountFailure(*probeFailure) : std::nullopt;
+    if (named) {
+        health_.RecordFailure(account, *named);
+        return;
+    }
+    // The message's first line: a server's refusal reads on one line of the tooltip.
+    const std::string message = failure.what();
+    const std::size_t start = message.find_first_not_of("\r\n ");
+    const std::string firstLine = start == std::string::npos
+                                      ? std::string()
+                                      : message.substr(start, message.find_first_of("\r\n", start) - start);
+    health_.RecordFailure(account, firstLine.empty() ? std::string("?") : firstLine);
 }
 
 bool CheckRound::CountMessages(MailboxProbe& probe,
@@ -173,6 +202,8 @@ bool CheckRound::CountUnread(MailboxProbe& probe,
 }
 
 void CheckRound::StoreCount(int index, int count) {
+    // The mailbox answered: whatever failed before is over.
+    health_.RecordSuccess(live_.AccountAt(index));
     live_.SetAccountCount(index, std::to_string(count));
     store_.SaveInt(kSettingsSection, "count" + std::to_string(index), count);
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "polling/mailbox_health.h"
 
 namespace pigeonet {
 
@@ -82,6 +85,9 @@ class CheckRound {
     void CheckMailboxes();
 
     bool Running() const { return running_; }
+    // What went wrong at each account's last check: a failure to open it, or the failure that ended a round there.
+    // A later successful check of the account clears it.
+    const MailboxHealth& Health() const { return health_; }
     // Once per run: whether the "connected" balloon decision was made.
     bool ConnectNoticeShown = false;
     // Once per run: whether the first round has decided on the hint for a start without accounts.
@@ -102,6 +108,8 @@ class CheckRound {
     bool CountMessages(MailboxProbe& probe, int index, const std::string& email, const std::function<bool()>& goOn);
     bool CountUnread(MailboxProbe& probe, int index, const std::string& email, const std::function<bool()>& goOn);
     void StoreCount(int index, int count);
+    // Notes the failure that ends the round at `account` before it goes on to the caller.
+    void RecordRoundFailure(const Account& account, const std::exception& failure);
     void Announce(int count, const std::string& email);
 
     RoundEffects& effects_;
@@ -109,6 +117,7 @@ class CheckRound {
     SettingsStore& store_;
     ProbeFactory makeProbe_;
     bool running_ = false;
+    MailboxHealth health_;
 };
 
 }  // namespace pigeonet

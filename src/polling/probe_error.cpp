@@ -67,4 +67,61 @@ std::string SocketErrorMessage(int code) {
     return "Socket Error # " + std::to_string(code) + "\r\n" + std::string(SocketErrorText(code));
 }
 
+namespace {
+
+constexpr int kWsaTimedOut = 10060;  // "Connection timed out."
+
+// Every word the TLS engines use for a certificate they would not accept (untrusted, expired, for another host, not
+// checkable, missing) names it; a refused or failed handshake does not.
+bool NamesCertificate(const ProbeError& failure) {
+    return std::string_view(failure.what()).find("certificate") != std::string_view::npos;
+}
+
+bool TimedOut(const ProbeError& failure) {
+    if (const auto* socket = dynamic_cast<const SocketError*>(&failure)) {
+        return socket->failure() == SocketFailure::TimedOut || socket->code() == kWsaTimedOut;
+    }
+    if (const auto* connect = dynamic_cast<const ConnectError*>(&failure)) {
+        return connect->code() == kWsaTimedOut;
+    }
+    return failure.kind() == ProbeErrorKind::ReadTimeout || failure.kind() == ProbeErrorKind::ConnectTimeout;
+}
+
+}  // namespace
+
+MailboxFailure ClassifyOpenFailure(const ProbeError& failure) {
+    if (TimedOut(failure)) {
+        return MailboxFailure::TimedOut;
+    }
+    switch (failure.kind()) {
+        case ProbeErrorKind::Abandoned:
+            return MailboxFailure::None;
+        case ProbeErrorKind::Tls:
+            return NamesCertificate(failure) ? MailboxFailure::CertificateNotTrusted : MailboxFailure::TlsRefused;
+        case ProbeErrorKind::Reply:
+        case ProbeErrorKind::InvalidCommand:  // a login that cannot be sent at all
+            return MailboxFailure::LoginRefused;
+        default:
+            return MailboxFailure::CannotConnect;
+    }
+}
+
+std::optional<MailboxFailure> ClassifyCountFailure(const ProbeError& failure) {
+    if (TimedOut(failure)) {
+        return MailboxFailure::TimedOut;
+    }
+    switch (failure.kind()) {
+        case ProbeErrorKind::Abandoned:
+            return MailboxFailure::None;
+        case ProbeErrorKind::Tls:
+            return MailboxFailure::TlsRefused;
+        case ProbeErrorKind::ConnectionClosed:
+        case ProbeErrorKind::NotConnected:
+        case ProbeErrorKind::Socket:
+            return MailboxFailure::CannotConnect;
+        default:
+            return std::nullopt;
+    }
+}
+
 }  // namespace pigeonet

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,10 @@ enum class ProbeErrorKind {
 // `message` without its NUL bytes. A message reaches the user as a C string (the exception's what(), the message
 // box's text), where a NUL from a server's text would cut off the rest; every other byte stays as it came.
 std::string WithoutNulBytes(std::string_view message);
+
+// Why an account could not be opened, in the few words its tooltip line names it with. None: the failure says
+// nothing about the mailbox (the program is ending).
+enum class MailboxFailure { None, CannotConnect, TlsRefused, CertificateNotTrusted, LoginRefused, TimedOut };
 
 class ProbeError : public AppError {
   public:
@@ -139,5 +144,13 @@ class WaitAbandonedError : public ProbeError {
   public:
     WaitAbandonedError() : ProbeError(ProbeErrorKind::Abandoned, "Check abandoned: the program is closing.") {}
 };
+
+// The class of a failure to open a mailbox (connect, greeting, TLS, login). A server that answers the login with a
+// refusal is a refused login; one that answers anything else, or closes, counts as unreachable.
+MailboxFailure ClassifyOpenFailure(const ProbeError& failure);
+
+// The class of a failure once the mailbox is open, when its kind names one (a timeout, a dropped connection, a
+// broken TLS record); nothing when only its own message says what happened (a refused STAT, an unreadable count).
+std::optional<MailboxFailure> ClassifyCountFailure(const ProbeError& failure);
 
 }  // namespace pigeonet

@@ -1,6 +1,7 @@
 #include "util/error_display_win32.h"
 
 #include "util/errors.h"
+#include "util/scope_exit.h"
 #include "util/unicode_win32.h"
 
 #include <utility>
@@ -10,6 +11,7 @@ namespace pigeonet {
 namespace {
 
 ErrorDisplay* installedDisplay = nullptr;
+int showing = 0;  // displays open now, nested in each other's message loops
 
 }  // namespace
 
@@ -26,11 +28,17 @@ ErrorDisplayScope::~ErrorDisplayScope() {
 
 void ShowApplicationError(const std::exception& failure) {
     const std::string text = ErrorDisplayText(failure.what());
+    ++showing;
+    const ScopeExit shown([] { --showing; });
     if (installedDisplay) {
         installedDisplay->Show(text);
     } else {
         MessageBoxErrorDisplay().Show(text);
     }
+}
+
+bool ApplicationErrorShowing() {
+    return showing > 0;
 }
 
 }  // namespace pigeonet

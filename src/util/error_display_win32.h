@@ -45,6 +45,10 @@ class ErrorDisplayScope {
 // box does.
 void ShowApplicationError(const std::exception& failure);
 
+// True while the application's error display is showing a failure: a box waits for its OK (and its message loop
+// runs the program's timers meanwhile). Callers that would show the same failure again each time hold it back.
+bool ApplicationErrorShowing();
+
 // Runs `handler`, sending any failure to the error display: the boundary of every window procedure and callback
 // that Windows calls, so no exception crosses into the system.
 template <typename Handler>

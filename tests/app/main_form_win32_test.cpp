@@ -5,6 +5,7 @@
 #include "scripted-server/pop3_steps.h"
 #include "scripted-server/scripted_server.h"
 #include "support/main_form_fakes_win32.h"
+#include "support/recording_error_display_win32.h"
 #include "support/registry_fixture_win32.h"
 #include "settings/live_settings.h"
 #include "settings/settings_store.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -288,6 +290,49 @@ TEST_F(MainFormTest, EachTickSetsTheAccountsHint) {
     live_.AddAccount({"second@example.org", "pop", "u", "p", "0", "110"});
     Tick(1);
     EXPECT_EQ(form.Tray().Hint(), "Pigeonet\rfirst@example.org - 3\rsecond@example.org");
+}
+
+// The box's own message loop runs the poll tick: a round that fails again meanwhile opens no second box, and the
+// tooltip names the failure instead; a round that succeeds brings the count back.
+class BoxRunningTheNextRound final : public ErrorDisplay {
+  public:
+    explicit BoxRunningTheNextRound(std::function<void()> nextRound) : nextRound_(std::move(nextRound)) {}
+    void Show(const std::string& text) override {
+        shown.push_back(text);
+        if (shown.size() == 1) {
+            nextRound_();
+        }
+    }
+    std::vector<std::string> shown;
+
+  private:
+    std::function<void()> nextRound_;
+    ErrorDisplayScope installed_{*this};
+};
+
+TEST_F(MainFormTest, AFailingRoundWhileTheBoxIsOpenOpensNoSecondBoxAndTheTooltipNamesTheFailure) {
+    scripted::ScriptedServer locked(scripted::LoginThenStat("-ERR mailbox is locked\r\n"), 2);
+    live_.AddAccount({"box@example.org", "127.0.0.1", "u", "p", "5", std::to_string(locked.port())});
+    TForm1& form = Start(true);
+    std::string hintDuringBox;
+    BoxRunningTheNextRound display([&] {
+        Command(kMenuN7);
+        Tick(1);
+        hintDuringBox = form.Tray().Hint();
+    });
+    Command(kMenuN7);
+    Tick(1);
+    ASSERT_EQ(display.shown.size(), 1u) << "one box, however many rounds fail while it is open";
+    EXPECT_NE(display.shown[0].find("mailbox is locked"), std::string::npos) << display.shown[0];
+    EXPECT_EQ(hintDuringBox, "Pigeonet\rbox@example.org - mailbox is locked");
+    EXPECT_TRUE(form.TimerEnabled(1)) << "the poll tick goes on";
+    EXPECT_EQ(locked.Received(), "USER u\r\nPASS p\r\nSTAT\r\nUSER u\r\nPASS p\r\nSTAT\r\n");
+
+    live_.Values().accounts.front().port = std::to_string(scripted::RefusingPort());
+    Command(kMenuN7);
+    Tick(1);
+    EXPECT_EQ(form.Tray().Hint(), "Pigeonet\rbox@example.org - нет соединения") << "in the applied language";
+    EXPECT_EQ(display.shown.size(), 1u) << "a mailbox that cannot be opened is skipped silently";
 }
 
 TEST_F(MainFormTest, ARoundAgainstAServerAnnouncesAChangedCountAndFlashesTheIconWhenAsked) {

@@ -51,5 +51,23 @@ TEST_F(ErrorDisplayTest, GuardEventStopsEveryKindOfFailure) {
     EXPECT_EQ(shown_[0], "Connection Closed Gracefully.");
 }
 
+// Whoever would show a failure again while its box still waits for the OK can tell.
+class DisplayNotingWhetherShowing final : public ErrorDisplay {
+  public:
+    void Show(const std::string&) override { showingWhileShown.push_back(ApplicationErrorShowing()); }
+    std::vector<bool> showingWhileShown;
+
+  private:
+    ErrorDisplayScope installed_{*this};
+};
+
+TEST(ApplicationErrorShowing, HoldsOnlyWhileTheDisplayShowsAFailure) {
+    DisplayNotingWhetherShowing display;
+    EXPECT_FALSE(ApplicationErrorShowing());
+    GuardEvent([] { throw AppError("Read Timeout"); });
+    EXPECT_EQ(display.showingWhileShown, std::vector<bool>{true});
+    EXPECT_FALSE(ApplicationErrorShowing()) << "the box is closed";
+}
+
 }  // namespace
 }  // namespace pigeonet

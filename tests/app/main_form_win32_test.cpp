@@ -5,6 +5,7 @@
 #include "scripted-server/pop3_steps.h"
 #include "scripted-server/scripted_server.h"
 #include "support/main_form_fakes_win32.h"
+#include "support/main_form_fixture_win32.h"
 #include "support/registry_fixture_win32.h"
 #include "settings/live_settings.h"
 #include "settings/settings_store.h"
@@ -27,28 +28,10 @@ constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // The main window as start-up builds it, over a registry root of the test's own, a recording launcher and an
 // offline system, with live settings held in memory.
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public testing::MainFormFixture {
   protected:
-    void SetUp() override { ASSERT_NO_FATAL_FAILURE(root_.Open(L"Software\\PigeonetTests\\MainForm")); }
-    void TearDown() override {
-        Stop();
-        root_.Close();
-    }
+    MainFormTest() : MainFormFixture(L"Software\\PigeonetTests\\MainForm") {}
 
-    TForm1& Start(bool online = false) {
-        Stop();
-        application_ = std::make_unique<ApplicationWindow>();
-        bench_ = std::make_unique<testing::MainFormBench>(root_.get());
-        bench_->platform.online = online;
-        bench_->watchEnvironment.online = online;
-        form_ = std::make_unique<TForm1>(*application_, bench_->Parts(live_), bench_->StoredLanguage());
-        return *form_;
-    }
-    void Stop() {
-        form_.reset();
-        bench_.reset();
-        application_.reset();
-    }
     std::vector<std::string>& LauncherCalls() { return bench_->launcher.calls; }
     void Command(UINT id) { SendMessageW(form_->Handle(), WM_COMMAND, id, 0); }
     // `Timer1` is an object of its own; the others are timers of the main window.
@@ -65,12 +48,6 @@ class MainFormTest : public ::testing::Test {
         return Narrow(text);
     }
     bool Checked(UINT id) { return GetMenuState(form_->PopupMenu1(), id, MF_BYCOMMAND) & MF_CHECKED; }
-
-    testing::ScratchRegistryKey root_;
-    MemoryLiveSettings live_;
-    std::unique_ptr<ApplicationWindow> application_;
-    std::unique_ptr<testing::MainFormBench> bench_;
-    std::unique_ptr<TForm1> form_;
 };
 
 TEST_F(MainFormTest, OpenMailOpensWebAddressesAndStartsProgramsOnlyWhenNotFlashing) {

@@ -349,5 +349,22 @@ TEST_F(MainFormTest, TheLanguageSwitchHandsEachDialogTextToTheWindowThatShowsIt)
     }
 }
 
+TEST_F(MainFormTest, TheEndOfTheSessionRemovesTheIconAndClosesTheWindow) {
+    TForm1& form = Start();
+    EXPECT_EQ(SendMessageW(form.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP), TRUE);
+    SendMessageW(form.Handle(), WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP);
+    EXPECT_TRUE(form.Tray().IconVisible()) << "a session end called off changes nothing";
+    EXPECT_TRUE(form.TimerEnabled(1));
+
+    SendMessageW(form.Handle(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+    EXPECT_FALSE(form.Tray().IconVisible()) << "the icon is gone before the answer";
+    EXPECT_FALSE(form.TimerEnabled(1)) << "no round starts any more";
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&message);
+    }
+    EXPECT_FALSE(IsWindow(form.Handle())) << "the window closed as Exit closes it";
+}
+
 }  // namespace
 }  // namespace pigeonet

@@ -231,24 +231,29 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_CLOSE:
+            // Exit, or another program (an installer) asking the program to end. Inside a round's message pump the
+            // round still holds this window: the run ends at once, and the window closes when the round has returned.
             if (round_.Running()) {
-                // Asked inside a round's message pump: the round still holds this window. The icon goes at once,
-                // the round stops at its next step, and the window closes when it has returned.
-                idlePump_.abandon_waits();
-                tray_->SetIconVisible(false);
+                EndRun();
                 return 0;
             }
             DestroyWindow(Handle());
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;  // log-off, shutdown or the Restart Manager (ENDSESSION_CLOSEAPP): nothing here objects
+        case WM_ENDSESSION:
+            if (wParam) {
+                // The session ends, or the Restart Manager closes the program: the process may be ended as soon as
+                // this returns, so what must be done is done now; the window closes as Exit closes it.
+                EndRun();
+                PostMessageW(Handle(), WM_CLOSE, 0, 0);
+            }
             return 0;
         case kInboxChangedMessage:
             InboxChanged();
             return 0;
         case WM_DESTROY:
-            // Every watcher ends (or is left to end on its own) before the message loop does, so the process is
-            // gone soon after Exit whatever the servers do.
-            if (watchers_) {
-                watchers_->Stop(kWatcherStopLimit);
-            }
+            EndRun();
             envelope_->FormDestroy();
             PostQuitMessage(0);
             return 0;
@@ -256,6 +261,21 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
     }
     return Window::HandleMessage(message, wParam, lParam);
+}
+
+void TForm1::EndRun() {
+    if (std::exchange(runEnded_, true)) {
+        return;
+    }
+    idlePump_.abandon_waits();  // a round under way gives up its waits, and none starts any more
+    for (int timer = 1; timer <= 4; ++timer) {
+        SetTimerEnabled(timer, false);
+    }
+    // The watchers wind down while the shell removes the icon; each ends (or is left to end on its own) before the
+    // message loop does, so the process is gone soon after Exit whatever the servers do.
+    watchers_->BeginStop();
+    tray_->Withdraw(kIconRemovalLimit);
+    watchers_->Stop(kWatcherStopLimit);
 }
 
 void TForm1::Timer1Timer() {

@@ -70,6 +70,8 @@ class SettingsDialogClosed {
 inline constexpr UINT kInboxChangedMessage = WM_APP + 25;
 // How long Exit waits for the watchers to end before the program goes on ending without them.
 inline constexpr std::chrono::milliseconds kWatcherStopLimit{500};
+// How long Exit waits for the shell to confirm that the tray icon is gone; a slower shell still removes it.
+inline constexpr std::chrono::milliseconds kIconRemovalLimit{250};
 
 // What the main window is built from: the objects start-up makes before it, each in use for the whole run.
 struct MainFormParts {
@@ -114,6 +116,10 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     // Brings the inbox watchers in line with the live accounts (not while the settings dialog is open).
     void FollowAccounts();
     const InboxWatchers& Watchers() const { return *watchers_; }
+    // What must be done before the process may end, once (closing the window does it): no round starts any more,
+    // the icon leaves the notification area and the watchers end. Everything worth keeping is in the registry
+    // already (settings at OK, the language when applied, each count after its probe), so nothing is left to save.
+    void EndRun();
 
     SettingsStore& Store() { return store_; }
     HMENU PopupMenu1() const { return popupMenu_.get(); }
@@ -208,6 +214,7 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     SettingsDialogClosed& settingsClosed_;
     bool roundPending_ = false;  // a change was reported while a round ran
     bool settingsOpen_ = false;  // from the settings command to the dialog's OK or Cancel
+    bool runEnded_ = false;      // EndRun has run
     // Last: its watchers end before anything they report to is gone.
     std::unique_ptr<InboxWatchers> watchers_;
 };

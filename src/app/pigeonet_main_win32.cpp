@@ -98,7 +98,12 @@ int Run(HINSTANCE instance) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    return 0;
+    // The main window has done what had to outlive it (closing it ended the run: the icon is gone, the watchers
+    // have ended) and every setting is stored as it changed. Taking down the windows, the dialogs and COM one by one
+    // would only hand back what the process's end hands back anyway, and under Wine it costs a third of a second:
+    // the process ends here.
+    mainForm.EndRun();
+    ExitProcess(0);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "polling/mailbox_probe.h"
 #include "polling/probe_error.h"
+#include "polling/socket.h"
 #include "settings/live_settings.h"
 
 namespace pigeonet {
@@ -29,12 +30,40 @@ constexpr std::int32_t kReplyLimitMs = 60000;
 // How often a predecessor's end is looked for while the stop flag is watched, in real time.
 constexpr auto kPredecessorCheck = milliseconds(100);
 
+// Keepalive probes after a minute of silence, then every 5 s: with the system's 10 probes a dead link fails after
+// 110 s. A healthy idle link carries one probe a minute, and the server's own "still here" lines reset the count.
+constexpr std::chrono::seconds kKeepAliveIdle{60};
+constexpr std::chrono::seconds kKeepAliveInterval{5};
+
 std::int32_t MillisecondsUntil(Clock::time_point from, Clock::time_point until) {
     const auto left = std::chrono::duration_cast<milliseconds>(until - from).count();
     return static_cast<std::int32_t>(std::clamp<long long>(left, 1, std::numeric_limits<std::int32_t>::max()));
 }
 
+// The environment's sockets with keepalive switched on for each. It asks for the environment's layer at each call
+// rather than keeping it, so an environment whose layer changes (a test's) is followed.
+class KeepAliveSockets final : public SocketLayer {
+  public:
+    explicit KeepAliveSockets(WatchEnvironment& environment) : environment_(environment) {}
+
+    std::unique_ptr<TcpSocket> CreateSocket() override {
+        std::unique_ptr<TcpSocket> socket = environment_.Sockets().CreateSocket();
+        // A system that refuses leaves the link to the renewal's limit, as before.
+        socket->KeepAlive(kKeepAliveIdle, kKeepAliveInterval);
+        return socket;
+    }
+    std::uint32_t ResolveHost(const std::string& host) override { return environment_.Sockets().ResolveHost(host); }
+    std::int64_t NowMilliseconds() override { return environment_.Sockets().NowMilliseconds(); }
+
+  private:
+    WatchEnvironment& environment_;
+};
+
 }  // namespace
+
+WatchEnvironment::WatchEnvironment() : watch_sockets_(std::make_unique<KeepAliveSockets>(*this)) {}
+
+WatchEnvironment::~WatchEnvironment() = default;
 
 std::optional<WatchedAccount> WatchedAccountOf(const Account& account) {
     if (ParseMailProtocol(account.protocol) != MailProtocol::Imap) {
@@ -148,7 +177,7 @@ class InboxWatchers::Watcher {
         }
         predecessors_.clear();
 
-        MailboxProbe probe(environment_.Sockets());
+        MailboxProbe probe(environment_.WatchSockets());
         probe.set_host(account_.server);
         probe.set_port(account_.port);
         probe.set_user(account_.login);
@@ -336,6 +365,16 @@ void InboxWatchers::Follow(const std::vector<Account>& accounts) {
         next[static_cast<std::size_t>(index)] = std::move(watcher);
     }
     watchers_ = std::move(next);
+}
+
+void InboxWatchers::BeginStop() {
+    for (const auto* list : {&watchers_, &retired_}) {
+        for (const auto& watcher : *list) {
+            if (watcher) {
+                watcher->RequestStop();
+            }
+        }
+    }
 }
 
 void InboxWatchers::Stop(std::chrono::milliseconds limit) {

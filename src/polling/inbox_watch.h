@@ -39,8 +39,16 @@ class WatchEnvironment {
   public:
     using Clock = std::chrono::steady_clock;
 
-    virtual ~WatchEnvironment() = default;
+    WatchEnvironment();
+    virtual ~WatchEnvironment();
+    WatchEnvironment(const WatchEnvironment&) = delete;
+    WatchEnvironment& operator=(const WatchEnvironment&) = delete;
+
     virtual SocketLayer& Sockets() = 0;
+    // Sockets() as a watcher connects with them: each socket asks the system to probe the idle connection, so a
+    // link that dies without a close (a cable pulled, a router restarted) fails within about two minutes instead
+    // of at the next renewal.
+    SocketLayer& WatchSockets() { return *watch_sockets_; }
     virtual Clock::time_point Now() = 0;
     // Waits until `until`, or less when `stop_requested` becomes true (checked at least every 100 ms of real time);
     // returns false when it ended because of the stop.
@@ -49,6 +57,9 @@ class WatchEnvironment {
     virtual bool IsOnline() = 0;
     // A uniformly random number for the backoff's jitter.
     virtual std::uint32_t Random() = 0;
+
+  private:
+    std::unique_ptr<SocketLayer> watch_sockets_;
 };
 
 // The watchers of every IMAP account whose server offers IDLE: one long-lived connection each, on a thread of its
@@ -69,6 +80,8 @@ class InboxWatchers {
     // Brings the watchers in line with `accounts`: starts one for each new IMAP account, restarts those whose
     // WatchedAccount changed, ends those of accounts that are gone or no longer IMAP, and leaves the rest running.
     void Follow(const std::vector<Account>& accounts);
+    // Tells every watcher to end, without waiting: each winds down while the caller does something else first.
+    void BeginStop();
     // Ends every watcher: each sends LOGOUT when it can be sent at once and closes; returns when all have ended or
     // `limit` has passed (a watcher still blocked then is left to end on its own, never touching anything shared).
     void Stop(std::chrono::milliseconds limit);

@@ -51,6 +51,15 @@ class TcpSocket : public ByteStream {
     // Waits up to `milliseconds` (negative: without limit) for the started connect to finish. Once connected the
     // socket blocks again for sends.
     virtual ConnectProgress WaitConnect(int milliseconds) = 0;
+    // Has the system probe a connection that has carried nothing for `idle`, every `interval` after that, and
+    // fail it (the next read reports the error) when the peer stays silent: a link that died without a close is
+    // then noticed without any traffic of the protocol's own. Returns whether the system took it; scripted sockets,
+    // which have no link to lose, take it and do nothing.
+    virtual bool KeepAlive(std::chrono::seconds idle, std::chrono::seconds interval) {
+        (void)idle;
+        (void)interval;
+        return true;
+    }
 };
 
 class SocketLayer {

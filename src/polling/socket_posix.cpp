@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -221,6 +222,18 @@ class PosixSocket final : public TcpSocket {
             close(fd_);
             fd_ = -1;
         }
+    }
+
+    bool KeepAlive(std::chrono::seconds idle, std::chrono::seconds interval) override {
+        // Ten probes, as Windows sends.
+        const int on = 1;
+        const int idle_seconds = static_cast<int>(idle.count());
+        const int interval_seconds = static_cast<int>(interval.count());
+        const int probes = 10;
+        return setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof(on)) == 0 &&
+               setsockopt(fd_, IPPROTO_TCP, TCP_KEEPIDLE, &idle_seconds, sizeof(idle_seconds)) == 0 &&
+               setsockopt(fd_, IPPROTO_TCP, TCP_KEEPINTVL, &interval_seconds, sizeof(interval_seconds)) == 0 &&
+               setsockopt(fd_, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof(probes)) == 0;
     }
 
     ConnectProgress StartConnect(std::uint32_t address, std::uint16_t port) override {

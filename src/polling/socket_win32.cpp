@@ -1,4 +1,5 @@
 #include <winsock2.h>
+#include <mstcpip.h>
 #include <ws2tcpip.h>
 
 #include "polling/probe_error.h"
@@ -95,6 +96,15 @@ class WinsockSocket final : public TcpSocket {
             closesocket(socket_);
             socket_ = INVALID_SOCKET;
         }
+    }
+
+    bool KeepAlive(std::chrono::seconds idle, std::chrono::seconds interval) override {
+        // The number of probes is the system's own (10 since Windows Vista).
+        tcp_keepalive values{1, static_cast<ULONG>(std::chrono::milliseconds(idle).count()),
+                             static_cast<ULONG>(std::chrono::milliseconds(interval).count())};
+        DWORD returned = 0;
+        return WSAIoctl(socket_, SIO_KEEPALIVE_VALS, &values, sizeof(values), nullptr, 0, &returned, nullptr,
+                        nullptr) == 0;
     }
 
     ConnectProgress StartConnect(std::uint32_t address, std::uint16_t port) override {

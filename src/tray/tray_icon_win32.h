@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -75,6 +76,11 @@ class TrayIcon {
     // true adds the icon to the notification area, false removes it.
     bool IconVisible() const { return iconVisible_; }
     void SetIconVisible(bool visible);
+    // Removes the icon for good, as the program ends, waiting at most `limit` for the shell's answer; whether the
+    // shell answered that it is gone. A shell that is slow to answer (Wine's hides its emptied tray window first,
+    // which takes it two seconds) still removes it, after the process may have ended. From then on nothing reaches
+    // the shell any more, the destruction's removal included.
+    bool Withdraw(std::chrono::milliseconds limit);
     // While false, mouse input on the icon is ignored.
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool enabled) { enabled_ = enabled; }
@@ -129,6 +135,7 @@ class TrayIcon {
     std::uint32_t cycleInterval_ = 0;
     UniqueIcon icon_;
     bool iconVisible_ = false;
+    bool withdrawn_ = false;
     bool enabled_ = true;
     HMENU popupMenu_ = nullptr;
     bool loading_ = true;

@@ -1,6 +1,11 @@
 #include "tray/tray_icon_win32.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace pigeonet {
 namespace {
@@ -64,6 +69,9 @@ bool TrayIcon::ShowBalloon(std::string_view title, std::string_view text, Balloo
 }
 
 bool TrayIcon::Add() {
+    if (withdrawn_) {
+        return false;
+    }
     iconVisible_ = true;
     return Call(NIM_ADD);
 }
@@ -78,7 +86,46 @@ bool TrayIcon::Modify() {
     return Call(NIM_MODIFY);
 }
 
+bool TrayIcon::Withdraw(std::chrono::milliseconds limit) {
+    if (withdrawn_) {
+        return !iconVisible_;
+    }
+    iconVisible_ = false;
+    withdrawn_ = true;
+    // Only the window and the id name the icon to remove: no picture is read, so the icon handle may go while the
+    // call is still under way.
+    NOTIFYICONDATAW removal = record_;
+    removal.uFlags = 0;
+    removal.hIcon = nullptr;
+    struct Answer {
+        std::mutex mutex;
+        std::condition_variable given;
+        bool done = false;
+        bool removed = false;
+    };
+    const auto answer = std::make_shared<Answer>();
+    // The call is made on a thread of its own that may outlive the wait; the process may end while it still waits
+    // for the shell, which has the request by then.
+    try {
+        std::thread([answer, &shell = shell_, removal] {
+            const bool removed = shell.Notify(NIM_DELETE, removal);
+            const std::lock_guard lock(answer->mutex);
+            answer->done = true;
+            answer->removed = removed;
+            answer->given.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the removal is made here, however long the shell takes.
+        return shell_.Notify(NIM_DELETE, removal);
+    }
+    std::unique_lock lock(answer->mutex);
+    return answer->given.wait_for(lock, limit, [&] { return answer->done; }) && answer->removed;
+}
+
 bool TrayIcon::Call(DWORD message) {
+    if (withdrawn_) {
+        return false;
+    }
     RefreshRecord();
     // The shell's answer is handed back but never acted on: every later call carries the whole picture and
     // tooltip again, so a refused call leaves no lasting difference.

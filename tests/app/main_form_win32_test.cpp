@@ -5,6 +5,7 @@
 #include "scripted-server/pop3_steps.h"
 #include "scripted-server/scripted_server.h"
 #include "support/main_form_fakes_win32.h"
+#include "support/main_form_fixture_win32.h"
 #include "support/recording_error_display_win32.h"
 #include "support/registry_fixture_win32.h"
 #include "settings/live_settings.h"
@@ -29,28 +30,10 @@ constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // The main window as start-up builds it, over a registry root of the test's own, a recording launcher and an
 // offline system, with live settings held in memory.
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public testing::MainFormFixture {
   protected:
-    void SetUp() override { ASSERT_NO_FATAL_FAILURE(root_.Open(L"Software\\PigeonetTests\\MainForm")); }
-    void TearDown() override {
-        Stop();
-        root_.Close();
-    }
+    MainFormTest() : MainFormFixture(L"Software\\PigeonetTests\\MainForm") {}
 
-    TForm1& Start(bool online = false) {
-        Stop();
-        application_ = std::make_unique<ApplicationWindow>();
-        bench_ = std::make_unique<testing::MainFormBench>(root_.get());
-        bench_->platform.online = online;
-        bench_->watchEnvironment.online = online;
-        form_ = std::make_unique<TForm1>(*application_, bench_->Parts(live_), bench_->StoredLanguage());
-        return *form_;
-    }
-    void Stop() {
-        form_.reset();
-        bench_.reset();
-        application_.reset();
-    }
     std::vector<std::string>& LauncherCalls() { return bench_->launcher.calls; }
     void Command(UINT id) { SendMessageW(form_->Handle(), WM_COMMAND, id, 0); }
     // `Timer1` is an object of its own; the others are timers of the main window.
@@ -67,12 +50,6 @@ class MainFormTest : public ::testing::Test {
         return Narrow(text);
     }
     bool Checked(UINT id) { return GetMenuState(form_->PopupMenu1(), id, MF_BYCOMMAND) & MF_CHECKED; }
-
-    testing::ScratchRegistryKey root_;
-    MemoryLiveSettings live_;
-    std::unique_ptr<ApplicationWindow> application_;
-    std::unique_ptr<testing::MainFormBench> bench_;
-    std::unique_ptr<TForm1> form_;
 };
 
 TEST_F(MainFormTest, OpenMailOpensWebAddressesAndStartsProgramsOnlyWhenNotFlashing) {
@@ -417,6 +394,23 @@ TEST_F(MainFormTest, TheLanguageSwitchHandsEachDialogTextToTheWindowThatShowsIt)
     for (const auto& [target, text] : editor) {
         EXPECT_EQ(WindowOfTarget(target), LangWindow::Editor) << text;
     }
+}
+
+TEST_F(MainFormTest, TheEndOfTheSessionRemovesTheIconAndClosesTheWindow) {
+    TForm1& form = Start();
+    EXPECT_EQ(SendMessageW(form.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP), TRUE);
+    SendMessageW(form.Handle(), WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP);
+    EXPECT_TRUE(form.Tray().IconVisible()) << "a session end called off changes nothing";
+    EXPECT_TRUE(form.TimerEnabled(1));
+
+    SendMessageW(form.Handle(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+    EXPECT_FALSE(form.Tray().IconVisible()) << "the icon is gone before the answer";
+    EXPECT_FALSE(form.TimerEnabled(1)) << "no round starts any more";
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&message);
+    }
+    EXPECT_FALSE(IsWindow(form.Handle())) << "the window closed as Exit closes it";
 }
 
 }  // namespace

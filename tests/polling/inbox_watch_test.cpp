@@ -2,9 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "polling/socket.h"
 #include "scripted-server/imap_steps.h"
@@ -18,6 +27,40 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 using namespace std::chrono_literals;
+
+// A real socket that tells its owner while it is open, and to which port.
+class CountedSocket final : public TcpSocket {
+  public:
+    using Opened = std::function<void(std::uint16_t port, int change)>;
+    CountedSocket(std::unique_ptr<TcpSocket> socket, Opened opened)
+        : socket_(std::move(socket)), opened_(std::move(opened)) {}
+    ~CountedSocket() override { Close(); }
+
+    bool IsOpen() const override { return socket_->IsOpen(); }
+    bool WaitReadable(int milliseconds) override { return socket_->WaitReadable(milliseconds); }
+    std::size_t Receive(char* buffer, std::size_t capacity) override { return socket_->Receive(buffer, capacity); }
+    std::size_t Send(const char* data, std::size_t size) override { return socket_->Send(data, size); }
+    void Close() override {
+        socket_->Close();
+        if (port_ != 0) {
+            opened_(std::exchange(port_, 0), -1);
+        }
+    }
+    ConnectProgress StartConnect(std::uint32_t address, std::uint16_t port) override {
+        port_ = port;
+        opened_(port, 1);
+        return socket_->StartConnect(address, port);
+    }
+    ConnectProgress WaitConnect(int milliseconds) override { return socket_->WaitConnect(milliseconds); }
+    bool KeepAlive(std::chrono::seconds idle, std::chrono::seconds interval) override {
+        return socket_->KeepAlive(idle, interval);
+    }
+
+  private:
+    std::unique_ptr<TcpSocket> socket_;
+    Opened opened_;
+    std::uint16_t port_ = 0;
+};
 
 // Real sockets, and a clock that stands still until the test moves it: every timed wait of a watcher (the backoff,
 // the renewal of IDLE, a reply's minute, the second between two calls) ends only when the test says.
@@ -44,11 +87,27 @@ class FakeEnvironment final : public WatchEnvironment, public SocketLayer {
     bool IsOnline() override { return online; }
     std::uint32_t Random() override { return random; }
 
-    std::unique_ptr<TcpSocket> CreateSocket() override { return PlatformSocketLayer().CreateSocket(); }
+    std::unique_ptr<TcpSocket> CreateSocket() override {
+        return std::make_unique<CountedSocket>(PlatformSocketLayer().CreateSocket(),
+                                               [this](std::uint16_t port, int change) {
+                                                   const std::lock_guard lock(sockets_mutex);
+                                                   const int now = open_sockets[port] += change;
+                                                   most_open[port] = std::max(most_open[port], now);
+                                               });
+    }
+    // The most connections to `port` that were open at the same moment, as the watchers' own sockets tell it.
+    int MostOpenAtOnce(std::uint16_t port) {
+        const std::lock_guard lock(sockets_mutex);
+        return most_open[port];
+    }
     std::uint32_t ResolveHost(const std::string& host) override { return PlatformSocketLayer().ResolveHost(host); }
     std::int64_t NowMilliseconds() override { return now_ms; }
 
     void Advance(milliseconds by) { now_ms += by.count(); }
+
+    std::mutex sockets_mutex;
+    std::map<std::uint16_t, int> open_sockets;
+    std::map<std::uint16_t, int> most_open;
     // How long the sleep under way lasts, once one has begun.
     std::int64_t NextSleep() {
         EXPECT_TRUE(Eventually([this] { return sleeping_until >= 0; }));
@@ -225,25 +284,29 @@ TEST_F(InboxWatchersTest, EndsForGoodWhenTheServerOffersNoIdle) {
 
 TEST_F(InboxWatchersTest, ConnectsOnlyOnlineAndRestartsOnlyChangedAccountsOneConnectionAtATime) {
     scripted::ScriptedServer server(scripted::ImapIdleSession(), 0);
+    // "b" on a server of its own, so its connections are told apart from those of "a" by the port.
+    scripted::ScriptedServer server_b(scripted::ImapIdleSession(), 0);
     environment.online = false;
-    std::vector<Account> accounts{ImapAccount(server.port(), "a"), ImapAccount(server.port(), "b")};
+    std::vector<Account> accounts{ImapAccount(server.port(), "a"), ImapAccount(server_b.port(), "b")};
     watchers.Follow(accounts);
     Settle();
     EXPECT_EQ(Logins(server), 0);
     environment.online = true;
     environment.Advance(3s);
-    ASSERT_TRUE(Eventually([&] { return Count(server.ReceivedSoFar(), " IDLE\r\n") == 2; }));
+    const auto idles = [&] { return Count(server.ReceivedSoFar() + server_b.ReceivedSoFar(), " IDLE\r\n"); };
+    const auto logouts = [&] { return Count(server.ReceivedSoFar() + server_b.ReceivedSoFar(), "LOGOUT"); };
+    ASSERT_TRUE(Eventually([&] { return idles() == 2; }));
     accounts[0].email = "renamed@example.org";
     accounts[1].password = "changed";
     watchers.Follow(accounts);
-    ASSERT_TRUE(Eventually([&] { return Count(server.ReceivedSoFar(), " IDLE\r\n") == 3; }));
-    const std::string received = server.ReceivedSoFar();
-    EXPECT_EQ(Count(received, "LOGIN \"a\""), 1);
-    // The old connection of "b" said LOGOUT. (Each session is recorded by a thread of its own, so the record does not
-    // tell which of two sessions' lines came first.)
-    EXPECT_TRUE(Eventually([&] { return Count(server.ReceivedSoFar(), "LOGOUT") == 1; })) << server.ReceivedSoFar();
+    ASSERT_TRUE(Eventually([&] { return idles() == 3; }));
+    EXPECT_EQ(Count(server.ReceivedSoFar(), "LOGIN \"a\""), 1);
+    // The old connection of "b" said LOGOUT and was closed before the new one was opened.
+    EXPECT_TRUE(Eventually([&] { return logouts() == 1; })) << server_b.ReceivedSoFar();
+    EXPECT_EQ(Count(server_b.ReceivedSoFar(), "LOGIN \"b\""), 2);
+    EXPECT_EQ(environment.MostOpenAtOnce(server_b.port()), 1) << "never two connections for one account";
     watchers.Follow({});
-    EXPECT_TRUE(Eventually([&] { return Count(server.ReceivedSoFar(), "LOGOUT") == 3 && watchers.Running() == 0; }));
+    EXPECT_TRUE(Eventually([&] { return logouts() == 3 && watchers.Running() == 0; }));
 }
 
 TEST_F(InboxWatchersTest, StopEndsThreeIdlingWatchersWellWithinASecond) {
@@ -261,6 +324,38 @@ TEST_F(InboxWatchersTest, StopEndsThreeIdlingWatchersWellWithinASecond) {
         const std::string received = server.ReceivedSoFar();
         return Count(received, "DONE\r\n") == 3 && Count(received, "A4 LOGOUT\r\n") == 3;
     })) << server.ReceivedSoFar();
+}
+
+// The kernel's timer on the client side of the loopback connection to `port`, from /proc/net/tcp: its kind (2 is
+// keepalive) and the seconds until it fires; nullopt when there is no such connection.
+std::optional<std::pair<int, int>> ClientTimer(std::uint16_t port) {
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);  // the heading
+    char remote[16];
+    std::snprintf(remote, sizeof(remote), "0100007F:%04X", port);
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, peer, state, queues, timer;
+        fields >> slot >> local >> peer >> state >> queues >> timer;
+        if (peer == remote && state == "01") {
+            // "KK:TTTTTTTT": the kind, then the clock ticks left (100 a second).
+            return std::make_pair(std::stoi(timer.substr(0, 2), nullptr, 16),
+                                  static_cast<int>(std::stoul(timer.substr(3), nullptr, 16) / 100));
+        }
+    }
+    return std::nullopt;
+}
+
+TEST_F(InboxWatchersTest, AnIdlingConnectionIsProbedByTheSystemAfterAMinuteOfSilence) {
+    scripted::ScriptedServer server(scripted::ImapIdleSession());
+    watchers.Follow({ImapAccount(server.port())});
+    ASSERT_TRUE(Eventually([&] { return Count(server.ReceivedSoFar(), " IDLE\r\n") == 1; }));
+    const auto timer = ClientTimer(server.port());
+    ASSERT_TRUE(timer) << "no established connection to the server";
+    EXPECT_EQ(timer->first, 2) << "the keepalive timer runs";
+    EXPECT_GT(timer->second, 50);
+    EXPECT_LE(timer->second, 60);
 }
 
 }  // namespace

@@ -325,7 +325,7 @@ TEST_F(MainFormTest, StoredLanguageMarksTheMenuAndTheFirstApplicationSavesIt) {
         const char* saved;
         const char* exitCaption;
     } cases[] = {
-        {"1", kMenuEnglish, "1", "Close"}, {"2", kMenuDeutsch, "2", "Exit"}, {"7", 0, "0", "Выход"},
+        {"1", kMenuEnglish, "1", "Close"}, {"2", kMenuDeutsch, "2", "Beenden"}, {"7", 0, "0", "Выход"},
         {"-1", 0, "0", "Выход"},           {"0", kMenuRusha, "0", "Выход"},
     };
     Win32RegistryHive hive(root_.get());
@@ -347,8 +347,8 @@ TEST_F(MainFormTest, EnglishItemTranslatesTheMenu) {
     Start();
     Command(kMenuEnglish);
     const std::pair<UINT, const char*> captions[] = {
-        {kMenuN7, "Check your mail"}, {kMenuN6, "Open-mail"}, {kMenuN1, "Settings..."},
-        {kMenuN2, "Startup"},         {kMenuN3, "WebSite"},
+        {kMenuN7, "Check your mail"}, {kMenuN6, "Open mail"}, {kMenuN1, "Settings..."},
+        {kMenuN2, "Startup"},         {kMenuN3, "Website"},
     };
     for (const auto& [item, caption] : captions) {
         EXPECT_EQ(MenuText(item), caption);

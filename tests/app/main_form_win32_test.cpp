@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
@@ -41,6 +42,7 @@ class MainFormTest : public ::testing::Test {
         bench_ = std::make_unique<testing::MainFormBench>(root_.get());
         bench_->platform.online = online;
         bench_->watchEnvironment.online = online;
+        bench_->displayLanguage = displayLanguage_;
         form_ = std::make_unique<TForm1>(*application_, bench_->Parts(live_), bench_->StoredLanguage());
         return *form_;
     }
@@ -71,6 +73,7 @@ class MainFormTest : public ::testing::Test {
     std::unique_ptr<ApplicationWindow> application_;
     std::unique_ptr<testing::MainFormBench> bench_;
     std::unique_ptr<TForm1> form_;
+    std::uint16_t displayLanguage_ = 0x0419;  // the Windows display language start-up finds: ru-RU
 };
 
 TEST_F(MainFormTest, OpenMailOpensWebAddressesAndStartsProgramsOnlyWhenNotFlashing) {
@@ -340,6 +343,30 @@ TEST_F(MainFormTest, StoredLanguageMarksTheMenuAndTheFirstApplicationSavesIt) {
         EXPECT_EQ(hive.ReadValue("Software\\Zelvik\\pg", "lang")->text, c.saved) << "lang " << c.stored;
         EXPECT_EQ(MenuText(kMenuN4), c.exitCaption) << "lang " << c.stored;
         EXPECT_FALSE(form_->TimerEnabled(4)) << "the language is applied once";
+    }
+}
+
+TEST_F(MainFormTest, FirstStartSpeaksTheDisplayLanguageAndSavesIt) {
+    const struct {
+        std::uint16_t displayLanguage;
+        UINT checked;
+        const char* saved;
+        const char* exitCaption;
+    } cases[] = {
+        {0x0409, kMenuEnglish, "1", "Close"},
+        {0x0807, kMenuDeutsch, "2", "Beenden"},
+        {0x0419, kMenuRusha, "0", "Выход"},
+        {0x040c, kMenuEnglish, "1", "Close"},
+    };
+    Win32RegistryHive hive(root_.get());
+    for (const auto& c : cases) {
+        RegDeleteTreeW(root_.get(), L"Software\\Zelvik");
+        displayLanguage_ = c.displayLanguage;
+        Start();
+        Tick(4);
+        EXPECT_TRUE(Checked(c.checked)) << std::hex << c.displayLanguage;
+        EXPECT_EQ(hive.ReadValue("Software\\Zelvik\\pg", "lang")->text, c.saved) << std::hex << c.displayLanguage;
+        EXPECT_EQ(MenuText(kMenuN4), c.exitCaption) << std::hex << c.displayLanguage;
     }
 }
 

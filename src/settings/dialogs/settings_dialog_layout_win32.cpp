@@ -146,9 +146,9 @@ void TForm2::CreateIndicationPage(HWND page) {
     c.CheckBox1 = CreateControl(page, kCheckBox, "Мигание иконки при поступлении нового сообщения", {10, 68, 342, 17},
                                 kCheckBox1, font);
     c.GroupBox4 = CreateControl(page, kGroupBox, "Скорость анимации", {6, 92, 346, 70}, kStatic, font);
-    c.Label4 = CreateControl(page, Label(SS_RIGHT), "медленнее", {10, 120, 58, 14}, kStatic, font);
+    c.Label4 = CreateControl(page, Label(SS_RIGHT), "меньше", {10, 120, 58, 14}, kStatic, font);
     c.TrackBar1 = CreateTrackBar(page, {72, 112, 150, 32}, kTrackBar1, kMaxAnimationSpeed, font);
-    c.Label5 = CreateControl(page, Label(SS_LEFT), "быстрее", {226, 120, 56, 14}, kStatic, font);
+    c.Label5 = CreateControl(page, Label(SS_LEFT), "больше", {226, 120, 56, 14}, kStatic, font);
     const HWND time = CreateControl(page, {WC_EDITW, WS_TABSTOP | ES_NUMBER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE}, "8",
                                     {288, 116, 40, 21}, kSpinEdit1, font);
     const HWND spin =

@@ -4,6 +4,7 @@
 #include "app/application_win32.h"
 #include "app/main_form_win32.h"
 #include "app/platform_win32.h"
+#include "app/start_language.h"
 #include "notify/envelope_win32.h"
 #include "notify/sound_alert_win32.h"
 #include "polling/account_test.h"
@@ -18,6 +19,7 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
 #include <exception>
 
 namespace pigeonet {
@@ -56,8 +58,9 @@ int Run(HINSTANCE instance) {
     // Without its store the program cannot run: that failure ends the start (with its message, see wWinMain).
     SettingsStore store(userRegistry);
     // Read before the settings dialog loads the rest, so an unreadable "lang" (which marks Russian, its default)
-    // heads the report below.
-    const LanguageMarks storedLanguage = MarksForStoredLanguage(store.ReadInt(kSettingsSection, "lang", 0));
+    // heads the report below. A first start, with none stored, speaks the user's Windows display language.
+    const LanguageMarks storedLanguage =
+        StartLanguageMarks(store, [] { return static_cast<std::uint16_t>(GetUserDefaultUILanguage()); });
     // The main window's poll tick; the settings dialog's OK and Cancel switch it on again and let the main window
     // follow the accounts they leave.
     TSimpleTimer timer1;

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -349,7 +350,7 @@ TEST_F(MainFormTest, StoredLanguageMarksTheMenuAndTheFirstApplicationSavesIt) {
         const char* saved;
         const char* exitCaption;
     } cases[] = {
-        {"1", kMenuEnglish, "1", "Close"}, {"2", kMenuDeutsch, "2", "Exit"}, {"7", 0, "0", "Выход"},
+        {"1", kMenuEnglish, "1", "Close"}, {"2", kMenuDeutsch, "2", "Beenden"}, {"7", 0, "0", "Выход"},
         {"-1", 0, "0", "Выход"},           {"0", kMenuRusha, "0", "Выход"},
     };
     Win32RegistryHive hive(root_.get());
@@ -367,12 +368,36 @@ TEST_F(MainFormTest, StoredLanguageMarksTheMenuAndTheFirstApplicationSavesIt) {
     }
 }
 
+TEST_F(MainFormTest, FirstStartSpeaksTheDisplayLanguageAndSavesIt) {
+    const struct {
+        std::uint16_t displayLanguage;
+        UINT checked;
+        const char* saved;
+        const char* exitCaption;
+    } cases[] = {
+        {0x0409, kMenuEnglish, "1", "Close"},
+        {0x0807, kMenuDeutsch, "2", "Beenden"},
+        {0x0419, kMenuRusha, "0", "Выход"},
+        {0x040c, kMenuEnglish, "1", "Close"},
+    };
+    Win32RegistryHive hive(root_.get());
+    for (const auto& c : cases) {
+        RegDeleteTreeW(root_.get(), L"Software\\Zelvik");
+        displayLanguage_ = c.displayLanguage;
+        Start();
+        Tick(4);
+        EXPECT_TRUE(Checked(c.checked)) << std::hex << c.displayLanguage;
+        EXPECT_EQ(hive.ReadValue("Software\\Zelvik\\pg", "lang")->text, c.saved) << std::hex << c.displayLanguage;
+        EXPECT_EQ(MenuText(kMenuN4), c.exitCaption) << std::hex << c.displayLanguage;
+    }
+}
+
 TEST_F(MainFormTest, EnglishItemTranslatesTheMenu) {
     Start();
     Command(kMenuEnglish);
     const std::pair<UINT, const char*> captions[] = {
-        {kMenuN7, "Check your mail"}, {kMenuN6, "Open-mail"}, {kMenuN1, "Settings..."},
-        {kMenuN2, "Startup"},         {kMenuN3, "WebSite"},
+        {kMenuN7, "Check your mail"}, {kMenuN6, "Open mail"}, {kMenuN1, "Settings..."},
+        {kMenuN2, "Startup"},         {kMenuN3, "Website"},
     };
     for (const auto& [item, caption] : captions) {
         EXPECT_EQ(MenuText(item), caption);

@@ -27,8 +27,9 @@ TEST(TextsForLanguage, GivesTheTrayMenuInEachLanguage) {
         {LanguageIndex::Russian, "Проверить почту", "Открыть почту", "Настройки...", "Автозагрузка", "Сайт программы",
          "Выход"},
         // The table's English field for the exit item is "Close".
-        {LanguageIndex::English, "Check your mail", "Open-mail", "Settings...", "Startup", "WebSite", "Close"},
-        {LanguageIndex::German, "Update e-mail", "Open Mail", "Einstellungen...", "Startup", "Site-Programm", "Exit"},
+        {LanguageIndex::English, "Check your mail", "Open mail", "Settings...", "Startup", "Website", "Close"},
+        {LanguageIndex::German, "E-Mails abrufen", "Post öffnen", "Einstellungen...", "Autostart", "Programm-Website",
+         "Beenden"},
         {LanguageIndex::Kazakh, "", "", "...", "", "", ""},
     };
     for (const auto& c : cases) {
@@ -98,10 +99,10 @@ TEST(TextsForLanguage, SetsEveryTargetOnceInTheApplicationOrder) {
 TEST(TextsForLanguage, TakesEachTargetsOwnLine) {
     const std::pair<LangTarget, const char*> english[] = {
         {LangTarget::MainLabel8, "checking e-mail"},
-        {LangTarget::DialogLabel2, "sSystem notifications received mail"},
+        {LangTarget::DialogLabel2, "notification of incoming mail"},
         {LangTarget::DialogTabSheet3, "Main"},
         {LangTarget::DialogGroupBox1, "Program or website for viewing mail"},
-        {LangTarget::DialogLabel7, "file or the address (http://) to read mail"},
+        {LangTarget::DialogLabel7, "file or address (http://) for reading mail"},
         {LangTarget::DialogGroupBox2, "Interval"},
         {LangTarget::DialogButton1, "Add"},
         {LangTarget::DialogButton2, "Edit"},
@@ -109,15 +110,15 @@ TEST(TextsForLanguage, TakesEachTargetsOwnLine) {
         {LangTarget::DialogButton5, "Cancel"},
         {LangTarget::DialogListView1Column0, "Name"},
         {LangTarget::DialogListView1Column1, "Server"},
-        {LangTarget::DialogTabSheet2, "Indication"},
+        {LangTarget::DialogTabSheet2, "Notification"},
         {LangTarget::DialogGroupBox3, "Sound signal"},
-        {LangTarget::DialogCheckBox1, "Flashing icon when new message arrives"},
+        {LangTarget::DialogCheckBox1, "Flash the icon when a new message arrives"},
         {LangTarget::DialogGroupBox4, "Animation speed"},
         {LangTarget::DialogLabel4, "less"},
         {LangTarget::DialogLabel5, "more"},
         {LangTarget::DialogLabel6Hint, "min."},
         {LangTarget::DialogSpinEdit1Hint, "Show envelope"},
-        {LangTarget::DialogCheckBox2, "Notify me when loading the program on connecting to the e-mail"},
+        {LangTarget::DialogCheckBox2, "Notify me at start-up when connected to e-mail"},
         {LangTarget::EditorLabel3, "Login"},
         {LangTarget::EditorLabel1, "Password"},
         {LangTarget::EditorLabel2, "Incoming mail server"},

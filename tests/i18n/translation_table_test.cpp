@@ -68,16 +68,16 @@ TEST(TLang, HoldsTheTextsAsUtf8) {
 
 TEST(TLang, KeepsItsTextsAsWritten) {
     const std::pair<std::size_t, const char*> cases[] = {
-        {0, "Выход;Close;Exit;"},
+        {0, "Выход;Close;Beenden;"},
         {6,
-         "система уведомлений о поступившей почты;sSystem notifications received mail;system eingegangenen "
-         "mitteilungen mail;"},
+         "система уведомлений о поступившей почте;notification of incoming mail;Benachrichtigung über eingehende "
+         "Post;"},
         {9,
-         "файл или адрес (http://) для чтения почты;file or the address (http://) to read mail;Datei oder die "
-         "Adresse (http://), um Mail zu lesen;"},
+         "файл или адрес (http://) для чтения почты;file or address (http://) for reading mail;Datei oder Adresse "
+         "(http://) zum Lesen der Post;"},
         {27, "без звукового сигнала;without the beep;lautlos;"},
-        {30, "Подключение к e-mail выполнено!;Connecting to e-mail done!;Anschluss an e-mail gemacht!;"},
-        {31, "Проверить почту;Check your mail;Update e-mail;"},
+        {30, "Подключение к e-mail выполнено!;Connected to e-mail!;Mit dem Postfach verbunden!;"},
+        {31, "Проверить почту;Check your mail;E-Mails abrufen;"},
         {35, "Проверить;Test;Testen;"},
         {39, "Ошибка: %s;Failed: %s;Fehlgeschlagen: %s;"},
     };

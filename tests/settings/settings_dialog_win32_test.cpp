@@ -35,7 +35,7 @@ TEST_F(SettingsDialog, ShowsTheDefaultsOfAFreshStore) {
     SendMessageW(DialogControls().TrackBar2, TBM_SETPOS, TRUE, 0);
     SendMessageW(DialogControls().TrackBar2, WM_HSCROLL, 0, 0);  // ignored: not from the bar
     dialog_->IntervalLabel();
-    EXPECT_EQ(WindowTextUtf8(DialogControls().Label6), "медленее мин.");
+    EXPECT_EQ(WindowTextUtf8(DialogControls().Label6), "меньше мин.");
 }
 
 TEST_F(SettingsDialog, BringsStoredValuesIntoRangeButKeepsThemStoredUntilOk) {

@@ -53,7 +53,7 @@ void TForm2::CreateControls() {
     SettingsDialogControls& c = controls_;
     c.Label1 = headerLabel("Pigeonet", 69, 11, 90, titleFont_.get());
     c.Label3 = headerLabel(PIGEONET_VERSION_SHORT, 146, 7, 24, versionFont_.get());
-    c.Label2 = headerLabel("система уведомлений о поступившей почты", 70, 32, 390, subtitleFont_.get());
+    c.Label2 = headerLabel("система уведомлений о поступившей почте", 70, 32, 390, subtitleFont_.get());
 
     const HWND tabs = CreateControl(form, {WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS}, "",
                                     {11, 74, 366, kTabsHeight}, kPageControl1, font);
@@ -129,7 +129,7 @@ void TForm2::CreateAccountsPage(HWND page) {
         SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
     c.ListView1 = list;
-    c.CheckBox2 = CreateControl(page, kCheckBox, "Уведомлять при загрузки программы об подключении к e-mail",
+    c.CheckBox2 = CreateControl(page, kCheckBox, "Уведомлять при загрузке программы о подключении к e-mail",
                                 {4, 144, 350, 17}, kCheckBox2, font_.get());
 }
 
@@ -143,12 +143,12 @@ void TForm2::CreateIndicationPage(HWND page) {
         CreateControl(page, {WC_BUTTONW, WS_TABSTOP | BS_ICON | BS_CENTER}, "", {312, 25, 26, 25}, kToolButton1, font);
     SendMessageW(play, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(playGlyph_.get()));
     c.ToolButton1 = play;
-    c.CheckBox1 = CreateControl(page, kCheckBox, "Мигание иконки при поступление нового сообщения", {10, 68, 342, 17},
+    c.CheckBox1 = CreateControl(page, kCheckBox, "Мигание иконки при поступлении нового сообщения", {10, 68, 342, 17},
                                 kCheckBox1, font);
     c.GroupBox4 = CreateControl(page, kGroupBox, "Скорость анимации", {6, 92, 346, 70}, kStatic, font);
-    c.Label4 = CreateControl(page, Label(SS_RIGHT), "медленее", {10, 120, 58, 14}, kStatic, font);
+    c.Label4 = CreateControl(page, Label(SS_RIGHT), "меньше", {10, 120, 58, 14}, kStatic, font);
     c.TrackBar1 = CreateTrackBar(page, {72, 112, 150, 32}, kTrackBar1, kMaxAnimationSpeed, font);
-    c.Label5 = CreateControl(page, Label(SS_LEFT), "быстрее", {226, 120, 56, 14}, kStatic, font);
+    c.Label5 = CreateControl(page, Label(SS_LEFT), "больше", {226, 120, 56, 14}, kStatic, font);
     const HWND time = CreateControl(page, {WC_EDITW, WS_TABSTOP | ES_NUMBER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE}, "8",
                                     {288, 116, 40, 21}, kSpinEdit1, font);
     const HWND spin =

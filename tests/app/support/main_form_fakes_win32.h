@@ -6,6 +6,7 @@
 
 #include "app/main_form_win32.h"
 #include "app/platform_win32.h"
+#include "app/start_language.h"
 #include "i18n/language.h"
 #include "notify/support/envelope_fakes_win32.h"
 #include "polling/inbox_watch_win32.h"
@@ -15,6 +16,7 @@
 #include "util/registry_win32.h"
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -93,11 +95,15 @@ class MainFormBench {
         return {userRegistry, store,    live,     settingsDialog,   settingsTexts,  editorTexts,
                 timer1,       launcher, platform, envelopePlatform, settingsClosed, watchEnvironment};
     }
-    // As start-up reads it, before the settings dialog loads.
-    LanguageMarks StoredLanguage() const { return MarksForStoredLanguage(store.ReadInt(kSettingsSection, "lang", 0)); }
+    // As start-up reads it, before the settings dialog loads, on a system whose display language is `displayLanguage`
+    // (Russian unless a test says otherwise).
+    LanguageMarks StoredLanguage() {
+        return StartLanguageMarks(store, [this] { return displayLanguage; });
+    }
 
     Win32RegistryHive userRegistry;
     SettingsStore store;
+    std::uint16_t displayLanguage = 0x0419;  // ru-RU
     TSimpleTimer timer1;
     SettingsDialogClosed settingsClosed{timer1};
     BenchWatchEnvironment watchEnvironment;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,7 @@ class MainFormFixture : public ::testing::Test {
         bench_ = std::make_unique<MainFormBench>(root_.get());
         bench_->platform.online = online;
         bench_->watchEnvironment.online = online;
+        bench_->displayLanguage = displayLanguage_;
         form_ = std::make_unique<TForm1>(*application_, bench_->Parts(live_), bench_->StoredLanguage());
         return *form_;
     }
@@ -47,6 +49,7 @@ class MainFormFixture : public ::testing::Test {
     std::unique_ptr<ApplicationWindow> application_;
     std::unique_ptr<MainFormBench> bench_;
     std::unique_ptr<TForm1> form_;
+    std::uint16_t displayLanguage_ = 0x0419;  // the Windows display language start-up finds: ru-RU
 
   private:
     std::wstring rootPath_;

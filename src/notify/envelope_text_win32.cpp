@@ -84,19 +84,35 @@ DibPixels PixelsOf(HBITMAP bitmap) {
 // coverage being the brightness. GDI writes it rather than GDI+: its anti-aliased glyphs come from the family's own
 // bold face, hinted for the pixel grid, as a caption this small needs to stay legible. The same em always puts the
 // baseline on the same row, whatever the text.
-Coverage Written(const EnvelopeFont& font, float em, const std::wstring& text) {
+Coverage Written(const EnvelopeFont& font, float em, const std::wstring& text, float narrowing = 1.0f) {
     const int pixels = std::max(1, static_cast<int>(std::lround(em)));
     const int margin = pixels;
     const int width = pixels * static_cast<int>(text.size() + 2);
     const int height = margin * 3;
     const std::wstring face = Widen(FontFamilyName(font.family.get()));
-    const UniqueFont gdiFont(CreateFontW(-pixels, 0, 0, 0, font.style == Gdiplus::FontStyleBold ? FW_BOLD : FW_NORMAL,
-                                         FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                         ANTIALIASED_QUALITY, DEFAULT_PITCH, face.c_str()));
+    const auto create = [&](int averageWidth) {
+        return UniqueFont(CreateFontW(-pixels, averageWidth, 0, 0,
+                                      font.style == Gdiplus::FontStyleBold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                                      DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                                      DEFAULT_PITCH, face.c_str()));
+    };
+    UniqueFont gdiFont = create(0);
+    const ScopedGetDc screen(nullptr);
+    if (narrowing < 1.0f && gdiFont) {
+        // Narrower letters of the same height, hinted as such: sharper than squeezing the written pixels.
+        TEXTMETRICW metrics{};
+        {
+            const ScopedSelectObject selected(screen.get(), gdiFont.get());
+            GetTextMetricsW(screen.get(), &metrics);
+        }
+        const int averageWidth = static_cast<int>(std::lround(static_cast<float>(metrics.tmAveCharWidth) * narrowing));
+        if (averageWidth > 0) {
+            gdiFont = create(averageWidth);
+        }
+    }
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(info.bmiHeader), width, -height, 1, 32, BI_RGB};
     void* bits = nullptr;
-    const ScopedGetDc screen(nullptr);
     const UniqueBitmap canvas(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     const UniqueMemoryDc dc(CreateCompatibleDC(screen.get()));
     if (!gdiFont || !canvas || !dc || !bits) {
@@ -144,6 +160,10 @@ void WriteCaption(std::vector<std::uint32_t>& pixels,
     if (fitted < em) {
         em = fitted;
         coverage = Written(font, em, text);
+    }
+    // What is still too wide is written with narrower letters; PlaceCaption squeezes away any last column.
+    if (const int width = InkBounds(coverage).Width(); width > caption.place.Width()) {
+        coverage = Written(font, em, text, static_cast<float>(caption.place.Width()) / static_cast<float>(width));
     }
     InkOnto(pixels.data(), width, height, PlaceCaption(coverage, BaselineRow(font, em), caption.place), kCaptionColour);
 }

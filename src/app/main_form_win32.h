@@ -185,6 +185,7 @@ class TForm1 final : public Window, public LanguageSurface, private RoundEffects
     void SetTimer2Enabled(bool enabled) override { SetTimerEnabled(2, enabled); }
     void StopTrayFlashing() override;
     void OpenMail() override { N6Click(); }
+    LanguageIndex InterfaceLanguage() override { return LanguageFromMarks(marks_); }
 
     ApplicationWindow& application_;
     RegistryHive& userRegistry_;

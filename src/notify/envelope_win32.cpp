@@ -5,6 +5,8 @@
 
 #include <gdiplus.h>
 
+#include "notify/envelope_captions.h"
+#include "notify/envelope_text_win32.h"
 #include "util/errors.h"
 #include "util/resource.h"
 #include "util/screen_dpi_win32.h"
@@ -22,25 +24,9 @@ namespace {
 namespace gdip = Gdiplus::DllExports;
 
 constexpr wchar_t kPictureFileName[] = L"pg.png";
-constexpr wchar_t kCountFontFamily[] = L"Tahoma";
 constexpr Gdiplus::ARGB kCountPenColour = 0xFF000000;
 constexpr Gdiplus::ARGB kTransparentBackground = 0x00000000;
 constexpr DWORD kBorderStyles = WS_CAPTION | WS_THICKFRAME | WS_BORDER | WS_DLGFRAME;
-
-// GDI+ objects of the flat API, released by their own delete function.
-template <auto Delete>
-struct GdipDelete {
-    template <typename Object>
-    void operator()(Object* object) const {
-        Delete(object);
-    }
-};
-using GdipBitmapPtr = std::unique_ptr<Gdiplus::GpBitmap, GdipDelete<&gdip::GdipDisposeImage>>;
-using GdipGraphicsPtr = std::unique_ptr<Gdiplus::GpGraphics, GdipDelete<&gdip::GdipDeleteGraphics>>;
-using GdipPathPtr = std::unique_ptr<Gdiplus::GpPath, GdipDelete<&gdip::GdipDeletePath>>;
-using GdipPenPtr = std::unique_ptr<Gdiplus::GpPen, GdipDelete<&gdip::GdipDeletePen>>;
-using GdipFontFamilyPtr = std::unique_ptr<Gdiplus::GpFontFamily, GdipDelete<&gdip::GdipDeleteFontFamily>>;
-using GdipStringFormatPtr = std::unique_ptr<Gdiplus::GpStringFormat, GdipDelete<&gdip::GdipDeleteStringFormat>>;
 
 // The system's text for an error code, without the line break it ends with (UTF-8).
 std::string SystemErrorText(DWORD code) {
@@ -266,6 +252,19 @@ void Envelope::ShowEnvelope(std::int32_t count, const std::string& email) {
     POINT source{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
 
+    // The captions and the count keep their places and sizes on a picture drawn larger for the screen (measured,
+    // so a picture of another size than asked for still gets them in the right places).
+    const BITMAP drawn = [&] {
+        BITMAP info{};
+        GetObjectW(envelopeBitmap_.get(), sizeof(info), &info);
+        return info;
+    }();
+    const int pictureSize = drawn.bmWidth > 0 ? drawn.bmWidth : kEnvelopeWidth;
+    // Tahoma, or the system's UI font where it is missing: the count must show whatever fonts are installed.
+    const EnvelopeFont font = ChooseEnvelopeFont();
+    // Written in the language in effect at this show, so a switch of language shows on the next envelope.
+    WriteCaptions(envelopeBitmap_.get(), EnvelopeCaptions(host_.InterfaceLanguage(), pictureSize), font);
+
     {
         // No smoothing mode: the count is stroked without anti-aliasing, as crisp one-pixel black lines. The
         // objects are released in reverse order, the drawing surface last, before the update reads the bitmap.
@@ -283,9 +282,6 @@ void Envelope::ShowEnvelope(std::int32_t count, const std::string& email) {
         Gdiplus::GpPen* rawPen = nullptr;
         gdip::GdipCreatePen1(kCountPenColour, 1.0f, Gdiplus::UnitWorld, &rawPen);
         const GdipPenPtr pen(rawPen);
-        Gdiplus::GpFontFamily* rawFamily = nullptr;
-        gdip::GdipCreateFontFamilyFromName(kCountFontFamily, nullptr, &rawFamily);
-        const GdipFontFamilyPtr family(rawFamily);
         Gdiplus::GpStringFormat* rawFormat = nullptr;
         gdip::GdipCreateStringFormat(0, LANG_NEUTRAL, &rawFormat);
         const GdipStringFormatPtr format(rawFormat);
@@ -293,18 +289,10 @@ void Envelope::ShowEnvelope(std::int32_t count, const std::string& email) {
         const std::string countText = CountText(count);
         SetHint(email);
 
-        // The count keeps its place and size on a picture drawn larger for the screen (measured, so a picture of
-        // another size than asked for still gets its count in the right place).
-        const BITMAP drawn = [&] {
-            BITMAP info{};
-            GetObjectW(envelopeBitmap_.get(), sizeof(info), &info);
-            return info;
-        }();
-        const int pictureSize = drawn.bmWidth > 0 ? drawn.bmWidth : kEnvelopeWidth;
         const TextOrigin origin = CountTextOrigin(countText, pictureSize);
         const Gdiplus::Rect layout(origin.x, origin.y, 0, 0);  // no wrapping, no clipping
-        if (graphics && path && pen && family) {
-            gdip::GdipAddPathStringI(path.get(), Widen(countText).c_str(), -1, family.get(), Gdiplus::FontStyleBold,
+        if (graphics && path && pen && font.family) {
+            gdip::GdipAddPathStringI(path.get(), Widen(countText).c_str(), -1, font.family.get(), font.style,
                                      CountEmSize(pictureSize), &layout, format.get());
             gdip::GdipDrawPath(graphics.get(), pen.get(), path.get());
         }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "i18n/language.h"
 #include "notify/envelope_motion.h"
 #include "util/gdiplus_win32.h"
 #include "util/handles_win32.h"
@@ -52,6 +53,8 @@ class EnvelopeHost : public MotionHost {
     virtual void StopTrayFlashing() = 0;
     // The open-mail command (N6Click).
     virtual void OpenMail() = 0;
+    // The interface language in effect, which the captions are written in; read at every show.
+    virtual LanguageIndex InterfaceLanguage() = 0;
 };
 
 // The envelope popup drawn on the main window: the picture with the count, pushed to the window as a layered
@@ -64,9 +67,9 @@ class Envelope final : private MotionWindow {
     Envelope(const Envelope&) = delete;
     Envelope& operator=(const Envelope&) = delete;
 
-    // Draws the picture with `count` (> 0) into a new bitmap, sets the hint to `email` (UTF-8) and pushes the result
-    // to the window where it stands; neither shows nor moves it. A missing picture resource or a temporary file
-    // that cannot be written fails with an AppError before anything is drawn.
+    // Draws the picture with its captions in the interface language and `count` (> 0) into a new bitmap, sets the hint
+    // to `email` (UTF-8) and pushes the result to the window where it stands; neither shows nor moves it. A missing
+    // picture resource or a temporary file that cannot be written fails with an AppError before anything is drawn.
     void ShowEnvelope(std::int32_t count, const std::string& email);
     void SlideIn();
     void SlideOut();

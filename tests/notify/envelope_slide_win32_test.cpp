@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "notify/envelope_captions.h"
 #include "notify/support/envelope_test_win32.h"
 #include "support/message_pump_win32.h"
 #include "util/screen_dpi_win32.h"
@@ -226,6 +227,14 @@ TEST_F(EnvelopeAtScreenDpi, RisesAtTheSizeDrawnForTheScreenAndKeepsTheCountOnIts
     }
     EXPECT_GT(black, 20 * size / 135);
     EXPECT_EQ(outside, 0);
+    // The captions, in the host's language, in their places scaled with the picture.
+    for (const EnvelopeCaption& caption : EnvelopeCaptions(host.language, size)) {
+        const CaptionPlace& place = caption.place;
+        const InkSpan ink = CaptionInkIn(pixels, size, place.top - place.Height(), place.bottom + place.Height() / 2);
+        EXPECT_GE(ink.pixels, 25 * size / 135) << caption.text;
+        EXPECT_GE(ink.left, place.left) << caption.text;
+        EXPECT_LE(ink.right, place.right) << caption.text;
+    }
 
     // The corner of the screen, for the README's pictures at this resolution.
     const int side = size * 300 / 135;

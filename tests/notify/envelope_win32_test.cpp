@@ -3,11 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "notify/envelope_captions.h"
+#include "notify/envelope_text_win32.h"
 #include "notify/support/envelope_test_win32.h"
 #include "util/errors.h"
 #include "util/shell_paths_win32.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -102,6 +106,79 @@ TEST_F(EnvelopeTest, CountIsAnUnsmoothedBlackOutlineAtItsPlaceAndThePictureKeeps
             notPremultiplied += Red(p) > Alpha(p) || Green(p) > Alpha(p) || Blue(p) > Alpha(p);
         }
         EXPECT_EQ(notPremultiplied, 0);
+    }
+}
+
+TEST_F(EnvelopeTest, CaptionsAreWrittenInTheLanguageOfEachShowInTheirPlaces) {
+    Make();
+    std::vector<std::vector<std::uint32_t>> shown;
+    for (LanguageIndex language : {LanguageIndex::Russian, LanguageIndex::English, LanguageIndex::German}) {
+        SCOPED_TRACE("language " + std::to_string(static_cast<int>(language)));
+        host.language = language;
+        envelope->ShowEnvelope(7, "a@example.org");
+        const auto pixels = Pixels();
+        int inPlaces = 0;
+        for (const EnvelopeCaption& caption : EnvelopeCaptions(language, kPictureSize)) {
+            SCOPED_TRACE(caption.text);
+            const CaptionPlace& place = caption.place;
+            // Ascenders and descenders reach beyond the rows of the lower-case letters.
+            const InkSpan ink = CaptionInkIn(pixels, kPictureSize, place.top - 4, place.bottom + 3);
+            EXPECT_GE(ink.pixels, 25);
+            EXPECT_GE(ink.left, place.left);  // never beyond its place, never clipped by it
+            EXPECT_LE(ink.right, place.right);
+            EXPECT_GE(ink.right - ink.left, place.Width() / 2);
+            EXPECT_LE(ink.top, place.top + 1);
+            EXPECT_GE(ink.bottom, place.bottom);
+            EXPECT_LE(ink.bottom, place.bottom + 3);
+            inPlaces += ink.pixels;
+        }
+        EXPECT_EQ(CaptionInkIn(pixels, kPictureSize, 0, kPictureSize - 1).pixels, inPlaces);  // nowhere else
+        shown.push_back(pixels);
+    }
+    EXPECT_NE(shown[0], shown[1]);
+    EXPECT_NE(shown[1], shown[2]);
+
+    // The hidden fourth language has no texts: no captions, the count as ever.
+    host.language = LanguageIndex::Kazakh;
+    envelope->ShowEnvelope(7, "a@example.org");
+    EXPECT_EQ(CaptionInkIn(Pixels(), kPictureSize, 0, kPictureSize - 1).pixels, 0);
+}
+
+// Run in the ordinary prefix, which has Tahoma, and by tests/notify/no-tahoma-suite.sh in one without it.
+TEST_F(EnvelopeTest, WritesWithTahomaOrWhereItIsMissingWithTheSystemsUiFont) {
+    Make();
+    namespace gdip = Gdiplus::DllExports;
+    Gdiplus::GpFontFamily* tahoma = nullptr;
+    const bool haveTahoma = gdip::GdipCreateFontFamilyFromName(L"Tahoma", nullptr, &tahoma) == Gdiplus::Ok;
+    gdip::GdipDeleteFontFamily(tahoma);
+    if (std::getenv("PIGEONET_EXPECT_NO_TAHOMA")) {
+        ASSERT_FALSE(haveTahoma) << "this prefix still has Tahoma";
+    }
+    const EnvelopeFont font = ChooseEnvelopeFont();
+    ASSERT_NE(font.family, nullptr);
+    const std::string face = FontFamilyName(font.family.get());
+    std::printf("envelope font: %s%s\n", face.c_str(), font.style == Gdiplus::FontStyleBold ? " bold" : "");
+    if (haveTahoma) {
+        EXPECT_EQ(face, "Tahoma");
+        EXPECT_EQ(font.style, Gdiplus::FontStyleBold);
+    } else {
+        EXPECT_NE(face, "");
+    }
+
+    host.language = LanguageIndex::English;
+    envelope->ShowEnvelope(12, "a@example.org");
+    const auto pixels = Pixels();
+    int black = 0;
+    for (int y = 80; y < 110; ++y) {
+        for (int x = 30; x < 105; ++x) {
+            const std::uint32_t p = pixels[y * kPictureSize + x];
+            black += Alpha(p) >= 200 && Red(p) < 40 && Green(p) < 40 && Blue(p) < 40;
+        }
+    }
+    EXPECT_GE(black, 60);  // two digits
+    for (const EnvelopeCaption& caption : EnvelopeCaptions(LanguageIndex::English, kPictureSize)) {
+        EXPECT_GE(CaptionInkIn(pixels, kPictureSize, caption.place.top - 4, caption.place.bottom + 3).pixels, 25)
+            << caption.text;
     }
 }
 

@@ -5,17 +5,17 @@ larger screens (resources PG150 and PG200) into src/notify/envelope-150.png and 
     tools/art/draw-envelope.py [output.png]            the 135 x 135 picture
     tools/art/draw-envelope.py --scale 150 [output.png] drawn for 150 % of 96 DPI: 203 x 203 (200: 270 x 270)
 
-Every shape, gradient, shadow and caption below is given in pixels of the 135 picture; a larger picture draws the
+Every shape, gradient and shadow below is given in pixels of the 135 picture; a larger picture draws the
 same geometry scaled (not a scaled-up bitmap), so its edges are as sharp as the small one's.
 
-Needs python3 and ImageMagick's `convert` with the DejaVu fonts (Debian: imagemagick, fonts-dejavu-core).
-The output is byte-for-byte reproducible.
+Needs python3 only. The output is byte-for-byte reproducible.
 
 What the program relies on (the popup code draws into this picture and the layered window shows it as is):
 - 135 x 135, 8-bit RGBA; every pixel of the envelope's body has alpha 242, none is fully opaque, the outline
   fades into a soft shadow and the four corners are fully transparent (clicks pass through there);
-- the caption "новое письмо" inside rows 50..54, columns 35..100, across the sheet of paper;
-- the caption "всего" inside rows 110..116, columns 51..83, on the pale front flap;
+- the program writes its two captions in the interface language at run time, so their places stay plain: the
+  "new letter" band across the sheet (x-height in rows 50..54, columns 35..100, between the ruled lines) and the
+  "in total" band on the pale front flap (x-height in rows 110..116, columns 51..83);
 - the count is stroked at run time as a 1-pixel outline of bold Tahoma 20 whose layout box starts at
   X = 63 - 6 * digits, Y = 84: its glyphs land in about rows 86..106, columns 42..94 (up to four digits), so
   the front flap stays plain and pale there, which keeps the hollow digits readable.
@@ -38,8 +38,6 @@ SHEET = (27, 12, 108)  # the sheet of paper: left, top, right; its foot is insid
 FRONT_TOP = 80  # highest point of the pale front flap on the centre line
 
 OUTLINE = (168, 92, 18)
-CAPTION = (58, 58, 58)
-CAPTION_FONT = "DejaVu-Sans-Bold"
 
 
 def fill(polys):
@@ -59,12 +57,6 @@ def shifted(mask, dx, dy):
 
 def blurred(mask, sigma):
     return mask.blurred(sigma * S)
-
-
-def caption(text, font, pointsize, left, top, expect):
-    # The ink's size is checked at the design size only: scaled glyphs are hinted afresh.
-    return a.text_mask(W, H, text, font, round(pointsize * S), round(left * S), round(top * S),
-                       expect=expect if S == 1.0 else None)
 
 
 def envelope_parts():
@@ -120,7 +112,7 @@ def draw():
     shade = blurred(shifted(sheet_m.union(curl_m), 1, 1), 1.4).times(envelope_m)
     c.paint(shade, (90, 40, 0), 0.45)
     c.paint(sheet_m, linear((0, SHEET[1]), (0, 90), [(0, (255, 255, 253)), (1, (247, 243, 234))]))
-    # Ruled lines of a letter, kept light so that only the caption reads as text.
+    # Ruled lines of a letter, kept light so that only the caption written over the sheet reads as text.
     for y, x0, x1 in [(21, 35, 84), (26, 35, 92), (31, 35, 98), (36, 35, 76), (61, 35, 100),
                       (66, 35, 96), (71, 35, 100)]:
         c.paint(fill([(x0, y), (x1, y), (x1, y + 1), (x0, y + 1)]), (190, 202, 222), 0.9)
@@ -155,10 +147,6 @@ def draw():
     pocket_m = side_l_m.union(side_r_m).union(arch_m)
     hidden = sheet_m.union(curl_m).minus(pocket_m)
     c.paint(fill(a.stroke(body, 1.0, closed=True)).times(body_m).minus(hidden), OUTLINE)
-
-    # Captions, fixed in place: the popup code and the count's position depend on them.
-    c.paint(caption("новое письмо", CAPTION_FONT, 8, 35, 50, expect=(66, 5)), CAPTION)
-    c.paint(caption("всего", "DejaVu-Sans-Condensed-Bold", 12, 51, 110, expect=(33, 7)), CAPTION)
 
     # Soft shadow below and to the right of the outline, beneath everything.
     silhouette = c.alpha_mask()

@@ -34,7 +34,7 @@ class RecordingEnvelopePlatform final : public EnvelopePlatform {
     Win32EnvelopePlatform system_{nullptr};
 };
 
-// The rest of the program as the envelope sees it: the live speed and display time are fields, and what the
+// The rest of the program as the envelope sees it: the live speed, display time and language are fields, and what the
 // envelope does to the tray, the mail program and Timer2 is recorded in words.
 class RecordingEnvelopeHost final : public EnvelopeHost {
   public:
@@ -43,9 +43,11 @@ class RecordingEnvelopeHost final : public EnvelopeHost {
     void SetTimer2Enabled(bool enabled) override { events.push_back(enabled ? "timer2 on" : "timer2 off"); }
     void StopTrayFlashing() override { events.push_back("stop flashing"); }
     void OpenMail() override { events.push_back("open mail"); }
+    LanguageIndex InterfaceLanguage() override { return language; }
 
     int speed = 3;
     int displayTime = 8;
+    LanguageIndex language = LanguageIndex::Russian;
     std::vector<std::string> events;
 };
 

@@ -14,6 +14,7 @@
 #include "support/wine_path_win32.h"
 #include "util/unicode_win32.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -74,6 +75,36 @@ inline int Green(std::uint32_t pixel) {
 }
 inline int Blue(std::uint32_t pixel) {
     return static_cast<int>(pixel & 0xFF);
+}
+
+// Ink of a caption: its dark grey at the body's alpha, down to the darker half of its anti-aliased rim. The pale
+// picture has none of its own, and the count's black outline is opaque.
+inline bool CaptionInk(std::uint32_t pixel) {
+    const int darkest = std::min({Red(pixel), Green(pixel), Blue(pixel)});
+    const int lightest = std::max({Red(pixel), Green(pixel), Blue(pixel)});
+    return Alpha(pixel) == 242 && lightest < 150 && lightest - darkest < 40;
+}
+
+// Where the caption ink lies in rows `top`..`bottom` of a picture of `size` (inclusive).
+struct InkSpan {
+    int pixels = 0;
+    int left = 1 << 20;
+    int right = -1;
+    int top = 1 << 20;
+    int bottom = -1;
+};
+inline InkSpan CaptionInkIn(const std::vector<std::uint32_t>& picture, int size, int top, int bottom) {
+    InkSpan span;
+    for (int y = std::max(0, top); y <= bottom && y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            if (CaptionInk(picture[static_cast<std::size_t>(y) * size + x])) {
+                ++span.pixels;
+                span.left = std::min(span.left, x), span.right = std::max(span.right, x);
+                span.top = std::min(span.top, y), span.bottom = std::max(span.bottom, y);
+            }
+        }
+    }
+    return span;
 }
 
 // The program's two windows as far as the envelope sees them: a hidden application window, and the main window,

@@ -3,10 +3,10 @@
 #
 #   tools/dist/msi-wine-test.sh PREFIX PACKAGE.msi NEWER.msi
 #
-# Installs PACKAGE.msi with `msiexec /i /qn` (files in the user's local programs folder, Start menu shortcut,
+# Installs PACKAGE.msi with `msiexec /i /qn` (files in the user's local programs folder, Start menu shortcuts,
 # uninstall entry with version and publisher, Run value), starts the installed program through its shortcut and
 # waits for its tray icon, installs NEWER.msi over it (one entry left, the newer), then removes it with
-# `msiexec /x /qn` (files, shortcut, Run value and entry gone, the settings under HKCU\Software\Zelvik\pg kept).
+# `msiexec /x /qn` (files, shortcuts, Run value and entry gone, the settings under HKCU\Software\Zelvik\pg kept).
 # One Wine prefix (PREFIX, created once), one private Xvfb screen and one Wine server for all of it, each stopped
 # by its process id at the end. Prints one line per check; the exit status is the number of failed checks.
 set -uo pipefail
@@ -49,6 +49,7 @@ wine cmd /c exit >/dev/null 2>&1  # waits for the server and starts the session'
 profile="$WINEPREFIX/drive_c/users/$(id -un)"
 folder="$profile/AppData/Local/Programs/Pigeonet"
 shortcut="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Pigeonet.lnk"
+guide_shortcut="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Pigeonet user guide.lnk"
 windows_folder="C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Pigeonet"
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 
@@ -85,7 +86,7 @@ wait_for() {  # wait_for SECONDS COMMAND...
 }
 all_installed() {
     local file
-    for file in pigeonet.exe pigeonet-probe.exe README.md LICENSE.txt; do
+    for file in pigeonet.exe pigeonet-probe.exe user-guide.txt LICENSE.txt; do
         [[ -f "$folder/$file" ]] || return 1
     done
 }
@@ -104,6 +105,7 @@ check "the package asks for no administrator rights and sets no ALLUSERS" per_us
 check "msiexec /i $(basename "$package") /qn succeeds" msiexec /i "$(windows_path "$package")"
 check "the files are in the user's local programs folder" all_installed
 check "the Start menu shortcut exists" test -f "$shortcut"
+check "the user guide's Start menu shortcut exists" test -f "$guide_shortcut"
 check "installed for this user alone" registered_for_user
 check "one uninstall entry, with version $old_version and publisher Zelvik" test "$(entries)" = "$old_version Zelvik"
 check "the Run value pg starts the installed program" test "$(run_value)" = "\"$windows_folder\\pigeonet.exe\""
@@ -122,7 +124,7 @@ check "the files are still there" all_installed
 
 check "msiexec /x /qn succeeds" msiexec /x "$(windows_path "$newer")"
 check "the files and their folder are gone" test ! -e "$folder"
-check "the shortcut is gone" test ! -e "$shortcut"
+check "the shortcuts are gone" test ! -e "$shortcut" -a ! -e "$guide_shortcut"
 check "the Run value is gone" bash -c '! wine reg query "$1" /v pg >/dev/null 2>&1' _ "$run_key"
 check "the uninstall entry is gone" test -z "$(entries)"
 check "the settings are kept" test "$(setting lang)" = 1

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Draws the README's pictures from the real program under Wine: the envelope over a desktop, the tray menu in
-# Russian and English, each settings tab and the account editor. Output: docs/pictures/*.png.
+# Draws the README's pictures from the real program under Wine, in English first and then in Russian: the envelope
+# over a desktop (English), the tray menu, each settings tab and the account editor in both languages. Output:
+# docs/pictures/*.png; the English pictures carry no language in their names (settings-tab-1.png), the Russian ones
+# end in -ru (settings-tab-1-ru.png), the menus are tray-menu-en.png and tray-menu-ru.png. At another DPI the Russian
+# pictures are the menu's alone.
 #
 #   tools/readme-pictures.sh [DPI [FOLDER]]        (after `make build`)
 #
@@ -108,43 +111,76 @@ shot() {  # shot NAME X Y WIDTH HEIGHT
     echo "readme-pictures: $out/$1$suffix.png"
 }
 
+# Opens the tray menu. Without a taskbar Wine shows the tray as a window of its own, wider than its one icon and
+# white, which looks like a stray tooltip beside the menu: it is narrowed to the icon first.
 open_tray_menu() {
+    local tray
+    tray=$(xdotool search --name 'Wine System Tray' | head -1)
+    [[ -n "$tray" ]] && xdotool windowsize "$tray" "$(sc 22)" "$(sc 20)" && sleep 0.5
     read -r x y _ _ < <(geometry '"Wine System Tray"')
     xdotool mousemove $((x + $(sc 9))) $((y + $(sc 10))) click 3
     sleep 1
 }
 
-# Russian: the envelope, the menu, the settings tabs and the editor.
-start_program 0
+# The menu, the settings tabs and the account editor of the running program; NAME_SUFFIX tells the language apart
+# (empty for English), MENU_NAME names the menu's picture, TABS gives the three tabs' x from the dialog's left
+# edge in pixels of this screen (the tabs are as wide as their captions, which the language and the DPI decide).
+draw_dialogs() {
+    local name_suffix=$1 menu_name=$2 tab_x
+    read -r -a tab_x <<<"$3"
+    open_tray_menu
+    shot "$menu_name" 0 0 "$(sc 260)" "$(sc 230)"
+    xdotool key Down Down Down Return
+    wait_for "\"Pigeonet\".*$dialog"
+    sleep 1
+    read -r dx dy dw dh < <(geometry "\"Pigeonet\".*$dialog")
+    for tab in 0 1 2; do
+        xdotool mousemove $((dx + tab_x[tab])) $((dy + $(sc 84))) click 1
+        sleep 0.7
+        xdotool mousemove 1000 400
+        sleep 0.5
+        shot "settings-tab-$((tab + 1))$name_suffix" "$dx" "$dy" "$dw" "$dh"
+    done
+    # The accounts tab, its one account selected, and Edit: the editor shows the demo account.
+    xdotool mousemove $((dx + tab_x[1])) $((dy + $(sc 84))) click 1
+    sleep 0.5
+    xdotool mousemove $((dx + $(sc 60))) $((dy + $(sc 123))) click 1
+    sleep 0.5
+    xdotool mousemove $((dx + $(sc 425))) $((dy + $(sc 139))) click 1
+    sleep 0.5
+    xdotool mousemove 1000 400
+    sleep 1
+    editor=$(xdotool search --onlyvisible --name 'E-mail$' | head -1)
+    if [[ -n "$editor" ]]; then
+        # At 150 % the editor, placed from the screen's bottom edge, is taller than this small screen leaves above
+        # that place: brought down whole for the picture.
+        read -r ex ey < <(xwininfo -id "$editor" |
+            awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }')
+        ((ey < 0)) && xdotool windowmove "$editor" "$ex" 0 && sleep 0.5
+        read -r ex ey ew eh < <(xwininfo -id "$editor" |
+            awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+                 /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x, y, w, h }')
+        shot "account-editor$name_suffix" "$ex" "$ey" "$ew" "$eh"
+    fi
+}
+
+# English: the envelope, the menu, the settings tabs and the editor.
+start_program 1
 wait_for "\"Pigeonet\".*$rest" && sleep 0.5 &&
     shot envelope $((1024 - $(sc 300))) $((768 - $(sc 220))) "$(sc 300)" "$(sc 220)"
 # The envelope sinks after its display time; the settings dialog opens where it stood.
 wait_for "\"Pigeonet\".*$parked"
-open_tray_menu
-shot tray-menu-ru 0 0 "$(sc 260)" "$(sc 230)"
-xdotool key Down Down Down Return
-wait_for "\"Pigeonet\".*$dialog"
-sleep 1
-read -r dx dy dw dh < <(geometry "\"Pigeonet\".*$dialog")
-for tab in 0 1 2; do
-    xdotool mousemove $((dx + $(sc $((43 + tab * 60))))) $((dy + $(sc 84))) click 1
-    sleep 0.7
-    shot "settings-tab-$((tab + 1))" "$dx" "$dy" "$dw" "$dh"
-done
-xdotool mousemove $((dx + $(sc 103))) $((dy + $(sc 84))) click 1
-sleep 0.5
-xdotool mousemove $((dx + $(sc 425))) $((dy + $(sc 107))) click 1
-sleep 1.5
-editor=$(xdotool search --onlyvisible --name 'E-mail$' | head -1)
-if [[ -n "$editor" ]]; then
-    eval "$(xdotool getwindowgeometry --shell "$editor")"
-    shot account-editor "$X" "$Y" "$WIDTH" "$HEIGHT"
-fi
+if ((dpi == 144)); then english_tabs="45 107 187"; else english_tabs="$(sc 40) $(sc 93) $(sc 153)"; fi
+draw_dialogs "" tray-menu-en "$english_tabs"
 stop_program
 
-# English: the menu.
-start_program 1
-wait_for "\"Pigeonet\".*$rest" && sleep 1
-open_tray_menu
-shot tray-menu-en 0 0 "$(sc 260)" "$(sc 230)"
+# Russian: the same but the envelope; at another DPI the menu alone.
+start_program 0
+wait_for "\"Pigeonet\".*$rest" && wait_for "\"Pigeonet\".*$parked"
+if ((dpi == 96)); then
+    draw_dialogs -ru tray-menu-ru "$(sc 43) $(sc 103) $(sc 163)"
+else
+    open_tray_menu
+    shot tray-menu-ru 0 0 "$(sc 260)" "$(sc 230)"
+fi
 stop_program

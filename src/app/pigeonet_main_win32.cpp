@@ -1,6 +1,7 @@
 // The entry of pigeonet.exe: the one place that builds the program. It makes the application window, settles the
 // single-instance question, then builds the store, the dialogs and last the main window, each handed what it needs,
-// and runs the GUI message loop until the main window closes.
+// and runs the GUI message loop until the main window closes. One switch, `/close`, runs none of that: it ends the
+// running program instead, for the installer.
 #include "app/application_win32.h"
 #include "app/main_form_win32.h"
 #include "app/platform_win32.h"
@@ -15,12 +16,15 @@
 #include "tray/simple_timer_win32.h"
 #include "util/com_apartment_win32.h"
 #include "util/error_display_win32.h"
+#include "util/handles_win32.h"
 #include "util/registry_win32.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdint>
 #include <exception>
+#include <vector>
 
 namespace pigeonet {
 namespace {
@@ -36,6 +40,61 @@ class SettingsDialogOfTForm2 final : public SettingsDialogCommands {
   private:
     TForm2& dialog_;
 };
+
+// How long `/close` waits for the running program to end after asking it, and then after ending it by force. The
+// installer waits for us in turn, so both stay short; a program that ignores the request is ended rather than left
+// holding files that are about to be replaced or removed.
+constexpr DWORD kCloseWaitMs = 5000;
+constexpr DWORD kTerminateWaitMs = 2000;
+
+// `pigeonet.exe /close`: asks every running Pigeonet on this desktop to end as its Exit command does (WM_CLOSE to
+// its main window, class "TForm1" titled "Pigeonet") and waits for each process to be gone. 0 when none is left.
+int CloseRunningProgram() {
+    std::vector<UniqueKernelHandle> processes;
+    for (HWND window = FindWindowExW(nullptr, nullptr, L"TForm1", kApplicationTitle); window;
+         window = FindWindowExW(nullptr, window, L"TForm1", kApplicationTitle)) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        if (processId == 0 || processId == GetCurrentProcessId()) {
+            continue;
+        }
+        UniqueKernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId));
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        if (process) {
+            processes.push_back(std::move(process));
+        }
+    }
+    int left = 0;
+    for (const UniqueKernelHandle& process : processes) {
+        if (WaitForSingleObject(process.get(), kCloseWaitMs) == WAIT_OBJECT_0) {
+            continue;
+        }
+        TerminateProcess(process.get(), 1);
+        if (WaitForSingleObject(process.get(), kTerminateWaitMs) != WAIT_OBJECT_0) {
+            ++left;
+        }
+    }
+    return left == 0 ? 0 : 1;
+}
+
+// Whether the command line holds the switch `/close` (any letter case).
+bool AsksToClose(PCWSTR commandLine) {
+    if (!commandLine || !*commandLine) {
+        return false;
+    }
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(commandLine, &count);
+    if (!arguments) {
+        return false;
+    }
+    bool close = false;
+    // The line handed to wWinMain holds the arguments alone, which CommandLineToArgvW reads from the first.
+    for (int i = 0; i < count; ++i) {
+        close = close || lstrcmpiW(arguments[i], L"/close") == 0;
+    }
+    LocalFree(arguments);
+    return close;
+}
 
 int Run(HINSTANCE instance) {
     // COM for the GUI thread, started before any window and ended after the last: the shell's open verb may hand a
@@ -112,7 +171,10 @@ int Run(HINSTANCE instance) {
 }  // namespace
 }  // namespace pigeonet
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+    if (pigeonet::AsksToClose(commandLine)) {
+        return pigeonet::CloseRunningProgram();
+    }
     try {
         return pigeonet::Run(instance);
     } catch (const std::exception& failure) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Packs the product build for Windows users: tools/dist/dist.sh RELEASE_BUILD_DIR OUT_DIR [VERSION]
 #
-# Writes into OUT_DIR pigeonet-VERSION-win64.zip (pigeonet.exe, pigeonet-probe.exe, README.md, LICENSE.txt),
+# Writes into OUT_DIR pigeonet-VERSION-win64.zip (pigeonet.exe, pigeonet-probe.exe, user-guide.txt, LICENSE.txt),
 # pigeonet-VERSION-win64.msi (packaging/pigeonet.wxs, built with wixl) and SHA256SUMS. VERSION defaults to the
 # build's own (the file pigeonet-version the CMake configure writes); another one is for testing upgrades.
 #
@@ -36,8 +36,14 @@ fi
 payload=$work/payload
 mkdir -p "$payload"
 cp "$build/pigeonet.exe" "$build/pigeonet-probe.exe" "$payload/"
-cp "$root/README.md" "$payload/README.md"
-cp "$root/LICENSE" "$payload/LICENSE.txt"
+# The user guide and the license as Notepad reads them anywhere: Windows line ends, and the guide in UTF-8 with its
+# byte order mark (it names the language submenu, "Язык\Language", as the menu shows it).
+python3 - "$root/docs/user-guide.txt" "$payload/user-guide.txt" "$root/LICENSE" "$payload/LICENSE.txt" <<'PY'
+import sys
+for source, target, mark in ((sys.argv[1], sys.argv[2], b"\xef\xbb\xbf"), (sys.argv[3], sys.argv[4], b"")):
+    text = open(source, "rb").read().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+    open(target, "wb").write(mark + text)
+PY
 cp "$root/src/tray/pigeonet.ico" "$work/pigeonet.ico"
 if [[ -n "${PIGEONET_SIGN_PFX:-}" ]]; then
     sign "$payload/pigeonet.exe"
@@ -52,7 +58,7 @@ python3 - "$payload" "$out/$name.zip" <<'PY'
 import os, sys, zipfile
 payload, archive = sys.argv[1], sys.argv[2]
 with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as zip_file:
-    for name in ("pigeonet.exe", "pigeonet-probe.exe", "README.md", "LICENSE.txt"):
+    for name in ("pigeonet.exe", "pigeonet-probe.exe", "user-guide.txt", "LICENSE.txt"):
         zip_file.write(os.path.join(payload, name), name)
 PY
 echo "dist: $out/$name.zip"

@@ -3,10 +3,12 @@
 #
 #   tools/dist/msi-wine-test.sh PREFIX PACKAGE.msi NEWER.msi
 #
-# Installs PACKAGE.msi with `msiexec /i /qn` (files in the user's local programs folder, Start menu shortcut,
+# Installs PACKAGE.msi with `msiexec /i /qn` (files in the user's local programs folder, Start menu shortcuts,
 # uninstall entry with version and publisher, Run value), starts the installed program through its shortcut and
-# waits for its tray icon, installs NEWER.msi over it (one entry left, the newer), then removes it with
-# `msiexec /x /qn` (files, shortcut, Run value and entry gone, the settings under HKCU\Software\Zelvik\pg kept).
+# waits for its tray icon, installs NEWER.msi over the running program (one entry left, the newer; the program
+# closed first, so no file is left in use), starts it again and removes it with `msiexec /x /qn` while it runs
+# (program ended; files, shortcuts, Run value and entry gone, the settings under HKCU\Software\Zelvik\pg kept),
+# then restarts Wine (`wineboot -r`): no pigeonet.exe comes back and no rename waits for a restart.
 # One Wine prefix (PREFIX, created once), one private Xvfb screen and one Wine server for all of it, each stopped
 # by its process id at the end. Prints one line per check; the exit status is the number of failed checks.
 set -uo pipefail
@@ -49,6 +51,7 @@ wine cmd /c exit >/dev/null 2>&1  # waits for the server and starts the session'
 profile="$WINEPREFIX/drive_c/users/$(id -un)"
 folder="$profile/AppData/Local/Programs/Pigeonet"
 shortcut="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Pigeonet.lnk"
+guide_shortcut="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Pigeonet user guide.lnk"
 windows_folder="C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Pigeonet"
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 
@@ -76,6 +79,21 @@ registered_for_user() {
 run_value() { wine reg query "$run_key" /v pg 2>/dev/null | tr -d '\r' | sed -n 's/^ *pg *REG_SZ *//p'; }
 setting() { wine reg query 'HKCU\Software\Zelvik\pg' /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_SZ *//p"; }
 tray_shown() { xwininfo -name "Wine System Tray" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+# A window of a pigeonet.exe on this test's private screen: the program is running.
+program_runs() { xwininfo -root -tree 2>/dev/null | grep -q '("pigeonet.exe"'; }
+# Renames Windows (here wineboot) is to do at the next start: what an installer leaves when a file is in use.
+no_pending_rename() {
+    ! wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations \
+        >/dev/null 2>&1
+}
+# The program's folder holds the package's files and nothing else (no renamed copy of a file that was in use).
+only_package_files() {
+    test "$(ls -A "$folder" | sort | tr '\n' ' ')" = "LICENSE.txt pigeonet-probe.exe pigeonet.exe user-guide.txt "
+}
+start_from_shortcut() {
+    wine start "$start_menu\\Pigeonet.lnk" >/dev/null 2>&1
+    wait_for 90 tray_shown && wait_for 10 program_runs
+}
 wait_for() {  # wait_for SECONDS COMMAND...
     local deadline=$((SECONDS + $1))
     until "${@:2}"; do
@@ -85,7 +103,7 @@ wait_for() {  # wait_for SECONDS COMMAND...
 }
 all_installed() {
     local file
-    for file in pigeonet.exe pigeonet-probe.exe README.md LICENSE.txt; do
+    for file in pigeonet.exe pigeonet-probe.exe user-guide.txt LICENSE.txt; do
         [[ -f "$folder/$file" ]] || return 1
     done
 }
@@ -104,27 +122,38 @@ check "the package asks for no administrator rights and sets no ALLUSERS" per_us
 check "msiexec /i $(basename "$package") /qn succeeds" msiexec /i "$(windows_path "$package")"
 check "the files are in the user's local programs folder" all_installed
 check "the Start menu shortcut exists" test -f "$shortcut"
+check "the user guide's Start menu shortcut exists" test -f "$guide_shortcut"
 check "installed for this user alone" registered_for_user
 check "one uninstall entry, with version $old_version and publisher Zelvik" test "$(entries)" = "$old_version Zelvik"
 check "the Run value pg starts the installed program" test "$(run_value)" = "\"$windows_folder\\pigeonet.exe\""
 
 check "no tray icon before the program starts" eval '! tray_shown'
 start_menu="C:\\users\\$(id -un)\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
-wine start "$start_menu\\Pigeonet.lnk" >/dev/null 2>&1
-check "the program started from the shortcut shows its tray icon" wait_for 90 tray_shown ||
+check "the program started from the shortcut shows its tray icon" start_from_shortcut ||
     xwininfo -root -tree | grep '"' | sed 's/^/msi:   /'
-wine taskkill /f /im pigeonet.exe >/dev/null 2>&1
 
+# Upgraded and removed while the program runs: the installer closes it before it touches its files.
 wine reg add 'HKCU\Software\Zelvik\pg' /v lang /t REG_SZ /d 1 /f >/dev/null 2>&1
-check "msiexec /i $(basename "$newer") /qn replaces the older version" msiexec /i "$(windows_path "$newer")"
+check "msiexec /i $(basename "$newer") /qn replaces the older version while it runs" msiexec /i "$(windows_path "$newer")"
+check "the running program was closed" eval '! program_runs'
 check "one uninstall entry left, version $new_version" test "$(entries)" = "$new_version Zelvik"
-check "the files are still there" all_installed
+check "the files are still there, and no other" only_package_files
+check "no rename waits for a restart" no_pending_rename
 
-check "msiexec /x /qn succeeds" msiexec /x "$(windows_path "$newer")"
+check "the upgraded program starts from the shortcut" start_from_shortcut
+check "msiexec /x /qn succeeds while it runs" msiexec /x "$(windows_path "$newer")"
+check "the running program was closed" eval '! program_runs'
 check "the files and their folder are gone" test ! -e "$folder"
-check "the shortcut is gone" test ! -e "$shortcut"
+check "the shortcuts are gone" test ! -e "$shortcut" -a ! -e "$guide_shortcut"
 check "the Run value is gone" bash -c '! wine reg query "$1" /v pg >/dev/null 2>&1' _ "$run_key"
 check "the uninstall entry is gone" test -z "$(entries)"
 check "the settings are kept" test "$(setting lang)" = 1
+check "no rename waits for a restart" no_pending_rename
+
+wine wineboot -r >/dev/null 2>&1
+check "after a restart of Wine no pigeonet.exe is left in the profile" \
+    test -z "$(find "$profile" -iname 'pigeonet*.exe' -print -quit)"
+check "after a restart of Wine the program's folder is still gone" test ! -e "$folder"
+check "after a restart of Wine no rename waits" no_pending_rename
 
 ((failures == 0)) && rm -f "$WINEPREFIX/.pigeonet-msi-test"

@@ -38,10 +38,17 @@ check "pigeonet-probe --version says $version" test "$("$native/pigeonet-probe" 
 # Unsigned packages.
 "$here/dist.sh" "$release" "$work/unsigned" >"$work/unsigned.log" 2>&1
 check "dist without a certificate says the files are unsigned" grep -q 'unsigned' "$work/unsigned.log"
-check "the zip holds pigeonet.exe, pigeonet-probe.exe, README.md and LICENSE.txt" python3 -c '
+check "the zip holds pigeonet.exe, pigeonet-probe.exe, user-guide.txt and LICENSE.txt" python3 -c '
 import sys, zipfile
 names = sorted(zipfile.ZipFile(sys.argv[1]).namelist())
-sys.exit(names != ["LICENSE.txt", "README.md", "pigeonet-probe.exe", "pigeonet.exe"])' "$work/unsigned/$name.zip"
+sys.exit(names != ["LICENSE.txt", "pigeonet-probe.exe", "pigeonet.exe", "user-guide.txt"])' "$work/unsigned/$name.zip"
+# Written for Windows users: Notepad's line ends and encoding mark, and nothing that points outside the package.
+check "its user guide is UTF-8 with CRLF line ends, without build steps or picture links" python3 -c '
+import re, sys, zipfile
+data = zipfile.ZipFile(sys.argv[1]).read("user-guide.txt")
+text = data[3:].decode("utf-8")
+sys.exit(not (data.startswith(b"\xef\xbb\xbf") and data.count(b"\n") == data.count(b"\r\n") and
+              not re.search(r"\bmake |apt-get|tools/|\.png|\.md\b|!\[", text)))' "$work/unsigned/$name.zip"
 check "SHA256SUMS matches the zip and the MSI" bash -c 'cd "$1" && sha256sum --quiet -c SHA256SUMS &&
     test "$(wc -l <SHA256SUMS)" = 2' _ "$work/unsigned"
 

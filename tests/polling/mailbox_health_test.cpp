@@ -37,6 +37,8 @@ class QuietEffects final : public RoundEffects {
     void SlideIn() override {}
     void PlayAlertSound() override {}
     void StartDisplayTimer() override {}
+    NotificationState UserNotificationState() override { return NotificationState::AcceptsNotifications; }
+    std::string FirstStartHint() override { return ""; }
 };
 
 // The round over one account "box@example.org" and the tooltip the poll tick builds after it, in English.

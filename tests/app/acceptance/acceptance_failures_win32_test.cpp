@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,9 @@ std::vector<std::string> OtherProcessesTooltips() {
 }
 
 TEST(AcceptanceFailures, TheTooltipNamesAMailboxThatCannotBeReached) {
-    SetStore(StoreWith({{"gone@localhost", "gone", RefusedPort(), "7"}}));
+    std::map<std::wstring, std::string> store = StoreWith({{"gone@localhost", "gone", RefusedPort(), "7"}});
+    store[L"lang"] = "0";  // Russian, whatever the system's own language would choose at a first start
+    SetStore(store);
     ProgramUnderTest program;
     ASSERT_NE(WaitForMainWindow(program), nullptr);
     const std::string expected = "Pigeonet\rgone@localhost - нет соединения";

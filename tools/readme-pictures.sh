@@ -33,7 +33,7 @@ if ((dpi >= 192)); then envelope=270; elif ((dpi >= 144)); then envelope=203; el
 rise=$(((161 * envelope + 67) / 135))
 rest="${envelope}x${envelope}\\+$((1024 - envelope))\\+$((768 - rise))"
 parked="${envelope}x${envelope}\\+$((1024 - envelope))\\+768"
-dialog="$(sc 474)x$(sc 281)"
+dialog="$(sc 474)x$(sc 341)"
 
 xvfb_pid=
 demo_pid=
